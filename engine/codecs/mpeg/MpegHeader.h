@@ -1,0 +1,57 @@
+// MPEG audio frame headers (ISO/IEC 11172-3, 13818-3 and the MPEG-2.5 rates):
+// the fields of the 32 header bits and the sizes that follow from them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mpegaudio {
+
+enum : int { kModeStereo = 0, kModeJointStereo = 1, kModeDualChannel = 2, kModeMono = 3 };
+
+struct FrameHeader {
+  uint32_t word = 0;        // the 32 header bits, first byte most significant
+  int lsf = 0;              // 0 for MPEG-1, 1 for MPEG-2 and MPEG-2.5 (lower sampling frequencies)
+  int mpeg25 = 0;           // 1 for MPEG-2.5
+  int layer = 0;            // 1, 2 or 3
+  int protection = 0;       // 1 when a 16-bit CRC follows the header
+  int bitrateIndex = 0;     // 0 means free format
+  int bitrateKbps = 0;      // 0 for free format
+  int sampleRateIndex = 0;  // 0..2 within the version
+  int sampleRate = 0;       // Hz
+  int padding = 0;
+  int mode = 0;             // kMode...
+  int modeExtension = 0;
+  int copyright = 0;
+  int original = 0;
+  int emphasis = 0;
+  int channels = 0;          // 1 for mono, else 2
+  int samplesPerFrame = 0;   // per channel: 384, 1152, or 576 for layer III at the lower rates
+  int frameBytes = 0;        // whole frame with header and padding; 0 for free format until measured
+};
+
+// Fills h from the header word; false when the word is not a valid header
+// (no sync, reserved version, layer, bit rate or sample rate index, or emphasis).
+bool ParseFrameHeader(uint32_t word, FrameHeader* h);
+
+// Reads the header word at p (at least 4 bytes) and parses it.
+inline bool ParseFrameHeader(const uint8_t* p, FrameHeader* h) {
+  uint32_t w = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+  return ParseFrameHeader(w, h);
+}
+
+// True when b can follow a in the same stream (same version, layer, sample rate;
+// a free-format stream stays free format).
+bool HeadersCompatible(const FrameHeader& a, const FrameHeader& b);
+
+// Size in bytes of the frame with the given slot count without padding, for a
+// free-format stream whose frame length (header to next header, padding
+// excluded) has been measured; sets h->frameBytes and h->bitrateKbps.
+void ApplyFreeFormatSize(FrameHeader* h, int bytesWithoutPadding);
+
+// Looks for the next header in buf[0, len) compatible with h and returns the
+// distance from buf to it minus h's padding, or 0 when none lies in buf.
+// Used to measure free-format frames; buf starts at h's own header.
+int MeasureFreeFormat(const uint8_t* buf, size_t len, const FrameHeader& h);
+
+}  // namespace mpegaudio

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Sonoduct need.
+# Only what is missing is installed; works as root without sudo, or through sudo otherwise.
+# Usage: scripts/setup.sh [bench]   ("bench" adds the benchmark tools)
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev
+  libasound2-dev
+  clang libclang-rt-14-dev
+  # outside references that tests use to make inputs and check outputs
+  sox lame twolame mpg123 ffmpeg
+)
+if [[ "${1:-}" == bench ]]; then
+  packages+=(hyperfine time valgrind)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+if [[ $(id -u) -eq 0 ]]; then
+  sudo=()
+else
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,71 @@
+#include "tests/TestSupport.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "sonoduct-test-XXXXXX").string();
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) != nullptr)
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty())
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+ProcessResult Run(const std::string& command, const std::vector<std::string>& env) {
+  TempDir dir;
+  std::string prefix;
+  for (const auto& e : env)
+    prefix += "export '" + e + "'; ";
+  std::string full = prefix + "( " + command + " ) >'" + dir.File("out") + "' 2>'" + dir.File("err") + "' </dev/null";
+  int status = std::system(full.c_str());
+  ProcessResult r;
+  if (status != -1) {
+    if (WIFEXITED(status))
+      r.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+      r.exitCode = 128 + WTERMSIG(status);
+  }
+  r.out = ReadFile(dir.File("out"));
+  r.err = ReadFile(dir.File("err"));
+  return r;
+}
+
+std::string BinDir() { return SONODUCT_TEST_BIN_DIR; }
+std::string BinPath(const std::string& name) { return BinDir() + "/" + name; }
+std::string SourceDir() { return SONODUCT_TEST_SOURCE_DIR; }
+std::string VectorsDir() { return SONODUCT_TEST_VECTORS_DIR; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool WriteFile(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  return static_cast<bool>(out);
+}
+
+bool HaveProgram(const std::string& name) {
+  return Run("command -v " + name).exitCode == 0;
+}
+
+}  // namespace testsupport

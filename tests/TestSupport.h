@@ -1,0 +1,46 @@
+// Helpers shared by the test programs: temporary folders, running the real
+// programs, and locating build outputs and shared test vectors.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder below the system's temporary folder, removed with its
+// contents when the object goes away.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + name
+  std::string File(const std::string& name) const;
+
+private:
+  std::string path_;
+};
+
+struct ProcessResult {
+  int exitCode = -1;  // exit status, or 128 + signal number
+  std::string out;    // standard output
+  std::string err;    // standard error
+};
+
+// Runs a command line through /bin/sh, with extra "NAME=value" environment
+// entries, and waits for it.
+ProcessResult Run(const std::string& command, const std::vector<std::string>& env = {});
+
+std::string BinDir();                          // build/bin
+std::string BinPath(const std::string& name);  // build/bin/name
+std::string SourceDir();                       // repository root
+std::string VectorsDir();                      // shared test vectors
+
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& data);
+bool HaveProgram(const std::string& name);  // on PATH
+
+}  // namespace testsupport
