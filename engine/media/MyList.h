@@ -1,0 +1,44 @@
+// A singly linked list of untyped item pointers, each with a sort value,
+// with a remembered cursor so that reading positions in increasing order
+// costs one step each. The list does not own its items.
+#pragma once
+
+class CMyList {
+ public:
+  CMyList() = default;
+  CMyList(const CMyList& other);
+  CMyList& operator=(const CMyList& other);
+  ~CMyList();
+
+  int InsertNewHead(void* item, long value);  // always 0
+  int AppendToTail(void* item, long value);   // index of the new entry
+  int AddSorted(void* item, long value);      // index of the new entry
+  int InsertAfter(void* item, int i);         // i + 1, or 0 into an empty list
+  void Remove(void* item);                    // the first entry holding item
+  void RemoveByIndex(int i);
+  void RemoveAll();
+  int Member(void* item);  // 1 when present
+  // The item at position i (null at or beyond the count; a negative i gives
+  // the first item) and its sort value when `value` is not null.
+  void* Index(int i, long* value = nullptr);
+  // The first entry when its value is not below `value`, otherwise the last
+  // entry whose value is below it. The cursor is left on the result.
+  void* ElemBySortValue(long value, int* index, long* foundValue);
+  int Count() const { return count_; }
+
+ private:
+  struct Node {
+    void* item;
+    long value;
+    Node* next;
+  };
+  void InsertBehind(Node* before, int beforeIndex, Node* node);
+  void Unlink(Node* before, Node* node);
+  void CopyFrom(const CMyList& other);
+
+  Node* first_ = nullptr;
+  Node* last_ = nullptr;
+  Node* cursor_ = nullptr;
+  int cursorIndex_ = 0;
+  int count_ = 0;
+};
