@@ -1,0 +1,17 @@
+#include "utilities/strings/StringsFileLocation.h"
+
+#include "platform/os/FileStatus.h"
+#include "platform/os/SystemInfo.h"
+
+std::string FindStringsFile(const std::string& name) {
+  std::string dir = os::ExecutableDirectory();
+  if (dir.empty()) return {};
+  std::string beside = dir + name;
+  if (os::IsRegularFile(beside)) return beside;
+  std::string shared = dir + "../share/sonoduct/" + name;
+  if (os::IsRegularFile(shared)) {
+    std::string canonical = os::CanonicalPath(shared);
+    return canonical.empty() ? shared : canonical;
+  }
+  return beside;
+}
