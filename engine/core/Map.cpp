@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/LastError.h"
+#include "platform/riff/FourCC.h"
+#include "platform/riff/RIFF.h"
 
 namespace {
 constexpr uint32_t kErrorMemory = 0x20000001;
@@ -426,4 +429,68 @@ long CMap::MapSaveSize() {
   long size = 0;
   for (int i = 0; i < events_.Count(); ++i) size += 12 + static_cast<long>(Event(i, nullptr)->size);
   return size;
+}
+
+namespace {
+void PutWord(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+uint32_t GetWord(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+}  // namespace
+
+// One streamed "smap" chunk: the event count, then per event its kind, time,
+// data size and data, all little-endian.
+int CMap::WriteMap(CRIFF* riff) {
+  if (!riff) return 0;
+  std::vector<uint8_t> out;
+  out.reserve(4 + MapSaveSize());
+  PutWord(out, static_cast<uint32_t>(events_.Count()));
+  for (int i = 0; i < events_.Count(); ++i) {
+    long t;
+    _tvol_pan_data* e = Event(i, &t);
+    PutWord(out, static_cast<uint32_t>(e->kind));
+    PutWord(out, static_cast<uint32_t>(static_cast<int32_t>(t)));
+    PutWord(out, static_cast<uint32_t>(e->size));
+    const auto* bytes = static_cast<const uint8_t*>(e->data);
+    if (e->size) out.insert(out.end(), bytes, bytes + e->size);
+  }
+  if (!riff->StartWriteStream(FourCC("smap"))) return 0;
+  int64_t written = riff->WriteStreamData(out.data(), static_cast<int64_t>(out.size()));
+  int ended = riff->EndWriteStream();
+  return written == static_cast<int64_t>(out.size()) && ended;
+}
+
+int CMap::ReadMap(CRIFF* riff) {
+  if (!riff) return 0;
+  _subChunk sub{};
+  if (!riff->GetCurrentChunkInfo(nullptr, &sub)) return 1;
+  std::vector<uint8_t> in;
+  try {
+    in.resize(static_cast<size_t>(sub.dataSize));
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  int64_t got = riff->ReadCurrentSubChunk(in.data(), sub.dataSize);
+  if (got < 4) {
+    riff->SeekToNextChunk();
+    return 1;
+  }
+  uint32_t count = GetWord(in.data());
+  size_t at = 4;
+  for (uint32_t k = 0; k < count && at + 12 <= static_cast<size_t>(got); ++k) {
+    auto kind = static_cast<TMapType>(GetWord(&in[at]));
+    long t = static_cast<int32_t>(GetWord(&in[at + 4]));
+    uint32_t size = GetWord(&in[at + 8]);
+    at += 12;
+    if (size > static_cast<size_t>(got) - at) break;  // an event that cannot be read back
+    void* data = size ? std::malloc(size) : nullptr;
+    if (size && data) std::memcpy(data, &in[at], size);
+    at += size;
+    if ((size && !data) || AddEvent(kind, t, data, size) < 0) std::free(data);
+  }
+  riff->SeekToNextChunk();
+  return 1;
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "engine/core/Map.h"
+#include "platform/data/MemObj.h"
+#include "platform/riff/FourCC.h"
+#include "platform/riff/RIFF.h"
 
 namespace {
 
@@ -130,6 +134,61 @@ TEST(Map, RateIntegration) {
   CMap late;
   late.AddSimpleEvent(MAP_RATE, 1000, 2.0);
   EXPECT_DOUBLE_EQ(late.GetRateMapAdjustedTime(1500), 1000 + 1000.0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Map, StoredFormRoundTripsThroughRiff) {
+  CMap map;
+  map.AddSimpleEvent(MAP_VOLUME, 0, 0.5);
+  map.AddSimpleEvent(MAP_PAN, 250, -0.25);
+  map.AddSimpleEvent(MAP_RATE, 1000, 1.5);
+  CMemObj mem;
+  ASSERT_TRUE(mem.Create());
+  CRIFF writer;
+  ASSERT_TRUE(writer.Create(&mem, FourCC("TEST")));
+  ASSERT_EQ(map.WriteMap(&writer), 1);
+  ASSERT_TRUE(writer.WriteSubChunk(FourCC("next"), "ab", 2));
+  ASSERT_TRUE(writer.Close());
+
+  mem.Seek(0, kSeekBegin);
+  CRIFF reader;
+  ASSERT_TRUE(reader.Open(&mem));
+  ASSERT_TRUE(reader.SeekToChunk(FourCC("smap"), 1));
+  CMap back;
+  ASSERT_EQ(back.ReadMap(&reader), 1);
+  EXPECT_EQ(back.NumEvents(-1), 3);
+  EXPECT_DOUBLE_EQ(back.GetSimpleValueAtTime(300, MAP_PAN), -0.25);
+  EXPECT_DOUBLE_EQ(back.GetSimpleValueAtTime(1000, MAP_RATE), 1.5);
+  EXPECT_EQ(back.MapSaveSize(), map.MapSaveSize());
+  _chunkInfo info{};
+  ASSERT_TRUE(reader.GetCurrentChunkInfo(&info));
+  EXPECT_EQ(info.id, FourCC("next"));  // moved on behind the map
+}
+
+TEST(Map, DamagedStoredFormKeepsWhatCanBeRead) {
+  // Two events claimed, the second's data size runs past the chunk.
+  std::vector<uint8_t> chunk = {2, 0, 0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 8, 0, 0, 0};
+  double v = 0.75;
+  const auto* p = reinterpret_cast<const uint8_t*>(&v);
+  chunk.insert(chunk.end(), p, p + 8);
+  chunk.insert(chunk.end(), {1, 0, 0, 0, 20, 0, 0, 0, 0xff, 0xff, 0, 0, 1, 2});
+  CMemObj mem;
+  ASSERT_TRUE(mem.Create());
+  CRIFF writer;
+  ASSERT_TRUE(writer.Create(&mem, FourCC("TEST")));
+  ASSERT_TRUE(writer.WriteSubChunk(FourCC("smap"), chunk.data(), chunk.size()));
+  ASSERT_TRUE(writer.Close());
+  mem.Seek(0, kSeekBegin);
+  CRIFF reader;
+  ASSERT_TRUE(reader.Open(&mem));
+  ASSERT_TRUE(reader.SeekToChunk(FourCC("smap"), 1));
+  CMap back;
+  EXPECT_EQ(back.ReadMap(&reader), 1);
+  EXPECT_EQ(back.NumEvents(-1), 1);
+  EXPECT_DOUBLE_EQ(back.GetSimpleValueAtTime(10, MAP_VOLUME), 0.75);
 }
 
 }  // namespace
