@@ -2,7 +2,8 @@
 // looks up (keys.txt beside this file): every key is present with a text, each
 // text fits the caller's buffer, and its conversions are exactly the arguments
 // the caller passes, so the checked formatter never falls back to showing the
-// bare key.
+// bare key. The files are read once by a small reader here and once through
+// the program's own lookup and formatter, which must agree.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
 
 namespace {
 
@@ -134,9 +137,9 @@ std::vector<Expected> ReadManifest(std::vector<std::string>& errors) {
 }
 
 // The argument kinds a printf-style text consumes, one letter per conversion
-// (s text, d integer); false with a reason for anything the program's checked
-// formatter would refuse: unknown or length-modified conversions, '*' widths
-// that take arguments of their own, %n, and a '%' at the very end.
+// (s text, d integer); false with a reason for anything that a text should not
+// hold: other or length-modified conversions, '*' widths that take arguments
+// of their own, %n, and a '%' at the very end.
 bool PrintfSignature(const std::string& text, std::string& signature, std::string& reason) {
   signature.clear();
   for (size_t i = 0; i < text.size(); ++i) {
@@ -156,7 +159,7 @@ bool PrintfSignature(const std::string& text, std::string& signature, std::strin
     char c = text[i];
     if (c == 's') {
       signature += 's';
-    } else if (c == 'd' || c == 'i') {
+    } else if (c == 'd' || c == 'i' || c == 'u') {
       signature += 'd';
     } else {
       reason = "conversion \"" + text.substr(start, i - start + 1) + "\" is not %s or %d";
@@ -179,6 +182,14 @@ bool StrftimeFormatOk(const std::string& text, std::string& reason) {
     }
   }
   return true;
+}
+
+// A text as the program shows it: both line-break escapes become line feeds.
+std::string WithLineFeeds(std::string s) {
+  for (const std::string esc : {"\\r\\n", "\\n"})
+    for (size_t at = s.find(esc); at != std::string::npos; at = s.find(esc))
+      s.replace(at, esc.size(), "\n");
+  return s;
 }
 
 class StringsFilesTest : public ::testing::Test {
@@ -303,13 +314,64 @@ TEST_F(StringsFilesTest, GenreNamesAreDistinct) {
   EXPECT_EQ(genres, 148);
 }
 
+// The same texts through the program's own lookup and checked formatter:
+// each loads whole into its caller's buffer, and each format is filled with
+// arguments of the listed kinds instead of falling back to the bare key.
+TEST_F(StringsFilesTest, ProgramLookupAndFormatterAcceptEveryText) {
+  const std::string dir = testsupport::SourceDir();
+  for (const auto& e : manifest_) {
+    const std::string path = dir + (e.file == kConverterFile ? "/converter/" : "/engine/") + e.file;
+    const Text* t = Find(e);
+    if (t == nullptr) continue;  // reported above
+    std::string text = LoadKeyedString(e.key.c_str(), path.c_str());
+    EXPECT_EQ(text, WithLineFeeds(t->value)) << Where(e) << " reads differently in the program";
+    if (e.buffer > 0) {
+      std::vector<char> buf(e.buffer);
+      MyLoadString(e.key.c_str(), buf.data(), static_cast<int>(buf.size()), path.c_str());
+      EXPECT_EQ(std::string(buf.data()), text) << Where(e) << " does not fit its buffer";
+    }
+    if (e.signature == "T") continue;
+    std::string out;
+    bool ok = false;
+    const std::string& g = e.signature;
+    auto a = [&](size_t i) { return g[i] == 's' ? FormatArg("name") : FormatArg(7); };
+    switch (g.size()) {
+      case 0:
+        ok = FormatChecked(text, {}, &out);
+        break;
+      case 1:
+        ok = FormatChecked(text, {a(0)}, &out);
+        break;
+      case 2:
+        ok = FormatChecked(text, {a(0), a(1)}, &out);
+        break;
+      case 3:
+        ok = FormatChecked(text, {a(0), a(1), a(2)}, &out);
+        break;
+      case 4:
+        ok = FormatChecked(text, {a(0), a(1), a(2), a(3)}, &out);
+        break;
+      case 5:
+        ok = FormatChecked(text, {a(0), a(1), a(2), a(3), a(4)}, &out);
+        break;
+      case 8:
+        ok = FormatChecked(text, {a(0), a(1), a(2), a(3), a(4), a(5), a(6), a(7)}, &out);
+        break;
+      default:
+        ADD_FAILURE() << Where(e) << ": no test arguments for " << g.size();
+        continue;
+    }
+    EXPECT_TRUE(ok) << Where(e) << ": the formatter refuses \"" << text << "\" for " << g;
+  }
+}
+
 TEST(StringsSignatureCheck, ReadsConversionsAsTheFormatterDoes) {
   std::string sig, reason;
   EXPECT_TRUE(PrintfSignature("%d%% of %s, %02d.%-3d", sig, reason));
   EXPECT_EQ(sig, "dsdd");
   EXPECT_TRUE(PrintfSignature("no conversions", sig, reason));
   EXPECT_EQ(sig, "");
-  for (const char* bad : {"%ld", "%*d", "%n", "50%", "%f", "%u"})
+  for (const char* bad : {"%ld", "%*d", "%n", "50%", "%f", "%x"})
     EXPECT_FALSE(PrintfSignature(bad, sig, reason)) << bad;
   EXPECT_TRUE(StrftimeFormatOk("%d %b %Y, %H:%M", reason));
   EXPECT_FALSE(StrftimeFormatOk("%Q", reason));
