@@ -12,7 +12,7 @@
 namespace mpegaudio {
 
 class CLayer3 {
-public:
+ public:
   CLayer3();
   ~CLayer3();
   // Forgets the reservoir and the IMDCT overlap.
@@ -22,9 +22,13 @@ public:
   // granule (36 for MPEG-1, 18 for the lower rates); returns the number of
   // slots written, or a negative kFrame... code (out then holds silence for
   // the same number of slots, returned through *slots).
-  int Decode(const FrameHeader& h, const uint8_t* data, size_t len, float (*out)[36][32], int* slots);
+  int Decode(const FrameHeader& h, const uint8_t* data, size_t len, float (*out)[36][32],
+             int* slots);
 
-private:
+ private:
+  void JointStereo(const FrameHeader& h, int gr, bool msStereo, bool intensity);
+  void Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]);
+
   struct State;
   State* state_;
 };
