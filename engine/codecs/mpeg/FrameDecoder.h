@@ -15,15 +15,16 @@ class CSynthesis;
 
 enum : int {
   kFrameOk = 0,
-  kFrameBadData = -1,       // the frame's contents are inconsistent; it was skipped (output is silence)
-  kFrameNeedReservoir = -2  // layer III: main data reaches back into bytes not yet seen; output is silence
+  kFrameBadData = -1,  // the frame's contents are inconsistent; it was skipped (output is silence)
+  kFrameNeedReservoir =
+      -2  // layer III: main data reaches back into bytes not yet seen; output is silence
 };
 
 // Largest output of one frame: 1152 samples per channel, two channels.
 constexpr int kMaxFrameSamples = 1152 * 2;
 
 class CFrameDecoder {
-public:
+ public:
   CFrameDecoder();
   ~CFrameDecoder();
   CFrameDecoder(const CFrameDecoder&) = delete;
@@ -40,11 +41,15 @@ public:
   // that timing is kept.
   int DecodeFrame(const FrameHeader& h, const uint8_t* frame, size_t len, int16_t* pcm);
 
-private:
+  // Frames since the last Reset whose CRC did not match; they were decoded anyway.
+  int CrcErrors() const { return crcErrors_; }
+
+ private:
   std::unique_ptr<CLayer12> layer12_;
   std::unique_ptr<CLayer3> layer3_;
   std::unique_ptr<CSynthesis> synthesis_[2];
-  float subbands_[2][36][32];
+  alignas(64) float subbands_[2][36][32];
+  int crcErrors_ = 0;
 };
 
 }  // namespace mpegaudio

@@ -20,14 +20,14 @@ struct FrameHeader {
   int sampleRateIndex = 0;  // 0..2 within the version
   int sampleRate = 0;       // Hz
   int padding = 0;
-  int mode = 0;             // kMode...
+  int mode = 0;  // kMode...
   int modeExtension = 0;
   int copyright = 0;
   int original = 0;
   int emphasis = 0;
-  int channels = 0;          // 1 for mono, else 2
-  int samplesPerFrame = 0;   // per channel: 384, 1152, or 576 for layer III at the lower rates
-  int frameBytes = 0;        // whole frame with header and padding; 0 for free format until measured
+  int channels = 0;         // 1 for mono, else 2
+  int samplesPerFrame = 0;  // per channel: 384, 1152, or 576 for layer III at the lower rates
+  int frameBytes = 0;       // whole frame with header and padding; 0 for free format until measured
 };
 
 // Fills h from the header word; false when the word is not a valid header
@@ -53,5 +53,19 @@ void ApplyFreeFormatSize(FrameHeader* h, int bytesWithoutPadding);
 // distance from buf to it minus h's padding, or 0 when none lies in buf.
 // Used to measure free-format frames; buf starts at h's own header.
 int MeasureFreeFormat(const uint8_t* buf, size_t len, const FrameHeader& h);
+
+// Bytes of padding that h's padding bit adds (one slot: 4 bytes in layer I, else 1).
+inline int PaddingBytes(const FrameHeader& h) { return h.padding ? (h.layer == 1 ? 4 : 1) : 0; }
+
+// CRC-16 (generator 0x8005, MSB first) of `bits` bits from p, continuing from crc.
+uint16_t Crc16(uint16_t crc, const uint8_t* p, int bits);
+
+// Checks the CRC word of a protected frame: it covers the last 16 header bits
+// and the first protectedBits bits after the CRC word (the layer's side
+// information or allocation). False when the frame (len bytes) is too short.
+bool CheckFrameCrc(const uint8_t* frame, size_t len, int protectedBits);
+
+// Bits of side information a layer III frame protects with its CRC.
+int Layer3SideInfoBits(const FrameHeader& h);
 
 }  // namespace mpegaudio
