@@ -39,14 +39,36 @@ CRefObj* CFileObj::Copy() {
   }
   // A fresh descriptor on the same file, even if the name was renamed or removed meanwhile.
   std::string self = "/proc/self/fd/" + std::to_string(fd_);
-  if (!copy->OpenWithFlags(self, writable_ ? O_RDWR : O_RDONLY)) {
+  // Without /proc, or when the file may no longer be written, fall back to the
+  // name and to reading only.
+  // The name is used only while it still names this very file.
+  auto sameFile = [this](CFileObj* other) {
+    struct stat a, b;
+    return fstat(fd_, &a) == 0 && fstat(other->fd_, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+  };
+  auto reopen = [&](int flags) {
+    if (copy->OpenWithFlags(self, flags)) return true;
+    if (path_.empty() || !copy->OpenWithFlags(path_, flags)) return false;
+    if (sameFile(copy)) return true;
+    copy->Close();
+    SetLastError(ENOENT);
+    return false;
+  };
+  int writable = writable_;
+  bool opened = reopen(writable ? O_RDWR : O_RDONLY);
+  if (!opened && writable) {
+    writable = 0;
+    opened = reopen(O_RDONLY);
+  }
+  if (!opened) {
     uint32_t err = GetLastError();
     delete copy;
     SetLastError(err);
     return nullptr;
   }
   copy->path_ = path_;
-  copy->writable_ = writable_;
+  copy->writable_ = writable;
   copy->CRefObj::Copy(this);
   copy->pos_ = pos_;
   return copy;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "platform/LastError.h"
@@ -217,4 +218,14 @@ TEST(FileObj, CopiesReadIndependently) {
   DeleteRefObject(nullptr);
   CFileObj closed;
   EXPECT_EQ(closed.Copy(), nullptr);
+
+  // A copy reads the file that is open, even after its name went elsewhere.
+  ASSERT_TRUE(f.Open(dir.File("c")));
+  ASSERT_EQ(rename(dir.File("c").c_str(), dir.File("moved").c_str()), 0);
+  ASSERT_TRUE(WriteFile(dir.File("c"), "other"));
+  copy = f.Copy();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->Read(a, 3), 3);
+  EXPECT_EQ(std::string(a, 3), "abc");
+  DeleteRefObject(&copy);
 }

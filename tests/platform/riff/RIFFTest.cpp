@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/data/FileObj.h"
 #include "platform/data/MemObj.h"
@@ -326,4 +328,59 @@ TEST(RIFF, ReadsWavMadeBySox) {
   // The data window the loader sets from it.
   ASSERT_TRUE(f.SetDataOffsets(f.Tell(), f.Tell() + info.size));
   EXPECT_EQ(f.DataSize(), info.size);
+}
+
+namespace {
+
+// Stands in for a file of several gigabytes: it keeps only the first bytes
+// (where the lengths are written) and counts the rest.
+class HugeSink : public CRefObj {
+ public:
+  int IsOpen() override { return 1; }
+  int64_t Write(const void* buf, int64_t len) override {
+    for (int64_t i = 0; i < len && pos_ + i < static_cast<int64_t>(sizeof head_); ++i)
+      head_[pos_ + i] = static_cast<const unsigned char*>(buf)[i];
+    pos_ += len;
+    size_ = std::max(size_, pos_);
+    return len;
+  }
+  int Seek(int64_t pos, int origin) override {
+    pos_ = (origin == kSeekCurrent ? pos_ : origin == kSeekEnd ? size_ : 0) + pos;
+    return 1;
+  }
+  int64_t Tell() override { return pos_; }
+  int64_t Size() override { return size_; }
+  uint32_t Word(int at) const {
+    return head_[at] | head_[at + 1] << 8 | head_[at + 2] << 16 |
+           static_cast<uint32_t>(head_[at + 3]) << 24;
+  }
+
+ private:
+  unsigned char head_[64] = {};
+  int64_t pos_ = 0, size_ = 0;
+};
+
+}  // namespace
+
+TEST(RIFF, StreamStopsWhereTheRiffLengthWouldOverflow) {
+  HugeSink sink;
+  CRIFF w;
+  ASSERT_TRUE(w.Create(&sink, FourCC("WAVE")));
+  ASSERT_TRUE(w.WriteSubChunk(FourCC("fmt "), PcmFormat(2, 44100).data(), 18));
+  ASSERT_TRUE(w.StartWriteStream(FourCC("data")));
+  std::vector<char> block(64 << 20);
+  int64_t total = 0, put;
+  while ((put = w.WriteStreamData(block.data(), static_cast<int64_t>(block.size()))) ==
+         static_cast<int64_t>(block.size()))
+    total += put;
+  total += put;
+  EXPECT_EQ(w.WriteStreamData(block.data(), 2), 0);
+  EXPECT_EQ(w.CurrentStreamDataCount(), total);
+  EXPECT_FALSE(w.WriteSubChunk(FourCC("LIST"), "INFO", 4));
+  ASSERT_TRUE(w.Close());
+  // Every length still describes the file exactly: nothing wrapped around.
+  EXPECT_EQ(sink.Word(4), static_cast<uint64_t>(sink.Size() - 8));
+  EXPECT_EQ(sink.Word(12 + 8 + 18 + 4), static_cast<uint64_t>(total));
+  EXPECT_LE(sink.Size() - 8, 0xFFFFFFFFLL);
+  EXPECT_GT(total, 0xFFFFFFFFLL - 100);
 }
