@@ -13,21 +13,17 @@ class CBitReader {
 
   // n in 0..24.
   uint32_t Read(int n) {
-    if (n == 0) return 0;
-    if (pos_ + n > bits_) {
-      overrun_ = true;
-      uint32_t v = 0;
-      for (int i = 0; i < n; ++i) v = (v << 1) | ReadBitChecked();
-      return v;
+    if (pos_ + 32 <= bits_) {
+      const uint8_t* p = data_ + (pos_ >> 3);
+      uint32_t w = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+      w <<= (pos_ & 7);
+      pos_ += n;
+      return n ? w >> (32 - n) : 0;
     }
-    size_t byte = size_t(pos_ >> 3);
-    uint32_t w = uint32_t(data_[byte]) << 24;
-    if (byte + 1 < size_t(bits_ >> 3)) w |= uint32_t(data_[byte + 1]) << 16;
-    if (byte + 2 < size_t(bits_ >> 3)) w |= uint32_t(data_[byte + 2]) << 8;
-    if (byte + 3 < size_t(bits_ >> 3)) w |= uint32_t(data_[byte + 3]);
-    w <<= (pos_ & 7);
-    pos_ += n;
-    return w >> (32 - n);
+    if (pos_ + n > bits_) overrun_ = true;
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 1) | ReadBitChecked();
+    return v;
   }
 
   int64_t Position() const { return pos_; }

@@ -90,6 +90,17 @@ Quantizer QuantizerFor(int steps) {
   }
 }
 
+// Splits a grouped code word into its three samples, first sample least
+// significant; words beyond N^3 - 1 are invalid and their last sample is clamped.
+template <uint32_t N>
+inline void Ungroup(uint32_t c, int* code) {
+  code[0] = int(c % N);
+  c /= N;
+  code[1] = int(c % N);
+  c /= N;
+  code[2] = int(c < N ? c : N - 1);
+}
+
 int IntensityBound(const FrameHeader& h, int sblimit) {
   int bound = h.mode == kModeJointStereo ? 4 * (h.modeExtension + 1) : sblimit;
   return bound < sblimit ? bound : sblimit;
@@ -212,34 +223,54 @@ int CLayer12::DecodeLayer2(const FrameHeader& h, const uint8_t* data, size_t len
     }
   }
 
+  // The transmitted subbands in bit stream order, each read once per granule
+  // and given to one channel, or to both above the intensity bound.
+  struct Coded {
+    int sb, ch, steps, bits;
+    bool grouped;
+    float centre;
+  };
+  Coded coded[64];
+  int count = 0;
+  for (int sb = 0; sb < sblimit; ++sb) {
+    const bool shared = sb >= bound;
+    for (int ch = 0; ch < (shared ? 1 : nch); ++ch) {
+      const int n = steps[ch][sb];
+      if (!n) continue;
+      const Quantizer q = QuantizerFor(n);
+      coded[count++] = {sb, shared ? -1 : ch, n, q.bits, q.grouped, float(n - 1) * 0.5f};
+    }
+  }
+
   for (int ch = 0; ch < nch; ++ch) std::memset(out[ch], 0, 36 * sizeof out[ch][0]);
   for (int gr = 0; gr < 12; ++gr) {
     const int part = gr >> 2;
-    for (int sb = 0; sb < sblimit; ++sb) {
-      const int shared = sb >= bound;
-      for (int ch = 0; ch < (shared ? 1 : nch); ++ch) {
-        const int n = steps[ch][sb];
-        if (!n) continue;
-        const Quantizer q = QuantizerFor(n);
-        int code[3];
-        if (q.grouped) {
-          uint32_t c = br.Read(q.bits);
-          code[0] = int(c % n);
-          c /= n;
-          code[1] = int(c % n);
-          c /= n;
-          // Code words beyond n^3 - 1 are invalid; clamp the last sample.
-          code[2] = c < uint32_t(n) ? int(c) : n - 1;
-        } else {
-          code[0] = int(br.Read(q.bits));
-          code[1] = int(br.Read(q.bits));
-          code[2] = int(br.Read(q.bits));
+    for (int e = 0; e < count; ++e) {
+      const Coded& q = coded[e];
+      int code[3];
+      if (q.grouped) {
+        const uint32_t c = br.Read(q.bits);
+        switch (q.steps) {
+          case 3:
+            Ungroup<3>(c, code);
+            break;
+          case 5:
+            Ungroup<5>(c, code);
+            break;
+          default:
+            Ungroup<9>(c, code);
+            break;
         }
-        const float centre = float(n - 1) * 0.5f;
-        for (int c = shared ? 0 : ch; c < (shared ? nch : ch + 1); ++c) {
-          const float f = factor[c][sb][part];
-          for (int i = 0; i < 3; ++i) out[c][gr * 3 + i][sb] = (float(code[i]) - centre) * f;
-        }
+      } else {
+        code[0] = int(br.Read(q.bits));
+        code[1] = int(br.Read(q.bits));
+        code[2] = int(br.Read(q.bits));
+      }
+      const int first = q.ch < 0 ? 0 : q.ch;
+      const int last = q.ch < 0 ? nch - 1 : q.ch;
+      for (int c = first; c <= last; ++c) {
+        const float f = factor[c][q.sb][part];
+        for (int i = 0; i < 3; ++i) out[c][gr * 3 + i][q.sb] = (float(code[i]) - q.centre) * f;
       }
     }
   }

@@ -10,7 +10,7 @@ namespace mpegtest {
 
 using namespace mpegaudio;
 
-WalkResult DecodeStream(const std::string& bytes) {
+WalkResult DecodeStream(const std::string& bytes, bool keepPcm) {
   WalkResult r;
   const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
   const size_t n = bytes.size();
@@ -61,7 +61,9 @@ WalkResult DecodeStream(const std::string& bytes) {
     int rc = decoder.DecodeFrame(h, p + pos, n - pos, frame.data());
     ++r.frames;
     if (rc != kFrameOk) ++r.badFrames;
-    r.pcm.insert(r.pcm.end(), frame.begin(), frame.begin() + h.samplesPerFrame * h.channels);
+    r.samples += size_t(h.samplesPerFrame * h.channels);
+    if (keepPcm)
+      r.pcm.insert(r.pcm.end(), frame.begin(), frame.begin() + h.samplesPerFrame * h.channels);
     pos += size_t(h.frameBytes);
   }
   r.crcErrors = decoder.CrcErrors();

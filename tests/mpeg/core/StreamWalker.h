@@ -9,7 +9,8 @@
 namespace mpegtest {
 
 struct WalkResult {
-  std::vector<int16_t> pcm;  // all frames' samples, interleaved
+  std::vector<int16_t> pcm;  // all frames' samples, interleaved (when kept)
+  size_t samples = 0;        // all channels counted
   int channels = 0;          // of the first frame
   int sampleRate = 0;
   int layer = 0;
@@ -18,7 +19,7 @@ struct WalkResult {
   int crcErrors = 0;
 };
 
-WalkResult DecodeStream(const std::string& bytes);
+WalkResult DecodeStream(const std::string& bytes, bool keepPcm = true);
 
 // 10 log10(32767^2 / MSE) over the shorter of the two; 200 when identical.
 double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
