@@ -1,6 +1,13 @@
-#include <cstdio>
+// The converter program. The parts not built yet are reached through the
+// pending stand-ins, which report what is missing.
+#include <string>
+#include <vector>
 
-int main(int, char**) {
-  std::fprintf(stderr, "sonoduct: nothing is built yet\n");
-  return 1;
+#include "converter/app/PendingServices.h"
+#include "converter/app/SonoductApp.h"
+
+int main(int argc, char** argv) {
+  CPendingServices pending;
+  CSonoductApp app(pending.All());
+  return app.Run(std::vector<std::string>(argv + 1, argv + argc));
 }

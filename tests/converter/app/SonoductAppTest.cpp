@@ -1,0 +1,211 @@
+// The converter's entry: command line, start-up and the hand-off between real
+// converter processes. The conversion run and the dialogs are not built yet;
+// the tests stand in for them only to see what the entry hands over.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "converter/app/CommandLine.h"
+#include "converter/app/PendingServices.h"
+#include "converter/app/SonoductApp.h"
+#include "tests/TestSupport.h"
+#include "tests/converter/HelperProcess.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+TEST(CommandLineTest, SwitchNamesAndRelativeNames) {
+  CCommandLine line;
+  ASSERT_EQ(line.Parse({"-3", "/a/x.wav", "b.wav", "./c.wav", "sub/d.wav", ""}, "/home/u"), 1);
+  EXPECT_EQ(line.Switch(), '3');
+  EXPECT_EQ(line.Names(), (std::vector<std::string>{"/a/x.wav", "/home/u/b.wav", "/home/u/c.wav",
+                                                    "/home/u/sub/d.wav", ""}));
+
+  ASSERT_EQ(line.Parse({"x.mp3", "/y.mp3"}, "/m/"), 1);
+  EXPECT_EQ(line.Switch(), 0);
+  EXPECT_EQ(line.Names(), (std::vector<std::string>{"/m/x.mp3", "/y.mp3"}));
+
+  // A name with blanks or quotes is one name.
+  ASSERT_EQ(line.Parse({"-C", "my \"song\" 1.mp3"}, "/m"), 1);
+  EXPECT_EQ(line.Names(), (std::vector<std::string>{"/m/my \"song\" 1.mp3"}));
+
+  for (const char* bad : {"-x", "-c", "-", "-CC", "--"}) {
+    EXPECT_EQ(line.Parse({bad, "/a.mp3"}, "/m"), 0) << bad;
+    EXPECT_TRUE(line.Names().empty());
+  }
+  EXPECT_EQ(line.Parse({}, "/m"), 0);
+}
+
+// The pending services, with a conversion run and answers the test sees.
+class TestServices : public CPendingServices {
+ public:
+  int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
+              uint32_t& nextEntry) override {
+    ++runs;
+    for (const auto& f : queue) converted.push_back(f);
+    if (duringRun) duringRun(channel);
+    // Fetch what later instances posted meanwhile, as the run does.
+    for (uint32_t n = channel.Count(); nextEntry < n; ++nextEntry) {
+      HandOffEntry entry{};
+      if (channel.Get(nextEntry, entry)) converted.push_back({entry.path, entry.targetType});
+    }
+    return static_cast<int>(queue.size());
+  }
+  bool AskConvertWaveToWave(const std::string& name) override {
+    asked.push_back(name);
+    return wavAnswer;
+  }
+  int ShowHowTo() override {
+    ++howTo;
+    return 1;
+  }
+  int IsShellExtensionRegistered() override { return 1; }
+  int RegisterShellExtension() override { return 1; }
+  int RemoveRightClickEntries() override { return 1; }
+  int Load() override {
+    if (afterOpen) afterOpen();
+    return 1;
+  }
+
+  std::vector<TQueuedFile> converted;
+  std::vector<std::string> asked;
+  bool wavAnswer = false;
+  int runs = 0;
+  int howTo = 0;
+  std::function<void(CInstanceChannel&)> duringRun;
+  std::function<void()> afterOpen;
+};
+
+class SonoductAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    oldCwd_ = cwd;
+    ASSERT_EQ(chdir(files_.Path().c_str()), 0);
+    for (const char* name : {"a.mp3", "b.mp3", "c.wav", "d.wma"})
+      testsupport::WriteFile(files_.File(name), "x");
+  }
+  void TearDown() override { (void)!chdir(oldCwd_.c_str()); }
+
+  testsupport::ProcessResult Sonoduct(const std::string& args) {
+    return testsupport::Run("'" + testsupport::BinPath("sonoduct") + "' " + args,
+                            {"XDG_RUNTIME_DIR=" + runtime_.Path()});
+  }
+  std::string F(const std::string& name) const { return files_.File(name); }
+
+  TempDir runtime_;
+  TempDir files_;
+  std::string oldCwd_;
+};
+
+TEST_F(SonoductAppTest, NameListQueuesTheFirstNameAndPostsTheRest) {
+  TestServices services;
+  services.wavAnswer = false;
+  CSonoductApp app(services.All());
+  int status = app.Run({"a.mp3", "missing.mp3", "c.wav", "", "./d.wma", "b.mp3"});
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(services.howTo, 0);
+  EXPECT_EQ(services.asked, std::vector<std::string>{F("c.wav")});
+  ASSERT_EQ(services.converted.size(), 3u);
+  EXPECT_EQ(services.converted[0].path, F("a.mp3"));  // made absolute
+  EXPECT_EQ(services.converted[1].path, F("d.wma"));
+  EXPECT_EQ(services.converted[2].path, F("b.mp3"));
+  for (const auto& f : services.converted) EXPECT_EQ(f.targetType, kTargetWave);
+}
+
+TEST_F(SonoductAppTest, FirstNameThatYieldsNothingTakesTheHowToPath) {
+  {
+    // A missing first name: the rest is not looked at.
+    TestServices services;
+    CSonoductApp app(services.All());
+    EXPECT_EQ(app.Run({"missing.mp3", "a.mp3"}), 0);
+    EXPECT_EQ(services.howTo, 1);
+    EXPECT_EQ(services.runs, 0);
+  }
+  {
+    // A WAV first name answered no: further names are still posted.
+    TestServices services;
+    CInstanceChannel watcher;
+    CSonoductApp app(services.All());
+    EXPECT_EQ(app.Run({"c.wav", "a.mp3"}), 0);
+    EXPECT_EQ(services.howTo, 1);
+    EXPECT_EQ(services.runs, 0);
+    ASSERT_EQ(watcher.Open(), 1);
+    EXPECT_EQ(watcher.IsFirstInstance(), 1);  // the block starts afresh
+  }
+  {
+    TestServices services;
+    services.wavAnswer = true;
+    CSonoductApp app(services.All());
+    EXPECT_EQ(app.Run({"c.wav"}), 0);
+    ASSERT_EQ(services.converted.size(), 1u);
+    EXPECT_EQ(services.converted[0].targetType, kTargetWave);
+  }
+}
+
+TEST_F(SonoductAppTest, LaterConverterProcessesPostIntoTheRunningOne) {
+  TestServices services;
+  testsupport::ProcessResult later, passedOver;
+  services.duringRun = [&](CInstanceChannel&) {
+    later = Sonoduct("-3 '" + F("b.mp3") + "' ./a.mp3 'with blank.mp3'");
+    passedOver = Sonoduct("-C noextension");
+  };
+  CSonoductApp app(services.All());
+  EXPECT_EQ(app.Run({"-M", F("d.wma")}), 0);
+  EXPECT_EQ(later.exitCode, 0) << later.err;
+  EXPECT_EQ(later.err, "");
+  EXPECT_EQ(passedOver.exitCode, 0) << passedOver.err;
+  ASSERT_EQ(services.converted.size(), 4u);
+  EXPECT_EQ(services.converted[0].path, F("d.wma"));
+  EXPECT_EQ(services.converted[0].targetType, kTargetWma);
+  EXPECT_EQ(services.converted[1].path, F("b.mp3"));
+  // The later process made its relative names absolute against its own directory.
+  EXPECT_EQ(services.converted[2].path, F("a.mp3"));
+  EXPECT_EQ(services.converted[3].path, F("with blank.mp3"));
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(services.converted[i].targetType, kTargetMp3);
+}
+
+TEST_F(SonoductAppTest, LaterInstanceWhoseFirstDiedConvertsItself) {
+  Helper first({"hold-first", "60000"});
+  ASSERT_TRUE(first.WaitFor("first\n"));
+  TestServices services;
+  // The first instance ends after this process opened the channel.
+  services.afterOpen = [&] { first.Kill(); };
+  CSonoductApp app(services.All());
+  EXPECT_EQ(app.Run({"-C", F("a.mp3"), F("b.mp3")}), 0);
+  EXPECT_EQ(services.runs, 1);
+  ASSERT_EQ(services.converted.size(), 2u);
+  EXPECT_EQ(services.converted[0].path, F("a.mp3"));
+  EXPECT_EQ(services.converted[1].path, F("b.mp3"));
+}
+
+TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
+  auto r = Sonoduct("-C '" + F("a.mp3") + "'");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("conversion is not available in this build yet"), std::string::npos);
+  EXPECT_NE(r.err.find("0 " + F("a.mp3")), std::string::npos) << r.err;
+
+  for (const char* args : {"", "-x", "-O", "-Z", "-Q", "-I", "-R", "-S", "-U"}) {
+    r = Sonoduct(args);
+    EXPECT_EQ(r.exitCode, 1) << args;
+    EXPECT_NE(r.err.find("not available in this build yet"), std::string::npos) << args;
+  }
+
+  // An unsafe runtime folder: the channel is not ready, and the keyed message says so.
+  mkdir((runtime_.Path() + "/sonoduct").c_str(), 0700);
+  ASSERT_EQ(chmod((runtime_.Path() + "/sonoduct").c_str(), 0755), 0);
+  r = Sonoduct("-C '" + F("a.mp3") + "'");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("could not connect to its other running copies"), std::string::npos)
+      << r.err;
+}
+
+}  // namespace
