@@ -1,5 +1,6 @@
 #include "engine/codecs/mpeg/MpegCodec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -11,6 +12,7 @@ namespace mpegaudio {
 namespace {
 
 constexpr int kOpenProbeBytes = 152;
+constexpr int kDecoderDelay = 529;
 
 int Probe(const char* contentType) {
   if (!contentType) return 0;
@@ -85,6 +87,12 @@ int CMpegCodec::Open() {
   haveFormat_ = false;
   averageBitrate_ = 0;
   reportedBitrate_ = 0;
+  int64_t gapless = 0;
+  gapless_ = MpegDecoderGetPropertyInteger(host_, kPropertyMpegGapless, &gapless) == kMpegOk &&
+             gapless != 0;
+  produced_ = 0;
+  trimStart_ = 0;
+  keep_ = -1;
   // A streaming input may hold nothing yet; then the stream is examined
   // when frames are decoded.
   int r = stream_.Fill(kOpenProbeBytes);
@@ -116,20 +124,36 @@ int CMpegCodec::Open() {
   return kMpegOk;
 }
 
-bool CMpegCodec::IsVbrHeaderFrame(const FrameHeader& h, const uint8_t* frame) {
-  if (h.layer != 3) return false;
+CMpegCodec::VbrHeader CMpegCodec::ReadVbrHeader(const FrameHeader& h, const uint8_t* frame) {
+  VbrHeader v;
+  if (h.layer != 3) return v;
   int sideInfo = h.lsf ? (h.channels == 1 ? 9 : 17) : (h.channels == 1 ? 17 : 32);
   int at = 4 + (h.protection ? 2 : 0) + sideInfo;
   if (at + 8 <= h.frameBytes &&
       (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0)) {
     // Only a tag whose announced fields fit in the frame counts as one.
     uint32_t flags = Be32(frame + at + 4);
-    int need = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) +
-               ((flags & 8) ? 4 : 0);
-    return need <= h.frameBytes;
+    int end = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) +
+              ((flags & 8) ? 4 : 0);
+    if (end > h.frameBytes) return v;
+    v.present = true;
+    if (flags & 1) v.frames = Be32(frame + at + 8);
+    // The LAME extension follows: encoder delay and padding, 12 bits each, 21 bytes in.
+    if (end + 24 <= h.frameBytes &&
+        (std::memcmp(frame + end, "LAME", 4) == 0 || std::memcmp(frame + end, "Lavc", 4) == 0 ||
+         std::memcmp(frame + end, "Lavf", 4) == 0)) {
+      const uint8_t* p = frame + end + 21;
+      v.delay = p[0] << 4 | p[1] >> 4;
+      v.padding = (p[1] & 0x0F) << 8 | p[2];
+    }
+    return v;
   }
   constexpr int kVbriAt = 4 + 32, kVbriBytes = 26;
-  return kVbriAt + kVbriBytes <= h.frameBytes && std::memcmp(frame + kVbriAt, "VBRI", 4) == 0;
+  if (kVbriAt + kVbriBytes <= h.frameBytes && std::memcmp(frame + kVbriAt, "VBRI", 4) == 0) {
+    v.present = true;
+    v.frames = Be32(frame + kVbriAt + 14);
+  }
+  return v;
 }
 
 int CMpegCodec::Decode(MpegOutputBlock* output, MpegStatusBlock* status) {
@@ -140,12 +164,25 @@ int CMpegCodec::Decode(MpegOutputBlock* output, MpegStatusBlock* status) {
     int r = stream_.NextFrame(&h, &frame);
     if (r == kMpegErrorNotEnoughData) return kMpegErrorFrameAbandoned;
     if (r < 0) return r;
-    if (framesSeen_++ == 0 && IsVbrHeaderFrame(h, frame)) continue;
+    if (framesSeen_++ == 0) {
+      VbrHeader v = ReadVbrHeader(h, frame);
+      if (v.present) {
+        if (gapless_ && v.delay >= 0) {
+          // The decoder's own delay of 529 samples comes on top of the encoder's.
+          trimStart_ = v.delay + kDecoderDelay;
+          if (v.frames > 0)
+            keep_ = std::max<int64_t>(0, v.frames * h.samplesPerFrame - v.delay - v.padding);
+        }
+        continue;
+      }
+    }
 
     int d = frameDecoder_.DecodeFrame(h, frame, static_cast<size_t>(h.frameBytes), pcm_);
     status->position = startOffset_ + stream_.Consumed();
-    if (d == kFrameBadData) {
-      ++status->badFrames;
+    // A frame that cannot be decoded (inconsistent data, or main data that
+    // reaches back before the first frame seen) gives no output at all.
+    if (d < 0) {
+      if (d == kFrameBadData) ++status->badFrames;
       return kMpegErrorFrameAbandoned;
     }
 
@@ -186,8 +223,17 @@ int CMpegCodec::Decode(MpegOutputBlock* output, MpegStatusBlock* status) {
               : -1;
     }
 
+    int64_t first = produced_, last = produced_ + h.samplesPerFrame;
+    produced_ = last;
+    first = std::max(first, trimStart_);
+    if (keep_ >= 0) last = std::min(last, trimStart_ + keep_);
+    if (first >= last) continue;  // all of this frame is encoder delay or padding
+    int offset = static_cast<int>(first - (produced_ - h.samplesPerFrame));
+    if (offset > 0)
+      std::memmove(pcm_, pcm_ + offset * h.channels,
+                   sizeof(int16_t) * static_cast<size_t>((last - first) * h.channels));
     output->samples = pcm_;
-    output->sampleCount = h.samplesPerFrame;
+    output->sampleCount = static_cast<int>(last - first);
     output->bytesPerSample = 2;
     output->channels = h.channels;
     output->sampleRate = h.sampleRate;

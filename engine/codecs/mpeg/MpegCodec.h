@@ -23,8 +23,17 @@ class CMpegCodec {
   int Open();
   int Decode(MpegOutputBlock* output, MpegStatusBlock* status);
 
-  // True when the frame is a Xing, Info or VBRI header frame that carries no audio.
-  static bool IsVbrHeaderFrame(const FrameHeader& h, const uint8_t* frame);
+  // What a Xing, Info or VBRI header frame (which carries no audio) says.
+  struct VbrHeader {
+    bool present = false;
+    int64_t frames = -1;  // audio frames in the stream, -1 when not given
+    int delay = -1;       // encoder delay and padding in samples from a LAME tag, -1 when absent
+    int padding = -1;
+  };
+  static VbrHeader ReadVbrHeader(const FrameHeader& h, const uint8_t* frame);
+  static bool IsVbrHeaderFrame(const FrameHeader& h, const uint8_t* frame) {
+    return ReadVbrHeader(h, frame).present;
+  }
   // Next smoothed bit rate in kbit/s with 10 fraction bits.
   static int64_t SmoothBitrate(int64_t average, int kbps) {
     return (int64_t(kbps) * 1024 + average * 31 + 16) / 32;
@@ -45,6 +54,12 @@ class CMpegCodec {
   FrameHeader format_;
   int64_t averageBitrate_ = 0;  // kbit/s << 10
   int reportedBitrate_ = 0;
+  // Gapless decoding (property "mpeg/gapless" nonzero when the input opens)
+  // drops the encoder delay and padding that a LAME tag announces.
+  bool gapless_ = false;
+  int64_t produced_ = 0;   // samples per channel decoded so far, before trimming
+  int64_t trimStart_ = 0;  // samples per channel to drop at the start
+  int64_t keep_ = -1;      // samples per channel to keep after those, -1 for all
 };
 
 }  // namespace mpegaudio

@@ -80,5 +80,8 @@ int64_t MpegDecoderInputPosition(MpegDecoder* decoder);
 inline constexpr const char kPropertyMpegLevel[] = "mpeg/level";  // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
 inline constexpr const char kPropertyMpegLayer[] = "mpeg/layer";  // 1, 2 or 3
 inline constexpr const char kPropertyMpegMode[] = "mpeg/mode";  // 0 stereo, 1 joint, 2 dual, 3 mono
+// Set by the caller before the input opens: nonzero drops the encoder delay
+// and padding announced by a LAME tag (off by default: every frame in full).
+inline constexpr const char kPropertyMpegGapless[] = "mpeg/gapless";
 
 }  // namespace mpegaudio

@@ -52,7 +52,7 @@ struct Source {
     if (s->available != SIZE_MAX && s->pos + size_t(size) > limit)
       return s->pos < s->data.size() || s->available < s->data.size() ? kMpegErrorNotEnoughData : 0;
     size_t n = std::min(size_t(size), s->data.size() - s->pos);
-    std::memcpy(buffer, s->data.data() + s->pos, n);
+    if (n > 0) std::memcpy(buffer, s->data.data() + s->pos, n);
     s->pos += n;
     return int64_t(n);
   }
