@@ -10,7 +10,7 @@ namespace mpegtest {
 
 using namespace mpegaudio;
 
-WalkResult DecodeStream(const std::string& bytes, bool keepPcm) {
+WalkResult DecodeStream(const std::string& bytes, bool keepPcm, bool dropBad) {
   WalkResult r;
   const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
   const size_t n = bytes.size();
@@ -62,7 +62,7 @@ WalkResult DecodeStream(const std::string& bytes, bool keepPcm) {
     ++r.frames;
     if (rc != kFrameOk) ++r.badFrames;
     r.samples += size_t(h.samplesPerFrame * h.channels);
-    if (keepPcm)
+    if (keepPcm && !(dropBad && rc != kFrameOk))
       r.pcm.insert(r.pcm.end(), frame.begin(), frame.begin() + h.samplesPerFrame * h.channels);
     pos += size_t(h.frameBytes);
   }

@@ -19,7 +19,9 @@ struct WalkResult {
   int crcErrors = 0;
 };
 
-WalkResult DecodeStream(const std::string& bytes, bool keepPcm = true);
+// keepPcm false only counts samples; dropBad leaves out the silence of frames
+// the decoder refused.
+WalkResult DecodeStream(const std::string& bytes, bool keepPcm = true, bool dropBad = false);
 
 // 10 log10(32767^2 / MSE) over the shorter of the two; 200 when identical.
 double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
