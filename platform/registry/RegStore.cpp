@@ -102,12 +102,26 @@ CRegStore* CRegStore::Get(TRegRoot root) {
   std::lock_guard<std::mutex> hold(*guard);
   std::string file = dir + "/" + name + ".reg";
   auto it = stores->find(file);
-  if (it == stores->end()) it = stores->emplace(file, new CRegStore(root, dir)).first;
+  if (it == stores->end()) {
+    // The config folder moved (its variable changed): stores of other
+    // folders let go of their files; they read them again if used.
+    for (auto& [path, other] : *stores)
+      if (path.compare(0, dir.size() + 1, dir + "/") != 0) other->Forget();
+    it = stores->emplace(file, new CRegStore(root, dir)).first;
+  }
   return it->second;
 }
 
 CRegStore::CRegStore(TRegRoot root, std::string dir)
     : root_(root), dir_(std::move(dir)), file_(dir_ + "/" + RegRootName(root) + ".reg") {}
+
+void CRegStore::Forget() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (heldFd_ >= 0) close(heldFd_);
+  heldFd_ = -1;
+  identity_ = TIdentity{};
+  SetEmpty(TState::kMissing);
+}
 
 void CRegStore::SetEmpty(TState state) {
   tree_ = CRegTree();
@@ -136,15 +150,20 @@ void CRegStore::Refresh() {
   }
   TIdentity now{st.st_dev, st.st_ino, static_cast<int64_t>(st.st_size),
                 static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-  if (now == identity_ && state_ != TState::kMissing) return;
+  bool sameFile = now == identity_;
+  if (sameFile && (state_ == TState::kGood || state_ == TState::kCorrupt)) return;
+  // An unreadable file is tried again each time: a change of its permissions
+  // does not show in the identity.
+  bool known = sameFile && state_ == TState::kUnreadable;
 
   if (heldFd_ >= 0) close(heldFd_);
   heldFd_ = -1;
   identity_ = now;
   int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    LogFmt("registry: can't read %s (%s); its settings are read as empty", file_.c_str(),
-           std::strerror(errno));
+    if (!known)
+      LogFmt("registry: can't read %s (%s); its settings are read as empty", file_.c_str(),
+             std::strerror(errno));
     SetEmpty(TState::kUnreadable);
     return;
   }
@@ -155,7 +174,8 @@ void CRegStore::Refresh() {
         TIdentity{st.st_dev, st.st_ino, static_cast<int64_t>(st.st_size),
                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   if (!S_ISREG(st.st_mode)) {
-    LogFmt("registry: %s is not a regular file; its settings are read as empty", file_.c_str());
+    if (!known)
+      LogFmt("registry: %s is not a regular file; its settings are read as empty", file_.c_str());
     SetEmpty(TState::kUnreadable);
     return;
   }

@@ -61,6 +61,8 @@ class CRegStore {
   };
 
   void Refresh();
+  // Drops the copy held, and the descriptor with it.
+  void Forget();
   void SetEmpty(TState state);
   bool MakeFolder();
   bool KeepCorruptCopy();

@@ -394,16 +394,41 @@ TEST_F(RegKeyTest, FolderInPlaceOfTheStoreIsNotReplaced) {
 
 TEST_F(RegKeyTest, StoreWithoutReadPermissionIsNotReplaced) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
-  KeyPtr key = Create("K");
-  ASSERT_TRUE(key->SetKeyNum("Old", 1));
-  std::string before = ReadFile(StoreFile());
+  std::filesystem::create_directories(config_ + "/quillon");
+  const std::string before = "[K]\n\"Old\"=dword:00000001\n";
+  ASSERT_TRUE(WriteFile(StoreFile(), before));
   ASSERT_EQ(chmod(StoreFile().c_str(), 0), 0);
-  EXPECT_FALSE(key->SubKeyExists("Old"));
-  EXPECT_FALSE(key->SetKeyNum("New", 2));
+  KeyPtr key = Create("K");
+  EXPECT_FALSE(key);
   EXPECT_EQ(GetLastError(), REG_ERROR_ACCESS_DENIED);
+  CRegKey top(HKEY_CURRENT_USER);
+  EXPECT_FALSE(top.KeyExists("K"));
+  // Readable again: the values are back, and only now may it change.
   ASSERT_EQ(chmod(StoreFile().c_str(), 0600), 0);
   EXPECT_EQ(ReadFile(StoreFile()), before);
+  key = Open("K");
+  ASSERT_TRUE(key);
   EXPECT_EQ(key->GetKeyNum("Old"), 1u);
+  EXPECT_TRUE(key->SetKeyNum("New", 2));
+}
+
+TEST_F(RegKeyTest, ChangingConfigFolderKeepsNoOldFilesOpen) {
+  const auto openFiles = [] {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+  };
+  int before = openFiles();
+  for (int i = 0; i < 40; ++i) {
+    std::string folder = dir_.File("c" + std::to_string(i));
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    KeyPtr key = Create("K");
+    ASSERT_TRUE(key && key->SetKeyNum("Folder", i));
+  }
+  EXPECT_LE(openFiles(), before + 3);
+  // Each folder still has its own values.
+  setenv("XDG_CONFIG_HOME", dir_.File("c7").c_str(), 1);
+  EXPECT_EQ(Open("K")->GetKeyNum("Folder"), 7u);
 }
 
 TEST_F(RegKeyTest, ConfigFolderThatCannotBeMadeFailsCleanly) {
