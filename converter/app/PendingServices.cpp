@@ -32,7 +32,6 @@ uint32_t CPendingServices::DetermineTargetConversion(const std::string& path) {
 }
 
 int CPendingServices::MoveLocalMachinePreferences() { return Unavailable("the preferences"); }
-int CPendingServices::RemoveLocalMachinePreferences() { return Unavailable("the preferences"); }
 
 int CPendingServices::RegisterShellExtension() {
   return Unavailable("the file-manager integration");
@@ -57,8 +56,10 @@ void CPendingServices::ShowInfoMessage(const char* key) {
   std::fflush(stdout);
 }
 
-bool CPendingServices::AskConvertWaveToWave(const std::string& name) {
-  LogFmt("%s: WAV to WAV not confirmed without the dialogs", name.c_str());
+bool CPendingServices::AskYesNo(const std::string& caption, const std::string& text) {
+  std::fprintf(stderr,
+               "sonoduct: %s\n%s\n(answered No: questions are not available in this build yet)\n",
+               caption.c_str(), text.c_str());
   return false;
 }
 

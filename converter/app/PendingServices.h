@@ -30,7 +30,6 @@ class CPendingServices : public IEngineServices,
   // IPreferences: nothing stored; the defaults ask for nothing at the end.
   int Load() override { return 1; }
   int MoveLocalMachinePreferences() override;
-  int RemoveLocalMachinePreferences() override;
   int ShowErrorsAtEnd() override { return 0; }
   int OpenDecodeOnExit() override { return 0; }
   int FirstTimeInVersion1_1() override { return 0; }
@@ -45,10 +44,11 @@ class CPendingServices : public IEngineServices,
   int UnregisterExtension(const std::string& extension) override;
   int RemoveDesktopLink() override;
 
-  // IPrompts. Without the dialogs the WAV-to-WAV question is answered no.
+  // IPrompts. Without the dialogs a question is shown on standard error and
+  // answered no, the answer that creates nothing.
   void ShowErrorMessage(const char* key) override;
   void ShowInfoMessage(const char* key) override;
-  bool AskConvertWaveToWave(const std::string& name) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
   int ShowHowTo() override;
   int ErrorCount() override { return 0; }
   int ShowErrorDetails() override;

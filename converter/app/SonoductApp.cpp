@@ -5,6 +5,9 @@
 #include "converter/app/CommandLine.h"
 #include "platform/Log.h"
 #include "platform/os/FileStatus.h"
+#include "platform/registry/RegKey.h"
+#include "utilities/strings/BoundedCopy.h"
+#include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
 
@@ -73,10 +76,36 @@ int CSonoductApp::Run(const std::vector<std::string>& args) {
 bool CSonoductApp::ChooseTarget(const std::string& name, uint32_t& type) {
   type = s_.engine->DetermineTargetConversion(name);
   if (type == kTargetNone) {
-    if (!s_.prompts->AskConvertWaveToWave(name)) return false;
+    if (!AskConvertWaveToWave(name)) return false;
     type = kTargetWave;
   }
   return type <= kTargetWma;
+}
+
+bool CSonoductApp::AskConvertWaveToWave(const std::string& name) {
+  char caption[128];
+  char text[1024];
+  CopyBounded(caption, sizeof(caption), LoadFormatted("CFE_ConversionWarning"));
+  CopyBounded(text, sizeof(text), LoadFormatted("CFE_NoNonWaveEncoders", name));
+  return s_.prompts->AskYesNo(caption, text);
+}
+
+// The settings an installation left for all users: the program's key below
+// the local machine's SOFTWARE\Quillon, with everything below it.
+void CSonoductApp::RemoveMachineSettings() {
+  CRegKey machine(HKEY_LOCAL_MACHINE);
+  CRegKey* quillon = machine.GetSubKey("SOFTWARE\\Quillon");
+  if (quillon == nullptr) return;  // nothing to remove
+  if (quillon->KeyExists("Sonoduct")) {
+    CRegKey* sonoduct = quillon->GetSubKey("Sonoduct");
+    if (sonoduct == nullptr || !sonoduct->DeleteSubKeys("") ||
+        !quillon->DeleteSubKeys("Sonoduct")) {
+      std::fprintf(stderr, "sonoduct: the settings for all users could not be removed\n");
+      Fail();
+    }
+    DeleteRegKey(&sonoduct);
+  }
+  DeleteRegKey(&quillon);
 }
 
 void CSonoductApp::PostName(const std::string& name, uint32_t type) {
@@ -140,7 +169,7 @@ void CSonoductApp::Dispatch(char letter, const std::vector<std::string>& names) 
     case 'Q':
       Check(shell.RemoveRightClickEntries());
       Check(shell.RemoveDesktopLink());
-      Check(s_.preferences->RemoveLocalMachinePreferences());
+      RemoveMachineSettings();
       Check(shell.UnregisterShellExtension());
       break;
     case 'Z':

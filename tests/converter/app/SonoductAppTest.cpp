@@ -13,6 +13,7 @@
 #include "converter/app/CommandLine.h"
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
+#include "platform/registry/RegKey.h"
 #include "tests/TestSupport.h"
 #include "tests/converter/HelperProcess.h"
 
@@ -57,8 +58,8 @@ class TestServices : public CPendingServices {
     }
     return static_cast<int>(queue.size());
   }
-  bool AskConvertWaveToWave(const std::string& name) override {
-    asked.push_back(name);
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    asked.push_back(caption + "|" + text);
     return wavAnswer;
   }
   int ShowHowTo() override {
@@ -86,6 +87,7 @@ class SonoductAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1);  // the registry store
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
     oldCwd_ = cwd;
@@ -96,12 +98,14 @@ class SonoductAppTest : public ::testing::Test {
   void TearDown() override { (void)!chdir(oldCwd_.c_str()); }
 
   testsupport::ProcessResult Sonoduct(const std::string& args) {
-    return testsupport::Run("'" + testsupport::BinPath("sonoduct") + "' " + args,
-                            {"XDG_RUNTIME_DIR=" + runtime_.Path()});
+    return testsupport::Run(
+        "'" + testsupport::BinPath("sonoduct") + "' " + args,
+        {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path()});
   }
   std::string F(const std::string& name) const { return files_.File(name); }
 
   TempDir runtime_;
+  TempDir config_;
   TempDir files_;
   std::string oldCwd_;
 };
@@ -113,7 +117,8 @@ TEST_F(SonoductAppTest, NameListQueuesTheFirstNameAndPostsTheRest) {
   int status = app.Run({"a.mp3", "missing.mp3", "c.wav", "", "./d.wma", "b.mp3"});
   EXPECT_EQ(status, 0);
   EXPECT_EQ(services.howTo, 0);
-  EXPECT_EQ(services.asked, std::vector<std::string>{F("c.wav")});
+  ASSERT_EQ(services.asked.size(), 1u);
+  EXPECT_NE(services.asked[0].find(F("c.wav")), std::string::npos);
   ASSERT_EQ(services.converted.size(), 3u);
   EXPECT_EQ(services.converted[0].path, F("a.mp3"));  // made absolute
   EXPECT_EQ(services.converted[1].path, F("d.wma"));
@@ -187,11 +192,42 @@ TEST_F(SonoductAppTest, LaterInstanceWhoseFirstDiedConvertsItself) {
   EXPECT_EQ(services.converted[1].path, F("b.mp3"));
 }
 
+TEST_F(SonoductAppTest, UninstallRemovesTheSettingsForAllUsers) {
+  {
+    CRegKey machine(HKEY_LOCAL_MACHINE);
+    CRegKey* options = machine.CreateSubKey("SOFTWARE\\Quillon\\Sonoduct\\MP3EncoderOptions");
+    ASSERT_NE(options, nullptr);
+    options->SetKeyNum("Bitrate", 192);
+    DeleteRegKey(&options);
+    CRegKey* other = machine.CreateSubKey("SOFTWARE\\Quillon\\Other");
+    ASSERT_NE(other, nullptr);
+    other->SetKeyNum("Kept", 1);
+    DeleteRegKey(&other);
+  }
+  TestServices services;
+  CSonoductApp app(services.All());
+  app.Run({"-Q"});  // the shell integration is still pending
+  CRegKey machine(HKEY_LOCAL_MACHINE);
+  CRegKey* quillon = machine.GetSubKey("SOFTWARE\\Quillon");
+  ASSERT_NE(quillon, nullptr);
+  EXPECT_EQ(quillon->KeyExists("Sonoduct"), 0);
+  EXPECT_EQ(quillon->KeyExists("Other"), 1);
+  DeleteRegKey(&quillon);
+}
+
 TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
   auto r = Sonoduct("-C '" + F("a.mp3") + "'");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("conversion is not available in this build yet"), std::string::npos);
   EXPECT_NE(r.err.find("0 " + F("a.mp3")), std::string::npos) << r.err;
+
+  // The question's text is the keyed format filled with the name.
+  r = Sonoduct("'" + F("c.wav") + "'");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Convert WAV to WAV?\nNo MP3 or WMA encoder is available, so\n" +
+                       F("c.wav") + "\ncan only"),
+            std::string::npos)
+      << r.err;
 
   for (const char* args : {"", "-x", "-O", "-Z", "-Q", "-I", "-R", "-S", "-U"}) {
     r = Sonoduct(args);
