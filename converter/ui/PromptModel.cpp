@@ -1,0 +1,104 @@
+#include "converter/ui/PromptModel.h"
+
+#include "converter/prefs/Preferences.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
+
+namespace {
+std::string Text(const char* key, size_t max = 512) {
+  std::string s = LoadKeyedString(key);
+  if (s.size() > max) s.resize(max);
+  return s;
+}
+}  // namespace
+
+TPrompt BuildPrompt(int resource, const std::string& text) {
+  TPrompt p;
+  p.resource = resource;
+  p.text = text.substr(0, 2048);
+  switch (resource) {
+    case kPromptOverwrite:
+      p.title = Text("OF_Title");
+      p.choices = {{kButtonYes, Text("OF_Yes")},
+                   {kButtonYesAll, Text("OF_YesAll")},
+                   {kButtonSkip, Text("OF_No")},
+                   {kButtonSkipAll, Text("OF_NoAll")},
+                   {kButtonCancel, Text("Cancel")}};
+      p.box = kBoxAlwaysOverwrite;
+      p.boxLabel = Text("OF_Always");
+      p.safeAnswer = kButtonSkip;
+      break;
+    case kPromptSilent:
+    case kPromptPartial:
+      p.title = Text("CA_Title", 256);
+      p.choices = {{kButtonYes, Text("CA_Yes", 256)},
+                   {kButtonSkip, Text("CA_No", 256)},
+                   {kButtonCancel, Text("Cancel", 256)}};
+      if (resource == kPromptPartial) {
+        p.box = kBoxAlwaysConvertIncomplete;
+        p.boxLabel = Text("CPF_Always");
+        p.safeAnswer = kButtonYes;  // a song that ends early is still the user's music
+      } else {
+        p.safeAnswer = kButtonSkip;
+      }
+      break;
+    case kPromptDiskFull:
+      p.title = Text("HDF_Title");
+      if (p.text.empty()) p.text = Text("HDF_Message");
+      p.choices = {{kButtonNewDir, Text("HDF_NewDir")},
+                   {kButtonContinue, Text("HDF_Continue")},
+                   {kButtonCancel, Text("HDF_QuitNow")}};
+      p.safeAnswer = kButtonCancel;
+      break;
+    case kPromptHowTo:
+      p.title = FormatKeyed("HT_Title", Text("HT_Title"), {Text("ProgramName", 256)});
+      if (p.text.empty()) p.text = Text("HT_Mess") + "\n" + Text("HT_Explanation");
+      p.choices = {{kButtonOk, Text("HT_OK")}};
+      p.safeAnswer = kButtonOk;
+      break;
+    case kPromptOpenDecode:
+      p.title = Text("ODD_Title");
+      if (p.text.empty()) p.text = Text("ODD_Mess1") + "\n" + Text("ODD_Mess2");
+      p.choices = {{kButtonOk, Text("ODD_Open")}, {kButtonCancel, Text("ODD_Quit")}};
+      p.box = kBoxAlwaysOpen;
+      p.boxLabel = Text("ODD_Always");
+      p.boxChecked = true;
+      p.safeAnswer = kButtonCancel;
+      break;
+    case kPromptErrorDetails:
+      p.title = FormatKeyed("CED_Title", Text("CED_Title"), {0});
+      p.choices = {{kButtonOk, Text("OK", 64)}};
+      p.box = kBoxDontShowErrors;
+      p.boxLabel = Text("CED_DontShow");
+      p.safeAnswer = kButtonOk;
+      break;
+    default:
+      p.choices = {{kButtonOk, "OK"}};
+      p.safeAnswer = kButtonOk;
+      break;
+  }
+  return p;
+}
+
+void ApplyPromptAnswer(const TPrompt& prompt, int answer, CPreferences* prefs) {
+  if (!prefs) return;
+  switch (prompt.box) {
+    case kBoxAlwaysOverwrite:
+      if (prompt.boxChecked && (answer == kButtonYes || answer == kButtonYesAll ||
+                                answer == kButtonSkip || answer == kButtonSkipAll))
+        prefs->promptForOverWrites = 0;
+      break;
+    case kBoxAlwaysConvertIncomplete:
+      if (prompt.boxChecked && (answer == kButtonYes || answer == kButtonSkip))
+        prefs->warnAboutIncompleteSongs = 0;
+      break;
+    case kBoxAlwaysOpen:
+      prefs->openDecodeOnExit = prompt.boxChecked ? 1 : 0;
+      break;
+    case kBoxDontShowErrors:
+      prefs->showErrorsAtEnd = prompt.boxChecked ? 0 : 1;
+      break;
+    default:
+      break;
+  }
+}

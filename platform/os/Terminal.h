@@ -1,0 +1,17 @@
+// The console the converter talks through when there is no display.
+#pragma once
+
+#include <string>
+
+namespace os {
+
+bool StdinIsTerminal();
+bool StderrIsTerminal();
+// Writes text to standard error as one write.
+void WriteError(const std::string& text);
+// One line from standard input without its line end; false at end of input.
+bool ReadInputLine(std::string* line);
+// Whether a graphical display is there (DISPLAY or WAYLAND_DISPLAY set).
+bool HaveDisplay();
+
+}  // namespace os
