@@ -223,7 +223,6 @@ int ParseSideInfo(const FrameHeader& h, const uint8_t* data, SideInfo* si) {
         for (int i = 0; i < 3; ++i) gi.subblockGain[i] = int(r.Get(3));
         gi.region0Count = 7;
         gi.region1Count = 36;
-        if (gi.blockType != 2) gi.mixed = 0;
       } else {
         gi.blockType = 0;
         gi.mixed = 0;
@@ -563,7 +562,14 @@ void CLayer3::JointStereo(const FrameHeader& h, int gr, bool msStereo, bool inte
 
   // One band of lines [start, end): intensity from the left channel when its
   // position is legal, else mid/side when on, else left as it is.
-  auto band = [&](int start, int end, int pos, int maxPos) {
+  // The top band has no scale factor of its own: it takes the position of the
+  // band below when that band is intensity coded; otherwise it counts as
+  // position 0 at the lower rates (both gains 1) and as illegal in MPEG-1.
+  auto band = [&](int start, int end, int pos, int maxPos, bool belowCoded) {
+    if (!belowCoded) {
+      pos = h.lsf ? 0 : 7;
+      maxPos = -1;
+    }
     bool legal = h.lsf ? pos != maxPos : pos < 7;
     if (!legal) {
       if (msStereo) MidSide(l, r, start, end);
@@ -598,7 +604,7 @@ void CLayer3::JointStereo(const FrameHeader& h, int gr, bool msStereo, bool inte
     for (int b = 0; b < 22; ++b) {
       int s = sfb.longBounds[b], e = sfb.longBounds[b + 1];
       if (b >= first)
-        band(s, e, longPos(b), longMax(b));
+        band(s, e, longPos(b), longMax(b), b < 21 || first <= 20);
       else if (msStereo)
         MidSide(l, r, s, e);
     }
@@ -630,7 +636,7 @@ void CLayer3::JointStereo(const FrameHeader& h, int gr, bool msStereo, bool inte
       for (int b = 0; b < longBands; ++b) {
         int s = sfb.longBounds[b], e = sfb.longBounds[b + 1];
         if (b >= first)
-          band(s, e, scaleLong[b], st.maxLong[b]);
+          band(s, e, scaleLong[b], st.maxLong[b], true);
         else if (msStereo)
           MidSide(l, r, s, e);
       }
@@ -641,7 +647,7 @@ void CLayer3::JointStereo(const FrameHeader& h, int gr, bool msStereo, bool inte
       for (int w = 0; w < 3; ++w) {
         int s = sfb.shortBounds[b] * 3 + w * width;
         if (b > top[w])
-          band(s, s + width, scaleShort[pb][w], st.maxShort[pb][w]);
+          band(s, s + width, scaleShort[pb][w], st.maxShort[pb][w], b < 12 || top[w] < 11);
         else if (msStereo)
           MidSide(l, r, s, s + width);
       }
@@ -713,7 +719,9 @@ void CLayer3::Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]) {
       for (int t = 0; t < 18; ++t) o[t * 32] = ov[t];
       std::memset(ov, 0, sizeof(float) * 18);
     } else if (sb < longSubbands) {
-      Layer3HybridLong(lines + 18 * sb, gi.blockType, ov, o, 32);
+      // With the mixed flag the two lowest subbands use the normal window,
+      // whatever the block type.
+      Layer3HybridLong(lines + 18 * sb, gi.mixed && sb < 2 ? 0 : gi.blockType, ov, o, 32);
     } else {
       Layer3HybridShort(lines + 18 * sb, ov, o, 32);
     }
