@@ -1,0 +1,165 @@
+#include "engine/codecs/ConverterLibraries.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/codecs/ConversionTypes.h"
+#include "platform/os/SharedLibrary.h"
+#include "platform/paths/ProgramDirectory.h"
+#include "platform/wma/SupportsWma.h"
+#include "platform/wma/WmaGlue.h"
+#include "utilities/strings/BoundedCopy.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
+#include "utilities/strings/StringsFileLocation.h"
+
+namespace {
+
+struct EncoderRow {
+  const char* library;
+  const char* nameKey;
+};
+const EncoderRow kEncoders[3] = {{"Lame_enc.so", "IDS_STRING_LAME"},
+                                 {"BladeEnc.so", "IDS_STRING_BLADE"},
+                                 {nullptr, "IDS_STRING_NOT_ASSIGNED"}};
+
+os::SharedLibrary encoderLibraries[2];
+int encoderAvailable[2] = {0, 0};
+_tMP3EncoderDllTypedef currentEncoder = MP3_ENCODER_NOT_ASSIGNED;
+CWmaGlue wmaDecoding, wmaWriting;
+int wmaDecodingAvailable = 0;
+
+std::string EngineText(const char* key, size_t max) {
+  static const std::string file = FindStringsFile("tonalis-strings.ini");
+  std::string s = LoadKeyedString(key, file.c_str());
+  if (s.size() > max) s.resize(max);
+  return s;
+}
+
+bool LoadEncoder(int e) {
+  if (encoderLibraries[e].IsLoaded()) return true;
+  return encoderLibraries[e].Load(ProgramDirectory() + kEncoders[e].library);
+}
+
+// The BladeEnc version record begins with four bytes: library major and
+// minor, engine major and minor.
+std::string VersionText(int e) {
+  using VersionFunction = void (*)(void*);
+  auto version = reinterpret_cast<VersionFunction>(encoderLibraries[e].Symbol("beVersion"));
+  if (!version) return "";
+  unsigned char record[256] = {};
+  version(record);
+  return FormatKeyed("IDS_STRING_BLADE_VERSION", EngineText("IDS_STRING_BLADE_VERSION", 59),
+                     {record[0], record[1], record[2], record[3]});
+}
+
+}  // namespace
+
+const char* MP3EncoderLibraryName(int encoder) {
+  return encoder >= 0 && encoder < 2 ? kEncoders[encoder].library : nullptr;
+}
+
+void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void*) {
+  currentEncoder = preferred;
+  for (int e = 0; e < 2; ++e) {
+    if (LoadEncoder(e)) {
+      encoderAvailable[e] = 1;
+      encoderLibraries[e].Unload();
+      if (currentEncoder == MP3_ENCODER_NOT_ASSIGNED)
+        currentEncoder = static_cast<_tMP3EncoderDllTypedef>(e);
+    }
+  }
+  bool currentAvailable = currentEncoder < 2 && encoderAvailable[currentEncoder];
+  if (!currentAvailable) {
+    for (int e = 0; e < 2; ++e)
+      if (encoderAvailable[e]) {
+        currentEncoder = static_cast<_tMP3EncoderDllTypedef>(e);
+        // The MP3 writers adjust the record to a new encoder once they exist.
+        break;
+      }
+  }
+  if (LoadLibraryWMADecoder()) {
+    wmaDecodingAvailable = 1;
+    wmaDecoding.Unload();
+  }
+  if (wmaWriting.IsLoaded() || wmaWriting.Load()) {
+    SetConversionAvailable(FILE_CONVERSION_WMA, 1);
+    wmaWriting.Unload();
+  }
+  SetConversionAvailable(FILE_CONVERSION_MP3, ConversionToMP3Allowed());
+}
+
+int ConversionToMP3Allowed() { return encoderAvailable[0] || encoderAvailable[1] ? 1 : 0; }
+int ConversionToWMAAllowed() { return IsConversionAvailable(FILE_CONVERSION_WMA); }
+int IntegratedMP3Allowed() { return 1; }
+
+void GetConvertersAvailable(int* flags) {
+  if (!flags) return;
+  for (int t = 0; t < FILE_CONVERSION_NONE; ++t) flags[t] = IsConversionAvailable(t);
+}
+
+void GetConvertersAvailable(int* count, int* flags) {
+  if (count) *count = FILE_CONVERSION_NONE;
+  GetConvertersAvailable(flags);
+}
+
+int GetMP3EncoderArraySize() { return 3; }
+
+void GetMP3EncodersAvailable(int* flags) {
+  if (!flags) return;
+  flags[0] = encoderAvailable[0];
+  flags[1] = encoderAvailable[1];
+}
+
+_tMP3EncoderDllTypedef GetMP3Encoder() { return currentEncoder; }
+
+bool SetMP3Encoder(_tMP3EncoderDllTypedef e) {
+  if (e != MP3_ENCODER_LAME && e != MP3_ENCODER_BLADE) return false;
+  if (e == currentEncoder && encoderLibraries[e].IsLoaded()) return true;
+  if (!encoderAvailable[e]) return false;
+  currentEncoder = e;
+  return true;
+}
+
+void GetMP3EncoderNamesAndAvailablity(char** names, unsigned maxLen, int* available) {
+  std::string notAvailable = EngineText("IDS_STRING_NOT_AVAILABLE", 63);
+  for (int e = 0; e < 2; ++e) {
+    std::string name = EngineText(kEncoders[e].nameKey, 63);
+    if (encoderAvailable[e]) {
+      bool loadedHere = !encoderLibraries[e].IsLoaded() && LoadEncoder(e);
+      name += VersionText(e).substr(0, 319);
+      if (loadedHere) encoderLibraries[e].Unload();
+    } else {
+      name += notAvailable;
+    }
+    if (name.size() > 384) name.resize(384);
+    if (names && names[e] && maxLen > 0) CopyBounded(names[e], maxLen, name);
+    if (available) available[e] = encoderAvailable[e];
+  }
+  if (names && names[2] && maxLen > 0)
+    CopyBounded(names[2], maxLen < 64 ? maxLen : 64, EngineText("IDS_STRING_NOT_ASSIGNED", 63));
+  if (available) available[2] = 0;
+}
+
+void GetMP3EncoderMenuInfo(_tMP3EncoderDllTypedef* current, int* count, char** names,
+                           unsigned maxLen, int* available) {
+  if (current) *current = currentEncoder;
+  if (count) *count = 3;
+  GetMP3EncoderNamesAndAvailablity(names, maxLen, available);
+}
+
+int FreeConversionLibraries() {
+  bool ok = true;
+  if (currentEncoder < 2 && encoderLibraries[currentEncoder].IsLoaded())
+    ok = encoderLibraries[currentEncoder].Unload() && ok;
+  wmaDecoding.Unload();
+  wmaWriting.Unload();
+  return ok ? 1 : 0;
+}
+
+int LoadLibraryWMADecoder() {
+  if (AC_SupportsWMA() == 1 && !wmaDecoding.IsLoaded()) wmaDecoding.Load();
+  return wmaDecoding.IsLoaded() ? 1 : 0;
+}
+
+int WMADecodingAvailable() { return wmaDecodingAvailable; }
