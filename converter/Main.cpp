@@ -5,9 +5,13 @@
 
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
+#include "converter/prefs/Preferences.h"
 
 int main(int argc, char** argv) {
   CPendingServices pending;
-  CSonoductApp app(pending.All());
+  CPreferences preferences;
+  TAppServices services = pending.All();
+  services.preferences = &preferences;
+  CSonoductApp app(services);
   return app.Run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -11,6 +11,8 @@ class IPreferences {
   // After an installation: when the local machine's key exists, moves its
   // preferences to the current user's key. 1 on success (also with no key).
   virtual int MoveLocalMachinePreferences() = 0;
+  // Removes the local machine's key with all its subkeys (uninstall).
+  virtual int RemoveLocalMachinePreferences() = 0;
 
   virtual int ShowErrorsAtEnd() = 0;
   virtual int OpenDecodeOnExit() = 0;

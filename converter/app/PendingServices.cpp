@@ -32,6 +32,7 @@ uint32_t CPendingServices::DetermineTargetConversion(const std::string& path) {
 }
 
 int CPendingServices::MoveLocalMachinePreferences() { return Unavailable("the preferences"); }
+int CPendingServices::RemoveLocalMachinePreferences() { return Unavailable("the preferences"); }
 
 int CPendingServices::RegisterShellExtension() {
   return Unavailable("the file-manager integration");

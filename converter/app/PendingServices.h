@@ -30,6 +30,7 @@ class CPendingServices : public IEngineServices,
   // IPreferences: nothing stored; the defaults ask for nothing at the end.
   int Load() override { return 1; }
   int MoveLocalMachinePreferences() override;
+  int RemoveLocalMachinePreferences() override;
   int ShowErrorsAtEnd() override { return 0; }
   int OpenDecodeOnExit() override { return 0; }
   int FirstTimeInVersion1_1() override { return 0; }

@@ -5,7 +5,6 @@
 #include "converter/app/CommandLine.h"
 #include "platform/Log.h"
 #include "platform/os/FileStatus.h"
-#include "platform/registry/RegKey.h"
 #include "utilities/strings/BoundedCopy.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
@@ -90,24 +89,6 @@ bool CSonoductApp::AskConvertWaveToWave(const std::string& name) {
   return s_.prompts->AskYesNo(caption, text);
 }
 
-// The settings an installation left for all users: the program's key below
-// the local machine's SOFTWARE\Quillon, with everything below it.
-void CSonoductApp::RemoveMachineSettings() {
-  CRegKey machine(HKEY_LOCAL_MACHINE);
-  CRegKey* quillon = machine.GetSubKey("SOFTWARE\\Quillon");
-  if (quillon == nullptr) return;  // nothing to remove
-  if (quillon->KeyExists("Sonoduct")) {
-    CRegKey* sonoduct = quillon->GetSubKey("Sonoduct");
-    if (sonoduct == nullptr || !sonoduct->DeleteSubKeys("") ||
-        !quillon->DeleteSubKeys("Sonoduct")) {
-      std::fprintf(stderr, "sonoduct: the settings for all users could not be removed\n");
-      Fail();
-    }
-    DeleteRegKey(&sonoduct);
-  }
-  DeleteRegKey(&quillon);
-}
-
 void CSonoductApp::PostName(const std::string& name, uint32_t type) {
   if (name.size() >= kHandOffPathBytes) {
     std::fprintf(stderr,
@@ -169,7 +150,7 @@ void CSonoductApp::Dispatch(char letter, const std::vector<std::string>& names) 
     case 'Q':
       Check(shell.RemoveRightClickEntries());
       Check(shell.RemoveDesktopLink());
-      RemoveMachineSettings();
+      Check(s_.preferences->RemoveLocalMachinePreferences());
       Check(shell.UnregisterShellExtension());
       break;
     case 'Z':

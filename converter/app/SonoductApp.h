@@ -29,7 +29,6 @@ class CSonoductApp {
   // The target type of a named file, asking about WAV to WAV; false to skip it.
   bool ChooseTarget(const std::string& name, uint32_t& type);
   bool AskConvertWaveToWave(const std::string& name);
-  void RemoveMachineSettings();
   void PostName(const std::string& name, uint32_t type);
   void Convert(uint32_t targetType, const std::vector<std::string>& names);
   void RunFirstInstance(std::vector<TQueuedFile> queue);

@@ -2,7 +2,7 @@
 // mode opens the single-instance channel in $XDG_RUNTIME_DIR and reports on
 // standard output, one line per fact, flushing as it goes.
 //   state                 print "first" or "later"
-//   together NAME MS      first: wait MS, then print every entry; later: post NAME
+//   together NAME MS      first: wait up to MS for a post, print every entry; later: post NAME
 //   hold-first MS         print "first"/"later", then sleep MS
 //   consume MS            as first, fetch entries as they come ("took PATH"), for MS
 //   hold-lock MS          take the channel's lock file directly, print "locked", sleep MS
@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
     Say(first ? "first" : "later");
   } else if (mode == "together" && argc == 4) {
     if (first) {
-      SleepMs(ms);
+      // Waits for the other process's post, at most MS.
+      auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      while (channel.Count() == 0 && std::chrono::steady_clock::now() < end) SleepMs(10);
       Say("first");
       HandOffEntry entry{};
       for (uint32_t i = 0, n = channel.Count(); i < n; ++i)

@@ -13,6 +13,7 @@
 #include "converter/app/CommandLine.h"
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
+#include "converter/prefs/Preferences.h"
 #include "platform/registry/RegKey.h"
 #include "tests/TestSupport.h"
 #include "tests/converter/HelperProcess.h"
@@ -69,6 +70,8 @@ class TestServices : public CPendingServices {
   int IsShellExtensionRegistered() override { return 1; }
   int RegisterShellExtension() override { return 1; }
   int RemoveRightClickEntries() override { return 1; }
+  int UnregisterShellExtension() override { return 1; }
+  int RemoveDesktopLink() override { return 1; }
   int Load() override {
     if (afterOpen) afterOpen();
     return 1;
@@ -205,8 +208,11 @@ TEST_F(SonoductAppTest, UninstallRemovesTheSettingsForAllUsers) {
     DeleteRegKey(&other);
   }
   TestServices services;
-  CSonoductApp app(services.All());
-  app.Run({"-Q"});  // the shell integration is still pending
+  CPreferences preferences;
+  TAppServices all = services.All();
+  all.preferences = &preferences;
+  CSonoductApp app(all);
+  EXPECT_EQ(app.Run({"-Q"}), 0);
   CRegKey machine(HKEY_LOCAL_MACHINE);
   CRegKey* quillon = machine.GetSubKey("SOFTWARE\\Quillon");
   ASSERT_NE(quillon, nullptr);

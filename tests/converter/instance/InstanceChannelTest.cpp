@@ -43,8 +43,8 @@ TEST_F(InstanceChannelTest, TwoProcessesStartedTogetherMeetInOneFirstInstance) {
   for (int round = 0; round < 3; ++round) {
     testsupport::TempDir runtime;
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    Helper a({"together", "/music/a.mp3", "700"});
-    Helper b({"together", "/music/b.mp3", "700"});
+    Helper a({"together", "/music/a.mp3", "20000"});
+    Helper b({"together", "/music/b.mp3", "20000"});
     std::string outA = a.Finish();
     std::string outB = b.Finish();
     EXPECT_EQ(a.ExitCode(), 0);
