@@ -1,0 +1,76 @@
+// What a codec driver provides to the registry (Acm.h): the format tags it
+// knows, format suggestions, and conversion streams between a pair of formats.
+//
+// Format records given to a driver are complete: 18 bytes and cbSize extra
+// bytes behind them. A driver checks every field it relies on, since formats
+// come from files, and refuses (ACMERR_NOTPOSSIBLE) what it cannot convert
+// safely.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/acm/Acm.h"
+
+// One open conversion. Only one thread uses a stream at a time.
+class CAcmConversion {
+ public:
+  virtual ~CAcmConversion();
+  // Converts from header->pbSrc/cbSrcLength into pbDst/cbDstLength and sets
+  // cbSrcLengthUsed and cbDstLengthUsed. flags: ACM_STREAMCONVERTF_*.
+  virtual MMRESULT Convert(ACMSTREAMHEADER* header, uint32_t flags) = 0;
+  // See acmStreamSize.
+  virtual MMRESULT Size(uint32_t input, uint32_t* output, uint32_t flags) = 0;
+  // Forgets held frames and running state.
+  virtual void Reset() = 0;
+};
+
+class CAcmDriver {
+ public:
+  virtual ~CAcmDriver();
+  virtual const char* ShortName() const = 0;
+  virtual const char* LongName() const = 0;
+  virtual int FormatTagCount() const = 0;
+  // Tag number `index` (0 .. FormatTagCount() - 1): its tag, name, largest
+  // record size and format count.
+  virtual void FormatTagDetails(int index, ACMFORMATTAGDETAILSA* details) const = 0;
+  // See acmFormatSuggest; dst holds dstSize bytes.
+  virtual MMRESULT Suggest(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, uint32_t dstSize,
+                           uint32_t flags) = 0;
+  // ACMERR_NOTPOSSIBLE when the pair is not converted by this driver. With a
+  // null `out` only the answer is given.
+  virtual MMRESULT Open(const tWAVEFORMATEX* src, const tWAVEFORMATEX* dst,
+                        CAcmConversion** out) = 0;
+};
+
+// Helpers the drivers share.
+namespace acm {
+
+// 16-bit little-endian PCM samples.
+inline int16_t ReadSample16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+inline void WriteSample16(uint8_t* p, int32_t v) {
+  auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
+  p[0] = static_cast<uint8_t>(u & 0xFF);
+  p[1] = static_cast<uint8_t>(u >> 8);
+}
+inline int32_t Clamp16(int64_t v) {
+  return v < -32768 ? -32768 : (v > 32767 ? 32767 : static_cast<int32_t>(v));
+}
+
+// Channels, rate and bits of a PCM record a driver can read or write.
+bool IsUsablePcm(const tWAVEFORMATEX* f);
+// 16-bit PCM with the given rate and channels.
+bool IsPcm16(const tWAVEFORMATEX* f, uint32_t rate, uint16_t channels);
+// A 16-bit PCM record for rate and channels, completed.
+void MakePcm16(tWAVEFORMATEX* f, uint32_t rate, uint16_t channels);
+// The fields a suggestion must keep from the caller's destination agree with
+// the driver's proposal (the proposal's tag, channels, rate and bits).
+bool FixedFieldsAgree(const tWAVEFORMATEX* proposal, const tWAVEFORMATEX* dst, uint32_t flags);
+// Block size usual for block codecs at a rate: 256 bytes per channel up to
+// 11025 Hz, 512 up to 22050 Hz, 1024 above.
+uint16_t UsualBlockAlign(uint32_t rate, uint16_t channels);
+// Copies at most size - 1 characters and terminates.
+void CopyName(char* out, size_t size, const char* name);
+
+}  // namespace acm
