@@ -63,6 +63,11 @@ const Tables& GetTables() {
   return tables;
 }
 
+// Eight floats or integers: GCC lowers these to SSE pairs or AVX registers.
+typedef float Floats8 __attribute__((vector_size(32)));
+typedef int32_t Ints8 __attribute__((vector_size(32)));
+typedef int16_t Shorts8 __attribute__((vector_size(16)));
+
 constexpr int InvCosOffset(int n) {
   return n == 32 ? 0 : n == 16 ? 16 : n == 8 ? 24 : n == 4 ? 28 : 30;
 }
@@ -70,21 +75,21 @@ constexpr int InvCosOffset(int n) {
 // Unnormalised DCT-II, out[m] = sum in[k] cos(m (2k + 1) pi / 2N), by Lee's
 // factorisation: the even outputs are the DCT of the folded sum, the odd ones
 // the sums of neighbouring outputs of the DCT of the scaled folded difference.
-template <int N>
-inline void Dct(const float* in, float* out, const float* invCos) {
+template <int N, typename T>
+inline void Dct(const T* in, T* out, const float* invCos) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     constexpr int H = N / 2;
-    float even[H], odd[H], evenOut[H], oddOut[H + 1];
+    T even[H], odd[H], evenOut[H], oddOut[H + 1];
     const float* c = invCos + InvCosOffset(N);
     for (int k = 0; k < H; ++k) {
       even[k] = in[k] + in[N - 1 - k];
       odd[k] = (in[k] - in[N - 1 - k]) * c[k];
     }
-    Dct<H>(even, evenOut, invCos);
-    Dct<H>(odd, oddOut, invCos);
-    oddOut[H] = 0.0f;
+    Dct<H, T>(even, evenOut, invCos);
+    Dct<H, T>(odd, oddOut, invCos);
+    oddOut[H] = T{};
     for (int m = 0; m < H; ++m) {
       out[2 * m] = evenOut[m];
       out[2 * m + 1] = oddOut[m] + oddOut[m + 1];
@@ -92,15 +97,58 @@ inline void Dct(const float* in, float* out, const float* invCos) {
   }
 }
 
-// Rounds to nearest (ties to even) by adding 1.5 * 2^23, which leaves the
-// integer in the low mantissa bits; exact for the clipped range and vectorises.
-inline int32_t RoundClipped(float v) {
-  v = v < 32767.0f ? v : 32767.0f;  // the forms of minps and maxps
-  v = v > -32768.0f ? v : -32768.0f;
-  float shifted = v + 12582912.0f;
-  int32_t bits;
-  std::memcpy(&bits, &shifted, sizeof bits);
-  return bits - 0x4B400000;
+// Stores one slot's matrixing output x in the history and windows the last 16
+// into 32 samples.
+__attribute__((always_inline)) inline void WindowSlot(const Tables& t, float (*history)[32 * 32],
+                                                      int& phase, const float* x, int16_t* out,
+                                                      int stride) {
+  {
+    // V[0..63] of this slot from the DCT outputs: V[i] = x[16 + i] for i < 16,
+    // V[16] = 0, V[i] = -x[48 - i] up to 47, V[48] = -x[0], V[i] = -x[i - 48] beyond.
+    phase = (phase + 15) & 15;
+    float* __restrict a = history[0] + phase * 32;
+    float* __restrict b = history[1] + phase * 32;
+    for (int j = 0; j < 16; ++j) a[j] = x[16 + j];
+    a[16] = 0.0f;
+    for (int j = 17; j < 32; ++j) a[j] = -x[48 - j];
+    for (int j = 0; j < 16; ++j) b[j] = -x[16 - j];
+    b[16] = -x[0];
+    for (int j = 17; j < 32; ++j) b[j] = -x[j - 16];
+    std::memcpy(a + 16 * 32, a, 32 * sizeof(float));
+    std::memcpy(b + 16 * 32, b, 32 * sizeof(float));
+
+    // Window rows of even lag take V[0..31] and those of odd lag V[32..63] of
+    // the slot that many steps back.
+    Floats8 acc[4] = {};
+    for (int r = 0; r < 16; r += 2) {
+      for (int q = 0; q < 4; ++q) {
+        Floats8 w0, w1, h0, h1;
+        std::memcpy(&w0, t.window[r] + 8 * q, sizeof w0);
+        std::memcpy(&w1, t.window[r + 1] + 8 * q, sizeof w1);
+        std::memcpy(&h0, a + r * 32 + 8 * q, sizeof h0);
+        std::memcpy(&h1, b + (r + 1) * 32 + 8 * q, sizeof h1);
+        acc[q] += w0 * h0 + w1 * h1;
+      }
+    }
+
+    // Clip, then round to nearest (ties to even) by adding 1.5 * 2^23, which
+    // leaves the integer in the low mantissa bits.
+    const Floats8 high = Floats8{} + 32767.0f, low = Floats8{} - 32768.0f;
+    for (int q = 0; q < 4; ++q) {
+      Floats8 v = acc[q] < high ? acc[q] : high;
+      v = v > low ? v : low;
+      v += 12582912.0f;
+      Ints8 rounded;
+      std::memcpy(&rounded, &v, sizeof rounded);
+      rounded -= 0x4B400000;
+      if (stride == 1) {
+        Shorts8 narrow = __builtin_convertvector(rounded, Shorts8);
+        std::memcpy(out + 8 * q, &narrow, sizeof narrow);
+      } else {
+        for (int i = 0; i < 8; ++i) out[(8 * q + i) * stride] = int16_t(rounded[i]);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -119,38 +167,18 @@ int CSynthesis::WindowTap(int i) { return (i >= 0 && i < 512) ? WindowAt(i) : 0;
 __attribute__((target_clones("arch=x86-64-v3", "default"))) void CSynthesis::Run(
     const float (*subbands)[32], int slots, int16_t* pcm, int stride) {
   const Tables& t = GetTables();
-  for (int s = 0; s < slots; ++s) {
-    float x[32];
-    Dct<32>(subbands[s], x, t.invCos);
-
-    // V[0..63] of this slot from the DCT outputs: V[i] = x[16 + i] for i < 16,
-    // V[16] = 0, V[i] = -x[48 - i] up to 47, V[48] = -x[0], V[i] = -x[i - 48] beyond.
-    phase_ = (phase_ + 15) & 15;
-    float* __restrict a = history_[0] + phase_ * 32;
-    float* __restrict b = history_[1] + phase_ * 32;
-    for (int j = 0; j < 16; ++j) a[j] = x[16 + j];
-    a[16] = 0.0f;
-    for (int j = 17; j < 32; ++j) a[j] = -x[48 - j];
-    for (int j = 0; j < 16; ++j) b[j] = -x[16 - j];
-    b[16] = -x[0];
-    for (int j = 17; j < 32; ++j) b[j] = -x[j - 16];
-    std::memcpy(a + 16 * 32, a, 32 * sizeof(float));
-    std::memcpy(b + 16 * 32, b, 32 * sizeof(float));
-
-    // Window rows of even lag take V[0..31] and those of odd lag V[32..63] of
-    // the slot that many steps back.
-    alignas(64) float acc[32] = {};
-    for (int r = 0; r < 16; r += 2) {
-      const float* __restrict w0 = t.window[r];
-      const float* __restrict w1 = t.window[r + 1];
-      const float* __restrict h0 = a + r * 32;
-      const float* __restrict h1 = b + (r + 1) * 32;
-      for (int j = 0; j < 32; ++j) acc[j] += w0[j] * h0[j] + w1[j] * h1[j];
-    }
-    alignas(64) int32_t rounded[32];
-    for (int j = 0; j < 32; ++j) rounded[j] = RoundClipped(acc[j]);
-    int16_t* out = pcm + s * 32 * stride;
-    for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(rounded[j]);
+  for (int first = 0; first < slots; first += 8) {
+    // Eight slots' DCTs at once, one slot per vector lane.
+    const int count = slots - first < 8 ? slots - first : 8;
+    Floats8 in[32], dct[32];
+    for (int k = 0; k < 32; ++k)
+      for (int i = 0; i < 8; ++i) in[k][i] = i < count ? subbands[first + i][k] : 0.0f;
+    Dct<32, Floats8>(in, dct, t.invCos);
+    float lanes[8][32];
+    for (int k = 0; k < 32; ++k)
+      for (int i = 0; i < 8; ++i) lanes[i][k] = dct[k][i];
+    for (int i = 0; i < count; ++i)
+      WindowSlot(t, history_, phase_, lanes[i], pcm + (first + i) * 32 * stride, stride);
   }
 }
 
