@@ -138,6 +138,15 @@ const IntensityTables& Intensity() {
   return t;
 }
 
+// v with its sign bit set when negative is 1.
+inline float WithSign(float v, uint32_t negative) {
+  uint32_t u;
+  std::memcpy(&u, &v, 4);
+  u |= negative << 31;
+  std::memcpy(&v, &u, 4);
+  return v;
+}
+
 inline uint32_t HuffSymbol(const HuffmanLookup& lk, BitReader& br) {
   uint32_t w = br.Peek32();
   int nb = lk.rootBits;
@@ -387,18 +396,31 @@ int DecodeSpectrum(BitReader& br, int64_t end, const GranuleInfo& gi, const Scal
     for (; i < stop; i += 2) {
       if (br.pos > end) break;
       uint32_t sym = HuffSymbol(lk, br);
-      int x = int(sym >> 4), y = int(sym & 15);
-      float vx = 0.0f, vy = 0.0f;
-      if (x) {
-        if (x == 15 && linbits) x += int(br.Get(linbits));
-        vx = br.Get(1) ? -pow43[x] : pow43[x];
+      uint32_t x = sym >> 4, y = sym & 15;
+      if (linbits && (x == 15 || y == 15)) {
+        float vx = 0.0f, vy = 0.0f;
+        if (x) {
+          if (x == 15) x += br.Get(linbits);
+          vx = br.Get(1) ? -pow43[x] : pow43[x];
+        }
+        if (y) {
+          if (y == 15) y += br.Get(linbits);
+          vy = br.Get(1) ? -pow43[y] : pow43[y];
+        }
+        xr[i] = vx;
+        xr[i + 1] = vy;
+        continue;
       }
-      if (y) {
-        if (y == 15 && linbits) y += int(br.Get(linbits));
-        vy = br.Get(1) ? -pow43[y] : pow43[y];
-      }
-      xr[i] = vx;
-      xr[i + 1] = vy;
+      // Without escapes both sign bits (present for nonzero values only) come
+      // from one look at the stream, without branches.
+      uint32_t w = br.Peek32();
+      const uint32_t nx = x != 0, ny = y != 0;
+      const uint32_t sx = (w >> 31) & nx;
+      w <<= nx;
+      const uint32_t sy = (w >> 31) & ny;
+      br.pos += nx + ny;
+      xr[i] = WithSign(pow43[x], sx);
+      xr[i + 1] = WithSign(pow43[y], sy);
     }
     if (br.pos > end) break;
   }

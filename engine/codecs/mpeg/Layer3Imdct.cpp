@@ -8,14 +8,16 @@ namespace {
 // The 36-point IMDCT is an 18-point DCT-IV whose outputs are mirrored and
 // negated into the 36 samples; likewise the 12-point one with a 6-point DCT-IV.
 struct ImdctTables {
-  float dct18[18][18];  // [k][m] = cos(pi / 72 * (2m + 1) * (2k + 1))
+  // [k][m] = cos(pi / 72 * (2m + 1) * (2k + 1)); rows padded to 20 so that
+  // a row is five whole vectors.
+  alignas(16) float dct18[18][20];
   float dct6[6][6];     // [k][m] = cos(pi / 24 * (2m + 1) * (2k + 1))
   float window[4][36];  // by block type; [2] holds the 12-point short window
   ImdctTables() {
     const double pi = 3.14159265358979323846;
     for (int k = 0; k < 18; ++k)
-      for (int m = 0; m < 18; ++m)
-        dct18[k][m] = float(std::cos(pi / 72 * (2 * m + 1) * (2 * k + 1)));
+      for (int m = 0; m < 20; ++m)
+        dct18[k][m] = m < 18 ? float(std::cos(pi / 72 * (2 * m + 1) * (2 * k + 1))) : 0.0f;
     for (int k = 0; k < 6; ++k)
       for (int m = 0; m < 6; ++m) dct6[k][m] = float(std::cos(pi / 24 * (2 * m + 1) * (2 * k + 1)));
     for (int i = 0; i < 36; ++i) {
@@ -49,13 +51,14 @@ const ImdctTables& Tables() {
   return tables;
 }
 
+// y has room for 20 values.
 inline void Dct18(const ImdctTables& t, const float* in, float* y) {
-  for (int m = 0; m < 18; ++m) y[m] = 0.0f;
+  float acc[20] = {};
   for (int k = 0; k < 18; ++k) {
-    float v = in[k];
-    if (v == 0.0f) continue;
-    for (int m = 0; m < 18; ++m) y[m] += v * t.dct18[k][m];
+    const float v = in[k];
+    for (int m = 0; m < 20; ++m) acc[m] += v * t.dct18[k][m];
   }
+  for (int m = 0; m < 20; ++m) y[m] = acc[m];
 }
 
 inline void Dct6(const ImdctTables& t, const float* in, float* y) {
@@ -80,7 +83,7 @@ inline void Unfold6(const float* y, float* x) {
 }  // namespace
 
 void Layer3ImdctLong(const float* in, float* out) {
-  float y[18];
+  float y[20];
   Dct18(Tables(), in, y);
   Unfold18(y, out);
 }
@@ -93,7 +96,7 @@ void Layer3ImdctShort(const float* in, float* out) {
 
 void Layer3HybridLong(const float* in, int blockType, float* overlap, float* out, int stride) {
   const ImdctTables& t = Tables();
-  float y[18], x[36];
+  float y[20], x[36];
   Dct18(t, in, y);
   Unfold18(y, x);
   const float* w = t.window[blockType == 2 ? 0 : blockType];
