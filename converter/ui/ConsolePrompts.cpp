@@ -67,13 +67,10 @@ int CConsolePrompts::Ask(TPrompt& prompt) {
   }
 }
 
-bool CConsolePrompts::AskConvertWaveToWave(const std::string& name) {
-  // Without an MP3 or WMA encoder a WAV file can only become WAV again; asked
-  // for by name, it is converted.
-  if (!interactive_) return true;
+bool CConsolePrompts::AskYesNo(const std::string& caption, const std::string& text) {
   TPrompt p;
-  p.title = LoadKeyedString("CFE_ConversionWarning").substr(0, 128);
-  p.text = LoadFormatted("CFE_NoNonWaveEncoders", name).substr(0, 1024);
+  p.title = caption;
+  p.text = text;
   p.choices = {{kButtonYes, "Yes"}, {kButtonSkip, "No"}};
   p.safeAnswer = kButtonYes;
   return Ask(p) == kButtonYes;
