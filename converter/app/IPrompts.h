@@ -9,9 +9,9 @@ class IPrompts {
   // Show the keyed text as an error or an information message.
   virtual void ShowErrorMessage(const char* key) = 0;
   virtual void ShowInfoMessage(const char* key) = 0;
-  // A question with Yes and No buttons and the exclamation icon, owned by the
-  // progress window when there is one; true for Yes.
-  virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+  // Asks whether a WAV file is to be converted to WAV after all (no MP3 or
+  // WMA encoder is available); true for yes.
+  virtual bool AskConvertWaveToWave(const std::string& name) = 0;
   // The how-to dialog; 1 when shown.
   virtual int ShowHowTo() = 0;
   virtual int ErrorCount() = 0;

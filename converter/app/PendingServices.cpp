@@ -57,10 +57,8 @@ void CPendingServices::ShowInfoMessage(const char* key) {
   std::fflush(stdout);
 }
 
-bool CPendingServices::AskYesNo(const std::string& caption, const std::string& text) {
-  std::fprintf(stderr,
-               "sonoduct: %s\n%s\n(answered No: questions are not available in this build yet)\n",
-               caption.c_str(), text.c_str());
+bool CPendingServices::AskConvertWaveToWave(const std::string& name) {
+  LogFmt("%s: WAV to WAV not confirmed without the dialogs", name.c_str());
   return false;
 }
 

@@ -45,11 +45,11 @@ class CPendingServices : public IEngineServices,
   int UnregisterExtension(const std::string& extension) override;
   int RemoveDesktopLink() override;
 
-  // IPrompts. Without the dialogs a question is shown on standard error and
-  // answered no, the answer that creates nothing.
+  // IPrompts. Without the dialogs the WAV-to-WAV question is answered no,
+  // the answer that creates nothing.
   void ShowErrorMessage(const char* key) override;
   void ShowInfoMessage(const char* key) override;
-  bool AskYesNo(const std::string& caption, const std::string& text) override;
+  bool AskConvertWaveToWave(const std::string& name) override;
   int ShowHowTo() override;
   int ErrorCount() override { return 0; }
   int ShowErrorDetails() override;

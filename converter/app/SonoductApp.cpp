@@ -5,8 +5,6 @@
 #include "converter/app/CommandLine.h"
 #include "platform/Log.h"
 #include "platform/os/FileStatus.h"
-#include "utilities/strings/BoundedCopy.h"
-#include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
 
@@ -75,18 +73,10 @@ int CSonoductApp::Run(const std::vector<std::string>& args) {
 bool CSonoductApp::ChooseTarget(const std::string& name, uint32_t& type) {
   type = s_.engine->DetermineTargetConversion(name);
   if (type == kTargetNone) {
-    if (!AskConvertWaveToWave(name)) return false;
+    if (!s_.prompts->AskConvertWaveToWave(name)) return false;
     type = kTargetWave;
   }
   return type <= kTargetWma;
-}
-
-bool CSonoductApp::AskConvertWaveToWave(const std::string& name) {
-  char caption[128];
-  char text[1024];
-  CopyBounded(caption, sizeof(caption), LoadFormatted("CFE_ConversionWarning"));
-  CopyBounded(text, sizeof(text), LoadFormatted("CFE_NoNonWaveEncoders", name));
-  return s_.prompts->AskYesNo(caption, text);
 }
 
 void CSonoductApp::PostName(const std::string& name, uint32_t type) {

@@ -28,7 +28,6 @@ class CSonoductApp {
   char ParseNameList(const std::vector<std::string>& names, std::string& firstName);
   // The target type of a named file, asking about WAV to WAV; false to skip it.
   bool ChooseTarget(const std::string& name, uint32_t& type);
-  bool AskConvertWaveToWave(const std::string& name);
   void PostName(const std::string& name, uint32_t type);
   void Convert(uint32_t targetType, const std::vector<std::string>& names);
   void RunFirstInstance(std::vector<TQueuedFile> queue);
