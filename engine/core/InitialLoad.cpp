@@ -1,0 +1,515 @@
+#include "engine/core/InitialLoad.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "engine/core/SampleBuffer.h"
+#include "engine/media/MusicInfo.h"
+#include "engine/media/Peaks.h"
+#include "platform/LastError.h"
+#include "platform/data/FileObj.h"
+#include "platform/os/FileStatus.h"
+#include "platform/paths/Paths.h"
+#include "platform/riff/RIFF.h"
+#include "utilities/strings/BoundedCopy.h"
+
+namespace {
+constexpr uint32_t kFormWave = FourCC("WAVE");
+constexpr uint32_t kFormRmp3 = FourCC("RMP3");
+constexpr uint32_t kChunkFmt = FourCC("fmt ");
+constexpr uint32_t kChunkData = FourCC("data");
+constexpr uint32_t kListInfo = FourCC("INFO");
+// A "fmt " chunk carries at most the record and a 16-bit count of extra bytes.
+constexpr int64_t kMaxFormatBytes = sizeof(tWAVEFORMATEX) + 0xffff;
+constexpr int64_t kScanPiece = 64 * 1024;
+constexpr size_t kTextField = 1024;
+// Tag kind of music information read from a WAV file's INFO list.
+constexpr int32_t kTagTypeWaveInfo = 4;
+
+bool IsMpegExtension(const std::string& path) {
+  return HasFileExtension(path, "mp3") || HasFileExtension(path, "mp2") ||
+         HasFileExtension(path, "mp1");
+}
+
+std::string PathOf(CRefObj* source) {
+  if (!source || !(source->Type() & kRefObjFile)) return {};
+  auto* file = dynamic_cast<CFileObj*>(source);
+  return file ? file->GetPath() : std::string();
+}
+
+bool IsValidUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+    if (n == 4 || i + n >= s.size()) return false;
+    for (size_t k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+// Texts of WAV files are UTF-8 or, from older writers, ISO-8859-1.
+std::string ToUtf8(const std::string& s) {
+  if (IsValidUtf8(s)) return s;
+  std::string out;
+  for (char ch : s) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xc0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+  }
+  return out;
+}
+
+// The leading decimal number of text; -1 when it starts with none.
+long LeadingNumber(const char* text, const char** end) {
+  const char* p = text;
+  while (*p == ' ') ++p;
+  if (*p < '0' || *p > '9') {
+    if (end) *end = p;
+    return -1;
+  }
+  long n = 0;
+  while (*p >= '0' && *p <= '9') {
+    if (n < 100000) n = n * 10 + (*p - '0');
+    ++p;
+  }
+  if (end) *end = p;
+  return n;
+}
+
+void SetGenre(TMusicInfo* info, const std::string& text) {
+  const char* s = text.c_str();
+  if (s[0] == '(') {
+    int digits = 0;
+    long n = 0;
+    while (digits < 4 && s[1 + digits] >= '0' && s[1 + digits] <= '9')
+      n = n * 10 + (s[1 + digits++] - '0');
+    if (digits >= 1 && digits <= 3 && s[1 + digits] == ')' && n < 255) {
+      info->genreIndex = static_cast<int32_t>(n);
+      CopyBounded(info->genre, sizeof info->genre, "(" + std::to_string(n) + ")");
+      return;
+    }
+  }
+  CopyBounded(info->genre, sizeof info->genre, text);
+}
+
+// Whether a cache file may stand in for its source: written after the
+// source last changed (equal times count as stale).
+bool CacheIsFresh(const std::string& cache, const std::string& source) {
+  os::FileTimes c, s;
+  if (!os::GetFileTimes(cache, &c)) return false;
+  if (!os::GetFileTimes(source, &s)) return false;
+  return c.modifiedNs > s.modifiedNs && c.modifiedNs > s.changedNs;
+}
+}  // namespace
+
+CInitialLoad::CInitialLoad() = default;
+
+CInitialLoad::~CInitialLoad() {
+  std::free(format_);
+  // Decoders belong to the codec layer, which releases the ones it makes.
+  decoder_ = nullptr;
+  delete peaks_;
+  delete musicInfo_;
+}
+
+ACMObject* CInitialLoad::StealACMObject() {
+  ACMObject* d = decoder_;
+  decoder_ = nullptr;
+  return d;
+}
+
+tWAVEFORMATEX* CInitialLoad::StealWaveFomatEx() {
+  tWAVEFORMATEX* f = format_;
+  format_ = nullptr;
+  return f;
+}
+
+TMusicInfo* CInitialLoad::StealMusicInfo() {
+  TMusicInfo* m = musicInfo_;
+  musicInfo_ = nullptr;
+  return m;
+}
+
+std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const char* suffix) {
+  return sourcePath + suffix;
+}
+
+int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int /*scanFlag*/, int buildPeaks,
+                                int /*peakFlag*/, long msPerPeak, TLoadCallback callback,
+                                void* user) {
+  SetLastError(0);
+  if (!source) return 0;
+  const int64_t p0 = source->Tell();
+  const std::string path = PathOf(source);
+  CRIFF riff;
+  _chunkInfo info{};
+  if (riff.Open(source, &info)) {
+    if (info.type == kFormWave)
+      return LoadWave(source, riff, buildSeekMap, buildPeaks, msPerPeak, callback, user);
+    if (info.type == kFormRmp3) {
+      if (!riff.SeekToChunk(kChunkData, 1)) {
+        SetLastError(kErrNoData);
+        return 0;
+      }
+      if (!ParseMP3(source)) {
+        SetLastError(kErrNoMpegStream);
+        return 0;
+      }
+      return 0;
+    }
+    if (IsMpegExtension(path)) return ParseAsMpeg(source, p0);
+    SetLastError(kErrRiffForm);
+    return 0;
+  }
+  if (IsMpegExtension(path)) return ParseAsMpeg(source, p0);
+  if (HasFileExtension(path, "wma")) {
+    source->Seek(p0, kSeekBegin);
+    return ParseWMA(source);
+  }
+  return 0;
+}
+
+int CInitialLoad::ParseAsMpeg(CRefObj* source, int64_t p0) {
+  source->Seek(p0, kSeekBegin);
+  return ParseMP3(source);
+}
+
+// MPEG audio is recognised by the MPEG decoding object; until it is linked
+// in, such sources are reported as holding no usable stream.
+int CInitialLoad::ParseMP3(CRefObj*) {
+  SetLastError(kErrNoMpegStream);
+  return 0;
+}
+
+// WMA sources need the WMA decoding object; without it they cannot be opened.
+int CInitialLoad::ParseWMA(CRefObj*) { return 0; }
+
+int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int buildPeaks,
+                           long msPerPeak, TLoadCallback callback, void* user) {
+  if (!riff.SeekToChunk(kChunkFmt, 1)) {
+    SetLastError(kErrNoFmt);
+    return 0;
+  }
+  _chunkInfo ci{};
+  _subChunk sub{};
+  riff.GetCurrentChunkInfo(&ci, &sub);
+  // A chunk that claims more bytes than the file holds is damaged.
+  if (static_cast<int64_t>(ci.size) > sub.dataSize) {
+    SetLastError(kErrShortFmt);
+    return 0;
+  }
+  const int64_t chunkBytes = std::min<int64_t>(ci.size, kMaxFormatBytes);
+  const int64_t blockBytes = std::max<int64_t>(chunkBytes, sizeof(tWAVEFORMATEX));
+  std::free(format_);
+  format_ = static_cast<tWAVEFORMATEX*>(std::calloc(1, static_cast<size_t>(blockBytes)));
+  if (!format_) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  if (riff.ReadCurrentSubChunk(format_, chunkBytes) != chunkBytes) {
+    SetLastError(kErrShortFmt);
+    return 0;
+  }
+  if (chunkBytes < static_cast<int64_t>(sizeof(tWAVEFORMATEX))) format_->cbSize = 0;
+
+  const uint16_t tag = format_->wFormatTag;
+  if (tag == WAVE_FORMAT_PCM) {
+    const tWAVEFORMATEX& f = *format_;
+    if ((f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec < 1 ||
+        f.nSamplesPerSec > 48000 || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)) {
+      SetLastError(kErrBadPCMFormat);
+      return 0;
+    }
+    ValidateFormat(format_, WAVE_FORMAT_PCM);
+  } else {
+    // The extra bytes go to the decoder: they must lie inside the chunk, and
+    // a compressed format without a block size cannot be read in blocks.
+    if (static_cast<int64_t>(sizeof(tWAVEFORMATEX)) + format_->cbSize > chunkBytes ||
+        format_->nBlockAlign == 0) {
+      SetLastError(format_->nBlockAlign == 0 ? kErrBadPCMFormat : kErrShortFmt);
+      return 0;
+    }
+    if (tag == WAVE_FORMAT_MPEGLAYER3) return ParseAsMpeg(source, 0);
+    // Other compressed formats are decoded through the codec registry once
+    // the ACM decoding object is linked in.
+    if (IsMpegExtension(PathOf(source))) return ParseAsMpeg(source, 0);
+    return 0;
+  }
+
+  if (!riff.SeekToChunk(kChunkData, 1)) {
+    SetLastError(kErrNoData);
+    return 0;
+  }
+  riff.GetCurrentChunkInfo(&ci, &sub);
+  // The reader cuts a length that runs past the end of the file to the bytes there.
+  if (ci.size == 0 || sub.dataSize <= 0) {
+    SetLastError(kErrEmptyData);
+    return 0;
+  }
+  dataStart_ = sub.dataOffset;
+  dataEnd_ = sub.dataOffset + sub.dataSize;
+  if (!source->SetDataOffsets(dataStart_, dataEnd_)) {
+    SetLastError(kErrDataArea);
+    return 0;
+  }
+  dataEnd_ = source->GetDataEnd();
+  SetMusInfoFromWaveInfo(source, &riff);
+  loaded_ = 1;
+  buildSeekMap = 0;
+  if (buildPeaks) return ParsePeaksForUncompressed(source, msPerPeak, callback, user);
+  lengthMs_ = static_cast<long>((dataEnd_ - dataStart_) * 1000 / format_->nAvgBytesPerSec);
+  if (callback) return callback(0, user) != 0 ? 1 : 0;
+  return 1;
+}
+
+int CInitialLoad::SetMusInfoFromWaveInfo(CRefObj*, CRIFF* riff) {
+  if (!riff || !riff->SeekToChunk(kFourCCList, 1, kListInfo)) return 0;
+  if (!riff->Descend()) return 0;
+  delete musicInfo_;
+  musicInfo_ = new (std::nothrow) TMusicInfo;
+  if (!musicInfo_) {
+    riff->Ascend();
+    return 0;
+  }
+  TMusicInfo* m = musicInfo_;
+  int found = 0;
+  std::vector<char> text(kTextField);
+  bool more = true;
+  while (more) {
+    _chunkInfo ci{};
+    _subChunk sub{};
+    if (!riff->GetCurrentChunkInfo(&ci, &sub)) break;
+    if (ci.id == FourCC("IMCD")) {
+      uint8_t bytes[4 + sizeof m->mcdi] = {};
+      int64_t got = riff->ReadCurrentSubChunk(bytes, sizeof bytes);
+      if (got < 4) break;
+      uint32_t word = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                      static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+      int64_t stored = std::clamp<int64_t>(static_cast<int64_t>(ci.size) - 6, 0, got - 4);
+      std::memset(m->mcdi, 0, sizeof m->mcdi);
+      std::memcpy(m->mcdi, bytes + 4, static_cast<size_t>(stored));
+      m->mcdiLength = static_cast<int32_t>(std::min<uint32_t>(word, sizeof m->mcdi));
+      m->tagType = kTagTypeWaveInfo;
+      ++found;
+    } else {
+      char* field = nullptr;
+      switch (ci.id) {
+        case FourCC("INAM"):
+          field = m->title;
+          break;
+        case FourCC("IART"):
+          field = m->artist;
+          break;
+        case FourCC("IALB"):
+          field = m->album;
+          break;
+        case FourCC("ICMT"):
+          field = m->comment;
+          break;
+        case FourCC("IENG"):
+          field = m->encoder;
+          break;
+        case FourCC("ICOP"):
+          field = m->copyright;
+          break;
+        case FourCC("ICRD"):
+        case FourCC("ITRK"):
+        case FourCC("IGNR"):
+          field = text.data();
+          break;
+        default:
+          break;
+      }
+      if (field) {
+        int64_t got = riff->ReadCurrentSubChunk(text.data(), static_cast<int64_t>(kTextField - 1));
+        if (got < 0 || (got == 0 && sub.dataSize > 0)) break;
+        std::string value(text.data(), static_cast<size_t>(got));
+        value = ToUtf8(value.substr(0, value.find('\0')));
+        if (field != text.data()) {
+          CopyBounded(field, kTextField, value);
+        } else if (ci.id == FourCC("ICRD")) {
+          long year = LeadingNumber(value.c_str(), nullptr);
+          m->year = (year >= 1000 && year <= 3000) ? static_cast<int32_t>(year) : 0;
+        } else if (ci.id == FourCC("ITRK")) {
+          const char* rest = nullptr;
+          long n = LeadingNumber(value.c_str(), &rest);
+          m->trackNumber = (n >= 1 && n <= 99) ? static_cast<int32_t>(n) : -1;
+          if (*rest == '/' && rest[1]) {
+            long total = LeadingNumber(rest + 1, nullptr);
+            m->totalTracks = (total >= 1 && total <= 99) ? static_cast<int32_t>(total) : -1;
+          }
+        } else {
+          SetGenre(m, value);
+        }
+        m->tagType = kTagTypeWaveInfo;
+        ++found;
+      }
+    }
+    more = riff->SeekToNextChunk() != 0;
+  }
+  riff->Ascend();
+  return found ? 1 : 0;
+}
+
+int CInitialLoad::LoadPeakMap(CRefObj* source, long msPerPeak) {
+  const std::string path = PathOf(source);
+  if (path.empty() || msPerPeak <= 0) return 0;
+  const std::string cache = CacheFilePath(path, ".ipk");
+  if (!CacheIsFresh(cache, path)) return 0;
+  auto* peaks = new (std::nothrow) CPeaks;
+  if (!peaks) return 0;
+  if (!peaks->LoadPeaksFromFile(cache.c_str(), 0) ||
+      peaks->NumMilsPerPeak() != static_cast<unsigned long>(msPerPeak)) {
+    delete peaks;
+    return 0;
+  }
+  delete peaks_;
+  peaks_ = peaks;
+  lengthMs_ = peaks->LengthOfSound();
+  return 1;
+}
+
+int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,
+                                            void* user) {
+  if (callback && callback(0, user) == 0) return 0;
+  const tWAVEFORMATEX* f = format_;
+  const int64_t dataBytes = dataEnd_ - dataStart_;
+  const int64_t avg = f->nAvgBytesPerSec;
+  if (LoadPeakMap(source, msPerPeak)) return 1;
+  // Peak i covers frames [i * rate * ms / 1000, (i + 1) * rate * ms / 1000):
+  // exact boundaries, so peak times never drift from the sound's.
+  const int64_t rate = f->nSamplesPerSec;
+  const int64_t align = f->nBlockAlign;
+  if (msPerPeak <= 0 || rate * msPerPeak < 1000) {
+    SetLastError(kErrBadPCMFormat);
+    return 0;
+  }
+  delete peaks_;
+  peaks_ = new (std::nothrow) CPeaks;
+  std::vector<uint8_t> piece;
+  if (!peaks_ || (piece.resize(static_cast<size_t>(kScanPiece / align * align)), false)) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  peaks_->InitPeakData(static_cast<unsigned long>(msPerPeak), 0, 1);
+  peaks_->InitStreamPeaksFromParse(nullptr, nullptr);
+
+  const int previousMode = source->SetDataMode(0);
+  source->SeekToData(0);
+  int64_t frame = 0;  // frames scanned
+  int64_t peakIndex = 0;
+  long peakMax = 0;
+  bool peakOpen = false;
+  int64_t done = 0;
+  int answer = 1;
+  auto peakEnd = [&](int64_t i) { return (i + 1) * rate * msPerPeak / 1000; };
+  int64_t leftover = 0;  // bytes of a frame split between pieces
+  while (done < dataBytes) {
+    int64_t got = 0;
+    if (answer != -1) {
+      int64_t want =
+          std::min<int64_t>(static_cast<int64_t>(piece.size()) - leftover, dataBytes - done);
+      got = source->ReadData(piece.data() + leftover, want);
+      if (got <= 0) break;  // a read error ends the scan; it is never data
+      done += got;
+      const int64_t have = leftover + got;
+      const int64_t frames = have / align;
+      const uint8_t* p = piece.data();
+      int64_t at = 0;
+      while (at < frames) {
+        const int64_t end = std::min<int64_t>(frames, at + (peakEnd(peakIndex) - frame));
+        const long m = peaks_->CheckMaxPeaks(reinterpret_cast<const char*>(p + at * align),
+                                             reinterpret_cast<const char*>(p + end * align), f);
+        peakMax = std::max(peakMax, m);
+        peakOpen = true;
+        frame += end - at;
+        at = end;
+        if (frame >= peakEnd(peakIndex)) {
+          peaks_->StreamPeakFromParse(static_cast<unsigned char>(peakMax * 255 / 32767), 0);
+          ++peakIndex;
+          peakMax = 0;
+          peakOpen = false;
+        }
+      }
+      leftover = have - frames * align;
+      if (leftover) std::memmove(piece.data(), piece.data() + frames * align, leftover);
+    }
+    if (callback) {
+      answer = callback(static_cast<unsigned long>(got), user);
+      if (answer == 0) {
+        source->SetDataMode(previousMode);
+        delete peaks_;
+        peaks_ = nullptr;
+        return 0;
+      }
+    }
+  }
+  if (peakOpen) peaks_->StreamPeakFromParse(static_cast<unsigned char>(peakMax * 255 / 32767), 0);
+  source->SetDataMode(previousMode);
+  lengthMs_ = static_cast<long>(dataBytes * 1000 / avg);
+  peaks_->FinishPeaksFromParse(lengthMs_, 0);
+  return 1;
+}
+
+int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
+  if (!path) return 0;
+  const std::string p = path;
+  if (IsMpegExtension(p) || HasFileExtension(p, "wma")) return 1;
+  if (HasFileExtension(p, "wav")) {
+    CFileObj file;
+    if (!file.Open(p, 0, 0)) return 0;
+    CRIFF riff;
+    int verdict = 0;
+    if (riff.Open(&file)) {
+      if (!riff.SeekToChunk(kChunkFmt, 1)) {
+        SetLastError(kErrNoFmt);
+      } else {
+        _chunkInfo ci{};
+        _subChunk sub{};
+        riff.GetCurrentChunkInfo(&ci, &sub);
+        tWAVEFORMATEX format{};
+        const int64_t want = std::min<int64_t>(ci.size, sizeof format);
+        if (static_cast<int64_t>(ci.size) > sub.dataSize ||
+            riff.ReadCurrentSubChunk(&format, want) != want) {
+          SetLastError(kErrShortFmt);
+        } else {
+          verdict = 1;
+          if (info) {
+            info->chunkInfo[0] = ci.id;
+            info->chunkInfo[1] = ci.size;
+            info->chunkInfo[2] = ci.type;
+            info->format = format;
+            if (format.wFormatTag != WAVE_FORMAT_PCM) {
+              info->compressed = 1;
+              const uint16_t tag = format.wFormatTag;
+              if (tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_WMAUDIO2 || tag == 0x0009)
+                info->decodable = 1;
+            }
+          }
+        }
+      }
+    }
+    if (info) info->isRIFF = verdict;
+    return 1;
+  }
+  if (HasFileExtension(p, "sgp")) {
+    CFileObj file;
+    if (!file.Open(p, 0, 0)) return 0;
+    CRIFF riff;
+    if (!riff.Open(&file)) return 0;
+    if (info) info->isGroupFile = info->isRIFF = 1;
+    return 1;
+  }
+  return 0;
+}

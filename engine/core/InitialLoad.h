@@ -1,0 +1,95 @@
+// Recognises a source (RIFF WAV, MPEG audio, WMA), builds its decoder, finds
+// where the audio data lies, fills the music information and scans the data
+// once for the peak cache. Used on the stack of CPCMSound::InitialLoad; what
+// the caller keeps it takes with the Steal calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/AudioAtom.h"
+#include "platform/WaveFormat.h"
+
+class ACMObject;
+class CPeaks;
+class CRefObj;
+class CRIFF;
+struct TMusicInfo;
+
+// Error codes of loading.
+enum : uint32_t {
+  kErrMemory = 0x20000001,
+  kErrRiffForm = 0x20000104,
+  kErrShortFmt = 0x20000105,
+  kErrNoFmt = 0x20000106,
+  kErrNoData = 0x20000107,
+  kErrDataArea = 0x20000108,
+  kErrCorrupted = 0x20000109,
+  kErrNoPCMFromMpeg = 0x2000010a,
+  kErrNoMpegStream = 0x2000010b,
+  kErrBadPCMFormat = 0x20000201,
+  kErrEmptyData = 0x20000202,
+  kErrBufferPosition = 0x20000203,
+  kErrDecoderStream = 0x20000204
+};
+
+class CInitialLoad {
+ public:
+  CInitialLoad();
+  ~CInitialLoad();
+  CInitialLoad(const CInitialLoad&) = delete;
+  CInitialLoad& operator=(const CInitialLoad&) = delete;
+
+  int DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks, int peakFlag,
+                    long msPerPeak, TLoadCallback callback, void* user);
+
+  int ParseMP3(CRefObj* source);
+  int ParseWMA(CRefObj* source);
+  int SetMusInfoFromWaveInfo(CRefObj* source, CRIFF* riff);
+  int ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,
+                                void* user);
+  // A cached peak file for the source, used when it is newer than the source
+  // and has the requested resolution.
+  int LoadPeakMap(CRefObj* source, long msPerPeak);
+
+  ACMObject* StealACMObject();
+  tWAVEFORMATEX* StealWaveFomatEx();
+  TMusicInfo* StealMusicInfo();
+  CPeaks* GetPeaks() const { return peaks_; }
+  const tWAVEFORMATEX* Format() const { return format_; }
+  int64_t DataStart() const { return dataStart_; }
+  int64_t DataEnd() const { return dataEnd_; }
+  long LengthMs() const { return lengthMs_; }
+  int Loaded() const { return loaded_; }
+
+  // Where the cache file with this suffix (".ipk", ".isk") of a source lies.
+  static std::string CacheFilePath(const std::string& sourcePath, const char* suffix);
+
+ private:
+  int LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int buildPeaks, long msPerPeak,
+               TLoadCallback callback, void* user);
+  int ParseAsMpeg(CRefObj* source, int64_t p0);
+
+  int loaded_ = 0;
+  ACMObject* decoder_ = nullptr;
+  tWAVEFORMATEX* format_ = nullptr;  // malloc'ed, 18 + extra bytes
+  int64_t dataStart_ = -1;
+  int64_t dataEnd_ = -1;
+  long lengthMs_ = 0;
+  CPeaks* peaks_ = nullptr;
+  TMusicInfo* musicInfo_ = nullptr;
+};
+
+// What FileFormatSupported found out; the caller zeroes it first.
+struct _formatSupportedInfo {
+  int32_t compressed;
+  int32_t codecInstalled;
+  int32_t decodable;
+  int32_t isRIFF;
+  int32_t isGroupFile;
+  tWAVEFORMATEX format;
+  uint32_t chunkInfo[3];
+};
+
+// Whether a file can be opened as a source at all (cheaper than loading it).
+int FileFormatSupported(const char* path, _formatSupportedInfo* info);

@@ -1,0 +1,69 @@
+// The container of the atom tree: members sorted by their offset in
+// milliseconds, one reference held on each, and the best format among the
+// sounds inside (the format a mix of them needs to lose nothing).
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core/AudioAtom.h"
+#include "engine/media/MyArrayList.h"
+
+class CSoundGroup : public CAudioAtom {
+ public:
+  static constexpr uint32_t kInfoMarker = 0x1234567a;
+
+  CSoundGroup();
+  ~CSoundGroup() override;
+
+  int Type() override;
+  int Play(long startMs) override;
+  int Stop() override;
+  void Mute(int on) override;
+  long Length(int useRateMap) override;
+  void Scale(double factor) override;
+  void CombineWithSubMaps(TMapType kind, int recurse) override;
+  CAudioAtom* AddSubAtom(CAudioAtom* atom, long offsetMs, int adjust, int resize) override;
+  CAudioAtom* RemoveSubAtom(CAudioAtom* atom, int resize, int notify) override;
+  CAudioAtom* MoveSubAtom(CAudioAtom* atom, long offsetMs, int adjust, int resize) override;
+  CAudioAtom* Resize(CAudioAtom* atom) override;
+  void SetPlayOnceMode(int on) override;
+  int FinishedWithPlayOnce() override;
+  const tWAVEFORMATEX* AtomFormat() override;
+
+  virtual void SubAtomMapsUpdated(TMapType kind);
+  virtual int CanAdjust();
+  // Counts format into (adding) or out of the best format; 1 when the best
+  // bits or rate changed. Formats with rate 0 are ignored.
+  virtual int UpdateBestFormat(const tWAVEFORMATEX* format, int adding);
+
+  CAudioAtom* OffsetSubordinates(long deltaMs, int adjust, int resize);
+  void UpdateSubAtomAbsoluteOffsets();
+  int NumAtoms(int typeMask, int recursive);
+  CAudioAtom* GetAtom(int index, long* offsetMs);
+  CAudioAtom* GetAtomBefore(long timeMs, int& index, long);
+  int IsMember(CAudioAtom* atom);
+  const tWAVEFORMATEX& BestFormat() const { return bestFormat_; }
+
+  void SetComments(const char* text);
+  const char* GetComments() const { return comments_; }
+  const char* GetCreationTime() const { return creationTime_; }
+  long LastSavedNumAtoms() const { return lastSavedNumAtoms_; }
+  long LastSavedDataSize() const { return lastSavedDataSize_; }
+
+ private:
+  // Shifts the members so that the first starts at 0 and moves the group by
+  // the same amount inside its parent; returns the atom to recombine.
+  CAudioAtom* AdjustToFirstMember(CAudioAtom* result);
+  long ComputeLength(int useRateMap);
+
+  CMyArrayList atoms_;  // sort value: offset in ms
+  long cachedLength_ = 0;
+  int lengthValid_ = 0;
+  char comments_[1024] = {};
+  char creationTime_[64] = {};
+  long lastSavedNumAtoms_ = -1;
+  long lastSavedDataSize_ = 0;
+  tWAVEFORMATEX bestFormat_{};
+  int count8Bit_ = 0, count16Bit_ = 0;
+  int count11k_ = 0, count22k_ = 0, count44k_ = 0;
+};
