@@ -177,6 +177,7 @@ int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int /*scanFla
     source->Seek(p0, kSeekBegin);
     return ParseWMA(source);
   }
+  SetLastError(0);  // not a kind of file this loader knows
   return 0;
 }
 
@@ -244,6 +245,7 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
     // Other compressed formats are decoded through the codec registry once
     // the ACM decoding object is linked in.
     if (IsMpegExtension(PathOf(source))) return ParseAsMpeg(source, 0);
+    SetLastError(0);
     return 0;
   }
 

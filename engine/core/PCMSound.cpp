@@ -86,14 +86,6 @@ int CPCMSound::GetFormat(tWAVEFORMATEX* out) {
   return 1;
 }
 
-void CPCMSound::GetSrcFormatString(char* out, long max) {
-  if (out && max > 0) SoundFormatToString(ActualFormat(), out, static_cast<int>(max), nullptr);
-}
-
-void CPCMSound::GetDestFormatString(char* out, long max) {
-  if (out && max > 0) SoundFormatToString(Format(), out, static_cast<int>(max), nullptr);
-}
-
 int64_t CPCMSound::BytesAt(long ms) const {
   const tWAVEFORMATEX* f = Format();
   if (!f || f->nBlockAlign == 0 || ms <= 0) return 0;
