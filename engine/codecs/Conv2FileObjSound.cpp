@@ -1,14 +1,54 @@
-// The writer operations that take a sound. They answer "not possible" until
-// sounds can be loaded; each then passes the sound's format, music
-// information and decoder on to the operation that takes them.
+// The writer operations that take a sound: each passes the sound's format,
+// music information, decoder or source on to the operation that takes them.
+#include <new>
+
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2FileObj.h"
+#include "engine/codecs/WaveConverter.h"
+#include "engine/core/PCMSound.h"
 
-int CConv2FileObj::Create(const char*, CConv2FileFormat*, CPCMSound*) { return 0; }
+int CConv2FileObj::Create(const char* path, CConv2FileFormat* format, CPCMSound* sound) {
+  if (!sound || !sound->Format()) return 0;
+  return Create(path, format, sound->Format());
+}
 
-void CConv2FileObj::GetTargetFormat(CConv2FileFormat*, CConv2FileFormat*, CPCMSound*) {}
+void CConv2FileObj::GetTargetFormat(CConv2FileFormat* out, CConv2FileFormat* user,
+                                    CPCMSound* sound) {
+  if (!sound || !sound->Format()) return;
+  // A decoded source is judged by its compressed format, which is what the
+  // file holds; plain PCM by its own.
+  const tWAVEFORMATEX* source = sound->GetACMObj() ? sound->ActualFormat() : sound->Format();
+  GetTargetFormat(out, user, source, sound->GetMusicInfo(), sound->GetACMObj());
+}
 
-long CConv2FileObj::WriteTag(const char*, const char*, CPCMSound*) { return -1; }
+long CConv2FileObj::WriteTag(const char* targetPath, const char* softwareName, CPCMSound* sound) {
+  if (!sound) return -1;
+  CRefObj* source = sound->GetRefObj();
+  auto* file = source && (source->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source) : nullptr;
+  return WriteTag(targetPath, softwareName, sound->GetMusicInfo(), file);
+}
 
-void CConv2FileFormat::SmartCopy(unsigned short, const CConv2FileFormat*, CPCMSound*,
-                                 CConv2FileObj*) {}
+void CConv2FileFormat::SmartCopy(unsigned short tag, const CConv2FileFormat* user, CPCMSound* sound,
+                                 CConv2FileObj* writer) {
+  if (!sound || !sound->Format()) return;
+  SmartCopy(tag, user, sound->Format(), writer, sound->GetMusicInfo(), sound->GetACMObj());
+}
+
+double EstimateWaveBytes(CConv2FileObj* writer, CConv2FileFormat* format, const tWAVEFORMATEX*,
+                         double durationMs) {
+  if (!writer) return 0.0;
+  auto* sound = new (std::nothrow) CPCMSound;
+  if (!sound) return 0.0;
+  writer->Seek(0, kSeekBegin);
+  const int loaded = sound->InitialLoad(writer, 2000, 0, 0, 0, 0, 20, nullptr, nullptr);
+  const double duration = durationMs >= 0.0 ? durationMs : static_cast<double>(sound->Length(0));
+  double bytes = 0.0;
+  if (loaded) {
+    CConv2FileFormat target(WAVE_FORMAT_PCM);
+    writer->GetTargetFormat(&target, format, sound);
+    bytes = duration * 0.001 * target.nAvgBytesPerSec;
+  }
+  CAudioAtom* atom = sound;
+  DeleteAtom(&atom);
+  return bytes;
+}

@@ -1,7 +1,8 @@
 #include "engine/codecs/WaveConverter.h"
 
 // Until the codec layer's drivers are wired in, every pair is mixed by the
-// integer converter, and no estimate is made.
+// integer converter. The size estimate lives with the sound-taking writer
+// operations (Conv2FileObjSound.cpp).
 ACMObject* NewWaveConverter(const tWAVEFORMATEX*, const tWAVEFORMATEX*) { return nullptr; }
 
 long WaveConverterConvert(ACMObject*, const unsigned char*, long, unsigned char*, long, int) {
@@ -9,7 +10,3 @@ long WaveConverterConvert(ACMObject*, const unsigned char*, long, unsigned char*
 }
 
 void DeleteWaveConverter(ACMObject*& converter) { converter = nullptr; }
-
-double EstimateWaveBytes(CConv2FileObj*, CConv2FileFormat*, const tWAVEFORMATEX*, double) {
-  return 0.0;
-}
