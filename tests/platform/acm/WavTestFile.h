@@ -16,6 +16,7 @@ namespace wavtest {
 struct Wav {
   std::vector<uint8_t> format;  // the whole fmt chunk, at least 18 bytes
   std::vector<uint8_t> data;
+  int64_t dataOffset = 0;  // file position of the first data byte
   const tWAVEFORMATEX* Format() const {
     return reinterpret_cast<const tWAVEFORMATEX*>(format.data());
   }
@@ -43,6 +44,7 @@ inline bool ReadWav(const std::string& path, Wav* out) {
       haveFmt = true;
     } else if (id == "data") {
       out->data.assign(p, p + avail);
+      out->dataOffset = static_cast<int64_t>(at + 8);
       haveData = true;
     }
     at += 8 + size + (size & 1);

@@ -1,0 +1,10 @@
+// The sample-buffer helpers that depend on the decoder object.
+#include "engine/codecs/ACMObject.h"
+#include "engine/core/SampleBuffer.h"
+
+long BlockSize(const tWAVEFORMATEX* format, ACMObject* decoder) {
+  if (decoder) return decoder->BlockSize(format);
+  return format ? format->nBlockAlign : 0;
+}
+
+int IsPCMOrACM(ACMObject* decoder) { return !decoder || decoder->IsACM() != 0; }

@@ -1,0 +1,232 @@
+// The decoder object over the codec layer: formats, sizes, conversion, and
+// the scan of a whole source.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/codecs/ACMObject.h"
+#include "engine/codecs/SeekMap.h"
+#include "engine/core/SampleBuffer.h"
+#include "engine/media/Peaks.h"
+#include "platform/acm/AcmDriver.h"
+#include "platform/data/FileObj.h"
+#include "tests/TestSupport.h"
+#include "tests/platform/acm/WavTestFile.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+tWAVEFORMATEX Pcm(uint32_t rate, uint16_t channels) {
+  uint16_t align = static_cast<uint16_t>(2 * channels);
+  return tWAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, 16, 0};
+}
+
+class ACMObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
+  }
+  // A sox file of the encoding, read back.
+  wavtest::Wav Make(const std::string& encoding, int rate, int channels, const char* seconds,
+                    std::string* path = nullptr) {
+    std::string p = dir.File(encoding + std::to_string(channels) + ".wav");
+    auto r = testsupport::Run("sox -n -r " + std::to_string(rate) + " -c " +
+                              std::to_string(channels) + " -e " + encoding + " '" + p + "' synth " +
+                              seconds + " sine 300-2500 gain -2");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    wavtest::Wav w;
+    EXPECT_TRUE(wavtest::ReadWav(p, &w));
+    if (path) *path = p;
+    return w;
+  }
+  TempDir dir;
+};
+
+TEST_F(ACMObjectTest, FormatsAndSizes) {
+  wavtest::Wav ima = Make("ima-adpcm", 8000, 1, "0.3");
+  ACMObject decoder(ima.Format(), 0, static_cast<int64_t>(ima.format.size()));
+  EXPECT_EQ(decoder.IsACM(), 1);
+  EXPECT_EQ(decoder.ACMDriverInstalled(), 1);
+  EXPECT_EQ(decoder.ActivateDriver(1), 1);
+  EXPECT_EQ(decoder.GetFrequency(), 8000u);
+  EXPECT_EQ(decoder.DestFormat(), nullptr);
+  EXPECT_EQ(decoder.EnableStream(1), 0);  // no destination yet
+  ASSERT_EQ(decoder.SuggestPCMFormat(), 1);
+  EXPECT_EQ(decoder.DestFormat()->wBitsPerSample, 16);
+  EXPECT_EQ(decoder.DestFormat()->nAvgBytesPerSec, 16000u);
+  EXPECT_EQ(decoder.FirstFrameDecodesToCDQuality(), 0);
+  // Small counts are asked about 1024 times over: 10240 bytes are 40 blocks
+  // of 505 samples.
+  EXPECT_DOUBLE_EQ(decoder.GetConvertedBufferSize(10), 40.0 * 1010 / 1024);
+  EXPECT_DOUBLE_EQ(decoder.GetConvertedBufferSize(0), 0.0);
+  EXPECT_EQ(decoder.Stream(), nullptr);  // opened for the question only
+  EXPECT_EQ(decoder.GetSourceBufferSize(1010 * 3), 256 * 3);
+  EXPECT_EQ(decoder.BlockSize(decoder.SourceFormat()), 256);
+  EXPECT_EQ(BlockSize(decoder.SourceFormat(), &decoder), 256);
+  EXPECT_EQ(BlockSize(decoder.DestFormat(), nullptr), 2);
+  EXPECT_EQ(IsPCMOrACM(&decoder), 1);
+  EXPECT_EQ(IsPCMOrACM(nullptr), 1);
+
+  char text[256] = "";
+  EXPECT_EQ(decoder.GetSrcFormatStr(text, sizeof text), 1);
+  EXPECT_NE(std::string(text).find("IMA ADPCM"), std::string::npos) << text;
+
+  ASSERT_EQ(decoder.EnableStream(1), 1);
+  EXPECT_NE(decoder.Stream(), nullptr);
+  EXPECT_EQ(decoder.GetSrcFormatStr(text, sizeof text), 1);
+  // The destination is fixed while the stream is open.
+  tWAVEFORMATEX cd = Pcm(44100, 2);
+  EXPECT_EQ(decoder.SetDestFormat(&cd), 0);
+  EXPECT_EQ(decoder.SuggestPCMFormat(), 0);
+  EXPECT_EQ(decoder.DestFormat()->nSamplesPerSec, 8000u);
+
+  std::unique_ptr<ACMObject> copy(decoder.Copy());
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->Stream(), nullptr);
+  EXPECT_EQ(copy->SourceFormat()->cbSize, 2);
+  EXPECT_EQ(std::memcmp(copy->SourceFormat(), decoder.SourceFormat(), 20), 0);
+  EXPECT_EQ(copy->DestFormat()->nSamplesPerSec, 8000u);
+
+  EXPECT_EQ(decoder.EnableStream(0), 1);
+  EXPECT_EQ(decoder.Stream(), nullptr);
+  EXPECT_EQ(decoder.SetDestFormat(&cd), 1);
+  EXPECT_EQ(decoder.FirstFrameDecodesToCDQuality(), 1);
+  EXPECT_EQ(decoder.EnableStream(1), 0);  // IMA ADPCM does not decode to another rate
+}
+
+// As the WAV writer uses it: 22050 Hz mono into 44100 Hz stereo.
+TEST_F(ACMObjectTest, ConvertsPcmForTheWriter) {
+  tWAVEFORMATEX in = Pcm(22050, 1), out = Pcm(44100, 2);
+  in.cbSize = 94;  // a stray extra count on a PCM record is never followed
+  ACMObject converter(&in, 2);
+  EXPECT_EQ(converter.Flags(), 2u);
+  ASSERT_EQ(converter.ACMDriverInstalled(), 1);
+  ASSERT_EQ(converter.ActivateDriver(1), 1);
+  ASSERT_EQ(converter.SetDestFormat(&out), 1);
+  ASSERT_EQ(converter.EnableStream(1), 1);
+  std::vector<int16_t> samples(2000);
+  for (size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<int16_t>(10000 * std::sin(i * 0.05));
+  std::vector<char> dst(samples.size() * 8 + 64);
+  char* d = dst.data();
+  int64_t length = static_cast<int64_t>(samples.size() * 2);
+  int64_t made = converter.Convert(reinterpret_cast<char*>(samples.data()), length, d,
+                                   static_cast<int64_t>(dst.size()), CONVERSION_FIRST, 0);
+  EXPECT_EQ(length, 4000);
+  // Twice the frames, twice the channels; the newest frame waits for its successor.
+  EXPECT_EQ(made, (2 * 2000 - 2) * 4);
+  EXPECT_EQ(acm::ReadSample16(reinterpret_cast<uint8_t*>(d) + 8), samples[1]);
+  EXPECT_EQ(acm::ReadSample16(reinterpret_cast<uint8_t*>(d) + 10), samples[1]);
+  // An empty destination: nothing to do, no failure.
+  int64_t none = 10;
+  EXPECT_EQ(converter.Convert(reinterpret_cast<char*>(samples.data()), none, d, 0,
+                              CONVERSION_FOLLOWING, 0),
+            0);
+}
+
+// Damaged fmt chunks: claimed extra bytes beyond the chunk are not copied, so
+// a Microsoft ADPCM format whose coefficients lie outside it is refused.
+TEST_F(ACMObjectTest, DamagedFormatsAreRefused) {
+  wavtest::Wav ms = Make("ms-adpcm", 8000, 1, "0.2");
+  ASSERT_EQ(ms.Format()->cbSize, 32);
+  {
+    ACMObject whole(ms.Format(), 0, static_cast<int64_t>(ms.format.size()));
+    EXPECT_EQ(whole.SuggestPCMFormat(), 1);
+  }
+  {
+    ACMObject cut(ms.Format(), 0, 18 + 20);
+    EXPECT_EQ(cut.SourceFormat()->cbSize, 20);
+    EXPECT_EQ(cut.SuggestPCMFormat(), 0);
+    EXPECT_EQ(cut.DestFormat(), nullptr);
+  }
+  std::vector<uint8_t> absurd = ms.format;
+  reinterpret_cast<tWAVEFORMATEX*>(absurd.data())->cbSize = 0xFFFF;
+  ACMObject big(reinterpret_cast<tWAVEFORMATEX*>(absurd.data()), 0,
+                static_cast<int64_t>(absurd.size()));
+  EXPECT_EQ(big.SourceFormat()->cbSize, 32);
+  EXPECT_EQ(big.SuggestPCMFormat(), 1);
+
+  tWAVEFORMATEX unknown{0x1234, 2, 44100, 100000, 4, 16, 0};
+  ACMObject none(&unknown, 0);
+  EXPECT_EQ(none.SuggestPCMFormat(), 0);
+  char text[64];
+  EXPECT_EQ(none.GetSrcFormatStr(text, sizeof text), 0);
+}
+
+struct Progress {
+  uint64_t total = 0;
+  int calls = 0;
+  int cancelAt = -1;
+  int pauses = 0;
+};
+
+int CountProgress(unsigned long value, void* user) {
+  auto* p = static_cast<Progress*>(user);
+  p->total += value;
+  ++p->calls;
+  if (p->calls == 2 && p->pauses-- > 0) return -1;
+  return p->calls == p->cancelAt ? 0 : 1;
+}
+
+TEST_F(ACMObjectTest, ScanFindsLengthPeaksAndSeekPoints) {
+  std::string path;
+  wavtest::Wav w = Make("ima-adpcm", 22050, 2, "3.21", &path);
+  CFileObj file;
+  ASSERT_EQ(file.Open(path), 1);
+  int64_t start = w.dataOffset, end = w.dataOffset + static_cast<int64_t>(w.data.size());
+  ASSERT_EQ(file.SetDataOffsets(start, end), 1);
+  ACMObject decoder(w.Format(), 0, static_cast<int64_t>(w.format.size()));
+  ASSERT_EQ(decoder.SuggestPCMFormat(), 1);
+  std::vector<int16_t> reference = wavtest::SoxDecode(path, dir.File("ref.raw"));
+
+  CSeekMap* map = nullptr;
+  CPeaks* peaks = nullptr;
+  int64_t lengthMs = -1;
+  int reported = 0;
+  Progress progress;
+  progress.pauses = 2;
+  ASSERT_EQ(decoder.ParseScanAndBuild(&file, &map, &peaks, &lengthMs, &reported, start, end, 0, 1,
+                                      1, 1, 20, 0, 0, CountProgress, &progress),
+            1);
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(progress.total, w.data.size());
+  int64_t decodedBytes = static_cast<int64_t>(reference.size() * 2);
+  EXPECT_EQ(lengthMs, decodedBytes * 1000 / decoder.DestFormat()->nAvgBytesPerSec);
+  ASSERT_NE(map, nullptr);
+  EXPECT_GT(map->Count(), 1);
+  CSeekMap::Point p{};
+  ASSERT_EQ(map->Find(static_cast<uint64_t>(decodedBytes), &p), 1);
+  EXPECT_EQ(p.source % static_cast<uint64_t>(decoder.BlockSize(w.Format())), 0u);  // block starts
+  ASSERT_NE(peaks, nullptr);
+  EXPECT_NEAR(peaks->GetNumPeaks(), lengthMs / 20, 1);
+  EXPECT_GT(peaks->GetMaxLeft(), 10000);
+  EXPECT_EQ(decoder.Stream(), nullptr);
+  CSeekMap::Release(map);
+  delete peaks;
+  peaks = nullptr;
+
+  // Cancelled: nothing is kept.
+  Progress cancel;
+  cancel.cancelAt = 1;
+  lengthMs = -1;
+  EXPECT_EQ(decoder.ParseScanAndBuild(&file, &map, &peaks, &lengthMs, &reported, start, end, 0, 1,
+                                      1, 1, 20, 0, 0, CountProgress, &cancel),
+            0);
+  EXPECT_EQ(map, nullptr);
+  EXPECT_EQ(peaks, nullptr);
+  EXPECT_EQ(lengthMs, -1);
+  // Nothing asked for: nothing done; a bad range fails.
+  EXPECT_EQ(decoder.ParseScanAndBuild(&file, &map, &peaks, &lengthMs, &reported, start, end, 0, 0,
+                                      0, 0, 20, 0, 0, nullptr, nullptr),
+            1);
+  EXPECT_EQ(decoder.ParseScanAndBuild(&file, &map, &peaks, &lengthMs, &reported, end, start, 0, 1,
+                                      0, 0, 20, 0, 0, nullptr, nullptr),
+            0);
+}
+
+}  // namespace
