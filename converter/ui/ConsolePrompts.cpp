@@ -67,10 +67,10 @@ int CConsolePrompts::Ask(TPrompt& prompt) {
   }
 }
 
-bool CConsolePrompts::AskYesNo(const std::string& caption, const std::string& text) {
+bool CConsolePrompts::AskConvertWaveToWave(const std::string& name) {
   TPrompt p;
-  p.title = caption;
-  p.text = text;
+  p.title = LoadKeyedString("CFE_ConversionWarning").substr(0, 128);
+  p.text = LoadFormatted("CFE_NoNonWaveEncoders", name).substr(0, 1024);
   p.choices = {{kButtonYes, "Yes"}, {kButtonSkip, "No"}};
   p.safeAnswer = kButtonYes;
   return Ask(p) == kButtonYes;

@@ -20,9 +20,9 @@ class CConsolePrompts : public IPrompts {
 
   void ShowErrorMessage(const char* key) override;
   void ShowInfoMessage(const char* key) override;
-  // Without anyone to answer, Yes: the only question asked this way is whether
-  // a WAV file named for conversion is converted to WAV after all.
-  bool AskYesNo(const std::string& caption, const std::string& text) override;
+  // Without anyone to answer, Yes: a WAV file named for conversion is
+  // converted to WAV when no other encoder exists.
+  bool AskConvertWaveToWave(const std::string& name) override;
   int ShowHowTo() override;
   int ErrorCount() override;
   int ShowErrorDetails() override;

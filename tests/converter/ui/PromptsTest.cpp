@@ -29,7 +29,7 @@ TEST_F(Prompts, UnansweredQuestionsTakeTheSafeAnswers) {
   EXPECT_EQ(console.Ask(silent), kButtonSkip);
   TPrompt partial = BuildPrompt(kPromptPartial, "partial");
   EXPECT_EQ(console.Ask(partial), kButtonYes);
-  EXPECT_TRUE(console.AskYesNo("Convert WAV to WAV?", "/x/a.wav"));
+  EXPECT_TRUE(console.AskConvertWaveToWave("/x/a.wav"));
   EXPECT_FALSE(console.AskOpenDecodeDirectory());
   EXPECT_EQ(overwrite.title, "File Already Exists");
 }
