@@ -522,6 +522,8 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
   const int mainLen = int(std::min<size_t>(len - sideLen, kMaxMainData));
   std::memcpy(st.reservoir + before, data + sideLen, size_t(mainLen));
   st.reservoirLen = before + mainLen;
+  // Damaged lengths can make the readers look past the data: they see zeros.
+  std::memset(st.reservoir + st.reservoirLen, 0, kReservoirGuard);
   if (si.mainDataBegin > before) return silence(kFrameNeedReservoir);
 
   const int rateIndex = (h.lsf ? (h.mpeg25 ? 6 : 3) : 0) + std::clamp(h.sampleRateIndex, 0, 2);
@@ -534,6 +536,9 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
   const int64_t available = int64_t(si.mainDataBegin + mainLen) * 8;
   int64_t granuleStart = 0;
 
+  // Granule 1 may reuse granule 0's long-block scale factors; those granule 0
+  // did not send (short blocks) count as zero, never as an older frame's.
+  std::memset(st.scaleLong, 0, sizeof(st.scaleLong));
   for (int gr = 0; gr < ngr; ++gr) {
     for (int ch = 0; ch < nch; ++ch) {
       const GranuleInfo& gi = si.gr[gr][ch];
@@ -694,8 +699,11 @@ void CLayer3::Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]) {
     // Short windows are regrouped per subband: window after window, 6 lines each.
     float* dst = st.reordered;
     const int shortStart = gi.mixed ? 3 : 0;
-    longSubbands = gi.mixed ? 2 : 0;
-    if (gi.mixed) std::memcpy(dst, xr, sizeof(float) * 36);
+    // The long part of a mixed block ends where the short bands from 3 on
+    // begin: 36 lines, or 72 at 8 kHz.
+    const int longLines = gi.mixed ? sfb.shortBounds[3] * 3 : 0;
+    longSubbands = longLines / 18;
+    if (gi.mixed) std::memcpy(dst, xr, sizeof(float) * size_t(longLines));
     int topFrequency = 0;
     for (int b = shortStart; b < 13; ++b) {
       int f0 = sfb.shortBounds[b], f1 = sfb.shortBounds[b + 1];
@@ -707,15 +715,17 @@ void CLayer3::Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]) {
       if (s < nz) topFrequency = f1;
     }
     subbands = (topFrequency + 5) / 6;
-    if (gi.mixed && nz > 0) subbands = std::max(subbands, 2);
+    if (gi.mixed && nz > 0)
+      subbands = std::max(subbands, std::min(longSubbands, (nz + 17) / 18 + 1));
     lines = dst;
-    if (gi.mixed && subbands > 1) {
-      // Alias reduction only between the two long subbands.
-      const AliasCoefficients& a = Alias();
+    // Alias reduction only between the long subbands.
+    const AliasCoefficients& a = Alias();
+    for (int sb = 1; sb < std::min(longSubbands, subbands); ++sb) {
+      float* q = dst + 18 * sb;
       for (int i = 0; i < 8; ++i) {
-        float lo = dst[17 - i], hi = dst[18 + i];
-        dst[17 - i] = lo * a.cs[i] - hi * a.ca[i];
-        dst[18 + i] = hi * a.cs[i] + lo * a.ca[i];
+        float lo = q[-1 - i], hi = q[i];
+        q[-1 - i] = lo * a.cs[i] - hi * a.ca[i];
+        q[i] = hi * a.cs[i] + lo * a.ca[i];
       }
     }
   } else if (subbands > 0) {
@@ -741,8 +751,8 @@ void CLayer3::Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]) {
       for (int t = 0; t < 18; ++t) o[t * 32] = ov[t];
       std::memset(ov, 0, sizeof(float) * 18);
     } else if (sb < longSubbands) {
-      // With the mixed flag the two lowest subbands use the normal window,
-      // whatever the block type.
+      // The long part of a mixed block uses the normal window; so do the two
+      // lowest subbands of start and stop blocks that carry the mixed flag.
       Layer3HybridLong(lines + 18 * sb, gi.mixed && sb < 2 ? 0 : gi.blockType, ov, o, 32);
     } else {
       Layer3HybridShort(lines + 18 * sb, ov, o, 32);

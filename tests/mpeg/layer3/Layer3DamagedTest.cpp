@@ -122,6 +122,35 @@ TEST(Layer3Damaged, RandomBytesAfterValidHeaders) {
   }
 }
 
+// After Reset nothing of earlier frames may show: random frames whose main
+// data lies within themselves decode exactly as by a fresh decoder.
+TEST(Layer3Damaged, ResetForgetsEarlierFrames) {
+  const uint32_t words[] = {0xfffb9074u, 0xfff38074u, 0xffe34804u};
+  std::mt19937 rng(99);
+  static float a[2][36][32], b[2][36][32];
+  for (uint32_t word : words) {
+    FrameHeader h;
+    ASSERT_TRUE(ParseFrameHeader(word, &h));
+    CLayer3 used;
+    std::vector<uint8_t> previous(size_t(h.frameBytes) - 4, 0);
+    for (int round = 0; round < 60; ++round) {
+      std::vector<uint8_t> data(previous.size());
+      for (uint8_t& v : data) v = uint8_t(rng());
+      data[0] = 0;  // main_data_begin 0
+      if (!h.lsf) data[1] &= 0x7f;
+      DecodeExact(used, h, previous.data(), previous.size(), a);
+      used.Reset();
+      int ra = DecodeExact(used, h, data.data(), data.size(), a);
+      CLayer3 fresh;
+      int rb = DecodeExact(fresh, h, data.data(), data.size(), b);
+      ASSERT_EQ(ra, rb);
+      ASSERT_EQ(std::memcmp(a, b, sizeof(float) * 36 * 32 * size_t(h.channels)), 0)
+          << std::hex << word << std::dec << " round " << round;
+      previous = data;
+    }
+  }
+}
+
 // Main data begins in an earlier frame: entered at such a frame the decoder
 // gives silence and kFrameNeedReservoir, but keeps the bytes, so that the
 // next frame decodes, and from the one after that on output is exact.
