@@ -154,9 +154,10 @@ class Registry {
   }
 };
 
+// Never destroyed: streams closed by other static objects at exit still find it.
 Registry& Reg() {
-  static Registry registry;
-  return registry;
+  static Registry* registry = new Registry;
+  return *registry;
 }
 
 size_t FormatBytes(const tWAVEFORMATEX* f) {
