@@ -60,6 +60,23 @@ uint16_t UsualBlockAlign(uint32_t rate, uint16_t channels) {
   return static_cast<uint16_t>(perChannel * channels);
 }
 
+void CodecTagDetails(int index, uint16_t tag, uint32_t formatSize, const char* name,
+                     ACMFORMATTAGDETAILSA* d) {
+  d->dwFormatTag = index == 0 ? tag : WAVE_FORMAT_PCM;
+  d->cbFormatSize = index == 0 ? formatSize : sizeof(tWAVEFORMATEX);
+  d->fdwSupport = 0;
+  d->cFormats = 1;
+  CopyName(d->szFormatTag, sizeof d->szFormatTag, index == 0 ? name : "PCM");
+}
+
+MMRESULT SuggestPcm16(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, uint32_t flags) {
+  tWAVEFORMATEX f;
+  MakePcm16(&f, src->nSamplesPerSec, src->nChannels);
+  if (!FixedFieldsAgree(&f, dst, flags)) return ACMERR_NOTPOSSIBLE;
+  *dst = f;
+  return MMSYSERR_NOERROR;
+}
+
 void CopyName(char* out, size_t size, const char* name) {
   if (!out || size == 0) return;
   size_t n = std::min(size - 1, std::strlen(name));

@@ -70,6 +70,11 @@ bool FixedFieldsAgree(const tWAVEFORMATEX* proposal, const tWAVEFORMATEX* dst, u
 // Block size usual for block codecs at a rate: 256 bytes per channel up to
 // 11025 Hz, 512 up to 22050 Hz, 1024 above.
 uint16_t UsualBlockAlign(uint32_t rate, uint16_t channels);
+// Tag details of a codec driver: index 0 its own tag, index 1 PCM.
+void CodecTagDetails(int index, uint16_t tag, uint32_t formatSize, const char* name,
+                     ACMFORMATTAGDETAILSA* details);
+// Suggests 16-bit PCM of the source's rate and channels, honouring the fixed fields.
+MMRESULT SuggestPcm16(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, uint32_t flags);
 // Copies at most size - 1 characters and terminates.
 void CopyName(char* out, size_t size, const char* name);
 

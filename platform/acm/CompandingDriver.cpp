@@ -68,11 +68,7 @@ CCompandingDriver::CCompandingDriver(uint16_t tag, const char* tagName, DecodeFn
 int CCompandingDriver::FormatTagCount() const { return 2; }
 
 void CCompandingDriver::FormatTagDetails(int index, ACMFORMATTAGDETAILSA* d) const {
-  d->dwFormatTag = index == 0 ? tag_ : WAVE_FORMAT_PCM;
-  d->cbFormatSize = sizeof(tWAVEFORMATEX);
-  d->fdwSupport = 0;
-  d->cFormats = 1;
-  acm::CopyName(d->szFormatTag, sizeof d->szFormatTag, index == 0 ? tagName_ : "PCM");
+  acm::CodecTagDetails(index, tag_, sizeof(tWAVEFORMATEX), tagName_, d);
 }
 
 bool CCompandingDriver::IsOwnFormat(const tWAVEFORMATEX* f) const {

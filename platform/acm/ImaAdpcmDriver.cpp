@@ -134,22 +134,12 @@ const char* CImaAdpcmDriver::LongName() const { return "IMA ADPCM codec"; }
 int CImaAdpcmDriver::FormatTagCount() const { return 2; }
 
 void CImaAdpcmDriver::FormatTagDetails(int index, ACMFORMATTAGDETAILSA* d) const {
-  d->dwFormatTag = index == 0 ? WAVE_FORMAT_IMA_ADPCM : WAVE_FORMAT_PCM;
-  d->cbFormatSize = index == 0 ? sizeof(tWAVEFORMATEX) + 2 : sizeof(tWAVEFORMATEX);
-  d->fdwSupport = 0;
-  d->cFormats = 1;
-  acm::CopyName(d->szFormatTag, sizeof d->szFormatTag, index == 0 ? "IMA ADPCM" : "PCM");
+  acm::CodecTagDetails(index, WAVE_FORMAT_IMA_ADPCM, sizeof(tWAVEFORMATEX) + 2, "IMA ADPCM", d);
 }
 
 MMRESULT CImaAdpcmDriver::Suggest(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, uint32_t dstSize,
                                   uint32_t flags) {
-  if (SamplesPerBlock(src)) {
-    tWAVEFORMATEX f;
-    acm::MakePcm16(&f, src->nSamplesPerSec, src->nChannels);
-    if (!acm::FixedFieldsAgree(&f, dst, flags)) return ACMERR_NOTPOSSIBLE;
-    *dst = f;
-    return MMSYSERR_NOERROR;
-  }
+  if (SamplesPerBlock(src)) return acm::SuggestPcm16(src, dst, flags);
   if (!acm::IsUsablePcm(src) || src->wBitsPerSample != 16 ||
       !(flags & ACM_FORMATSUGGESTF_WFORMATTAG) || dst->wFormatTag != WAVE_FORMAT_IMA_ADPCM ||
       dstSize < sizeof(tWAVEFORMATEX) + 2)

@@ -170,22 +170,12 @@ const char* CMsAdpcmDriver::LongName() const { return "Microsoft ADPCM codec"; }
 int CMsAdpcmDriver::FormatTagCount() const { return 2; }
 
 void CMsAdpcmDriver::FormatTagDetails(int index, ACMFORMATTAGDETAILSA* d) const {
-  d->dwFormatTag = index == 0 ? WAVE_FORMAT_ADPCM : WAVE_FORMAT_PCM;
-  d->cbFormatSize = index == 0 ? sizeof(tWAVEFORMATEX) + 32 : sizeof(tWAVEFORMATEX);
-  d->fdwSupport = 0;
-  d->cFormats = 1;
-  acm::CopyName(d->szFormatTag, sizeof d->szFormatTag, index == 0 ? "Microsoft ADPCM" : "PCM");
+  acm::CodecTagDetails(index, WAVE_FORMAT_ADPCM, sizeof(tWAVEFORMATEX) + 32, "Microsoft ADPCM", d);
 }
 
 MMRESULT CMsAdpcmDriver::Suggest(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, uint32_t dstSize,
                                  uint32_t flags) {
-  if (ReadFormat(src, nullptr)) {
-    tWAVEFORMATEX f;
-    acm::MakePcm16(&f, src->nSamplesPerSec, src->nChannels);
-    if (!acm::FixedFieldsAgree(&f, dst, flags)) return ACMERR_NOTPOSSIBLE;
-    *dst = f;
-    return MMSYSERR_NOERROR;
-  }
+  if (ReadFormat(src, nullptr)) return acm::SuggestPcm16(src, dst, flags);
   constexpr uint32_t kExtra = 4 + sizeof kStandard;
   if (!acm::IsUsablePcm(src) || src->wBitsPerSample != 16 || src->nChannels > kMaxChannels ||
       !(flags & ACM_FORMATSUGGESTF_WFORMATTAG) || dst->wFormatTag != WAVE_FORMAT_ADPCM ||
