@@ -131,7 +131,9 @@ int CMpegStream::MeasureFree(FrameHeader* h) {
     int r = Fill(want);
     bool end = r == kMpegErrorEndOfInput;
     if (r < 0 && !end) return r;
-    int n = MeasureFreeFormat(Data(), static_cast<size_t>(Buffered()), *h);
+    // The same windows whatever the source delivers at once, so that a file
+    // and a fed ring measure alike.
+    int n = MeasureFreeFormat(Data(), static_cast<size_t>(std::min(want, Buffered())), *h);
     if (n > 0) {
       ApplyFreeFormatSize(h, n);
       freeBytes_ = n;
