@@ -166,6 +166,31 @@ TEST_F(ACMBufferTest, SeeksLandOnTheRightSample) {
   }
 }
 
+// A looping source (data mode 1) starts over at its end: the decoding runs
+// on from the first block as a new stream.
+TEST_F(ACMBufferTest, LoopingSourceStartsOver) {
+  Source s;
+  Open(&s, "ima-adpcm", 8000, 1, "0.3");
+  s.file.SetDataMode(1);
+  TestBuffer b;
+  Attach(&b, &s);
+  size_t total = s.reference.size() * 2;
+  ASSERT_EQ(b.SetReadVariables(0, 3 * total), 1);
+  std::vector<uint8_t> got(total + total / 2);
+  size_t at = 0;
+  for (int i = 0; i < 100 && at < got.size(); ++i) {
+    int64_t n =
+        b.ReadData(got.data() + at, static_cast<uint32_t>(std::min<size_t>(999, got.size() - at)));
+    if (n <= 0) break;
+    at += static_cast<size_t>(n);
+  }
+  ASSERT_EQ(at, got.size());
+  std::vector<int16_t> expected = s.reference;
+  expected.insert(expected.end(), s.reference.begin(),
+                  s.reference.begin() + s.reference.size() / 2);
+  EXPECT_EQ(wavtest::FirstDifference(wavtest::Samples(got), expected), -1);
+}
+
 TEST_F(ACMBufferTest, CopiesShareDecoderAndSeekMap) {
   Source s;
   Open(&s, "ms-adpcm", 8000, 1, "0.5");
