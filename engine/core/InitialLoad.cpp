@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/ACMObject.h"
+#include "engine/codecs/SeekMap.h"
 #include "engine/core/SampleBuffer.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
@@ -117,8 +119,8 @@ CInitialLoad::CInitialLoad() = default;
 
 CInitialLoad::~CInitialLoad() {
   std::free(format_);
-  // Decoders belong to the codec layer, which releases the ones it makes.
-  decoder_ = nullptr;
+  delete decoder_;
+  CSeekMap::Release(seekMap_);
   delete peaks_;
   delete musicInfo_;
 }
@@ -145,9 +147,8 @@ std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const cha
   return sourcePath + suffix;
 }
 
-int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int /*scanFlag*/, int buildPeaks,
-                                int /*peakFlag*/, long msPerPeak, TLoadCallback callback,
-                                void* user) {
+int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks,
+                                int peakFlag, long msPerPeak, TLoadCallback callback, void* user) {
   SetLastError(0);
   if (!source) return 0;
   const int64_t p0 = source->Tell();
@@ -156,7 +157,8 @@ int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int /*scanFla
   _chunkInfo info{};
   if (riff.Open(source, &info)) {
     if (info.type == kFormWave)
-      return LoadWave(source, riff, buildSeekMap, buildPeaks, msPerPeak, callback, user);
+      return LoadWave(source, riff, buildSeekMap, scanFlag, buildPeaks, peakFlag, msPerPeak,
+                      callback, user);
     if (info.type == kFormRmp3) {
       if (!riff.SeekToChunk(kChunkData, 1)) {
         SetLastError(kErrNoData);
@@ -196,8 +198,9 @@ int CInitialLoad::ParseMP3(CRefObj*) {
 // WMA sources need the WMA decoding object; without it they cannot be opened.
 int CInitialLoad::ParseWMA(CRefObj*) { return 0; }
 
-int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int buildPeaks,
-                           long msPerPeak, TLoadCallback callback, void* user) {
+int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int scanFlag,
+                           int buildPeaks, int peakFlag, long msPerPeak, TLoadCallback callback,
+                           void* user) {
   if (!riff.SeekToChunk(kChunkFmt, 1)) {
     SetLastError(kErrNoFmt);
     return 0;
@@ -242,13 +245,45 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
       return 0;
     }
     if (tag == WAVE_FORMAT_MPEGLAYER3) return ParseAsMpeg(source, 0);
-    // Other compressed formats are decoded through the codec registry once
-    // the ACM decoding object is linked in.
-    if (IsMpegExtension(PathOf(source))) return ParseAsMpeg(source, 0);
-    SetLastError(0);
-    return 0;
+    // Any other compressed format is decoded through the codec registry
+    // when a codec there can turn it into PCM.
+    delete decoder_;
+    decoder_ = new (std::nothrow) ACMObject(format_, 0, chunkBytes);
+    if (!decoder_) {
+      SetLastError(kErrMemory);
+      return 0;
+    }
+    decoder_->ActivateDriver(1);
+    if (!decoder_->SuggestPCMFormat() || !decoder_->DestFormat() ||
+        decoder_->DestFormat()->nAvgBytesPerSec == 0) {
+      delete decoder_;
+      decoder_ = nullptr;
+      if (IsMpegExtension(PathOf(source))) return ParseAsMpeg(source, 0);
+      SetLastError(0);
+      return 0;
+    }
   }
 
+  if (!FindWaveData(source, riff)) return 0;
+  SetMusInfoFromWaveInfo(source, &riff);
+  loaded_ = 1;
+  buildSeekMap = 0;
+  if (decoder_) {
+    long length = ParseScanAndBuildForCompressed(source, buildSeekMap, scanFlag, buildPeaks,
+                                                 peakFlag, msPerPeak, callback, user);
+    if (length < 0) return 0;
+    lengthMs_ = length;
+    return 1;
+  }
+  if (buildPeaks) return ParsePeaksForUncompressed(source, msPerPeak, callback, user);
+  lengthMs_ = static_cast<long>((dataEnd_ - dataStart_) * 1000 / format_->nAvgBytesPerSec);
+  if (callback) return callback(0, user) != 0 ? 1 : 0;
+  return 1;
+}
+
+int CInitialLoad::FindWaveData(CRefObj* source, CRIFF& riff) {
+  _chunkInfo ci{};
+  _subChunk sub{};
   if (!riff.SeekToChunk(kChunkData, 1)) {
     SetLastError(kErrNoData);
     return 0;
@@ -266,13 +301,52 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
     return 0;
   }
   dataEnd_ = source->GetDataEnd();
-  SetMusInfoFromWaveInfo(source, &riff);
-  loaded_ = 1;
-  buildSeekMap = 0;
-  if (buildPeaks) return ParsePeaksForUncompressed(source, msPerPeak, callback, user);
-  lengthMs_ = static_cast<long>((dataEnd_ - dataStart_) * 1000 / format_->nAvgBytesPerSec);
-  if (callback) return callback(0, user) != 0 ? 1 : 0;
   return 1;
+}
+
+long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeekMap, int scanFlag,
+                                                  int buildPeaks, int peakFlag, long msPerPeak,
+                                                  TLoadCallback callback, void* user) {
+  if (!decoder_) return -1;
+  if (callback && callback(0, user) == 0) return -1;
+  const int previousMode = source->SetDataMode(0);
+  source->SeekToData(0);
+  const bool cachedPeaks = buildPeaks && LoadPeakMap(source, msPerPeak);
+  const int peaksWanted = buildPeaks && !cachedPeaks ? 1 : 0;
+  int reported = 0;
+  int64_t length = 0;
+  CSeekMap* map = nullptr;
+  CPeaks* built = nullptr;
+  // Peaks stay in memory: a peak file is only ever written into the
+  // engine's cache folder, never beside the user's source.
+  const int ok = decoder_->ParseScanAndBuild(source, &map, &built, &length, &reported, dataStart_,
+                                             dataEnd_, 0, scanFlag, peaksWanted, buildSeekMap,
+                                             msPerPeak, peakFlag, 0, callback, user);
+  source->SetDataMode(previousMode);
+  if (!ok) {
+    CSeekMap::Release(map);
+    delete built;
+    SetLastError(kErrCorrupted);
+    return -1;
+  }
+  if (built) {
+    delete peaks_;
+    peaks_ = built;
+  }
+  if (map) {
+    CSeekMap::Release(seekMap_);
+    seekMap_ = map;
+  }
+  if (!reported && callback &&
+      callback(static_cast<unsigned long>(dataEnd_ - dataStart_), user) == 0)
+    return -1;
+  if (cachedPeaks && peaks_) length = peaks_->LengthOfSound();
+  if (length <= 0) {
+    // Without a scan the length follows from the compressed rate.
+    const int64_t avg = format_->nAvgBytesPerSec;
+    length = avg ? (dataEnd_ - dataStart_) * 1000 / avg : 0;
+  }
+  return static_cast<long>(length);
 }
 
 int CInitialLoad::SetMusInfoFromWaveInfo(CRefObj*, CRIFF* riff) {
@@ -480,13 +554,16 @@ int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
         _chunkInfo ci{};
         _subChunk sub{};
         riff.GetCurrentChunkInfo(&ci, &sub);
+        const int64_t want = std::min<int64_t>(ci.size, kMaxFormatBytes);
+        std::vector<uint8_t> chunk(static_cast<size_t>(std::max<int64_t>(want, 18)), 0);
         tWAVEFORMATEX format{};
-        const int64_t want = std::min<int64_t>(ci.size, sizeof format);
         if (static_cast<int64_t>(ci.size) > sub.dataSize ||
-            riff.ReadCurrentSubChunk(&format, want) != want) {
+            riff.ReadCurrentSubChunk(chunk.data(), want) != want) {
           SetLastError(kErrShortFmt);
         } else {
           verdict = 1;
+          std::memcpy(&format, chunk.data(), sizeof format);
+          if (want < static_cast<int64_t>(sizeof format)) format.cbSize = 0;
           if (info) {
             info->chunkInfo[0] = ci.id;
             info->chunkInfo[1] = ci.size;
@@ -495,8 +572,14 @@ int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
             if (format.wFormatTag != WAVE_FORMAT_PCM) {
               info->compressed = 1;
               const uint16_t tag = format.wFormatTag;
-              if (tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_WMAUDIO2 || tag == 0x0009)
+              if (tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_WMAUDIO2 || tag == 0x0009) {
                 info->decodable = 1;
+              } else {
+                ACMObject probe(reinterpret_cast<const tWAVEFORMATEX*>(chunk.data()), 0,
+                                static_cast<int64_t>(chunk.size()));
+                info->codecInstalled = probe.ActivateDriver(1) && probe.ACMDriverInstalled();
+                if (info->codecInstalled && probe.SuggestPCMFormat()) info->decodable = 1;
+              }
             }
           }
         }

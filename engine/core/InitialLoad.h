@@ -12,6 +12,7 @@
 
 class ACMObject;
 class CPeaks;
+class CSeekMap;
 class CRefObj;
 class CRIFF;
 struct TMusicInfo;
@@ -48,6 +49,12 @@ class CInitialLoad {
   int SetMusInfoFromWaveInfo(CRefObj* source, CRIFF* riff);
   int ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,
                                 void* user);
+  // Walks compressed data once through the decoder (length, peaks, seek
+  // map); the result is the length in ms, or -1 when the scan failed or was
+  // stopped.
+  long ParseScanAndBuildForCompressed(CRefObj* source, int buildSeekMap, int scanFlag,
+                                      int buildPeaks, int peakFlag, long msPerPeak,
+                                      TLoadCallback callback, void* user);
   // A cached peak file for the source, used when it is newer than the source
   // and has the requested resolution.
   int LoadPeakMap(CRefObj* source, long msPerPeak);
@@ -56,6 +63,8 @@ class CInitialLoad {
   tWAVEFORMATEX* StealWaveFomatEx();
   TMusicInfo* StealMusicInfo();
   CPeaks* GetPeaks() const { return peaks_; }
+  // Shared: a holder that keeps it takes its own reference.
+  CSeekMap* GetSeekMap() const { return seekMap_; }
   const tWAVEFORMATEX* Format() const { return format_; }
   int64_t DataStart() const { return dataStart_; }
   int64_t DataEnd() const { return dataEnd_; }
@@ -66,9 +75,10 @@ class CInitialLoad {
   static std::string CacheFilePath(const std::string& sourcePath, const char* suffix);
 
  private:
-  int LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int buildPeaks, long msPerPeak,
-               TLoadCallback callback, void* user);
+  int LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int scanFlag, int buildPeaks,
+               int peakFlag, long msPerPeak, TLoadCallback callback, void* user);
   int ParseAsMpeg(CRefObj* source, int64_t p0);
+  int FindWaveData(CRefObj* source, CRIFF& riff);
 
   int loaded_ = 0;
   ACMObject* decoder_ = nullptr;
@@ -76,6 +86,7 @@ class CInitialLoad {
   int64_t dataStart_ = -1;
   int64_t dataEnd_ = -1;
   long lengthMs_ = 0;
+  CSeekMap* seekMap_ = nullptr;
   CPeaks* peaks_ = nullptr;
   TMusicInfo* musicInfo_ = nullptr;
 };

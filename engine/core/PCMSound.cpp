@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "engine/codecs/ACMBuffer.h"
+#include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/core/PCMBuffer.h"
 #include "engine/core/SampleBuffer.h"
@@ -52,10 +54,6 @@ double EventValue(void* data) {
   if (data) std::memcpy(&v, data, sizeof v);
   return v;
 }
-
-// The format a decoder delivers. Sounds over compressed data get one once
-// the codec objects are linked in; plain PCM has none.
-const tWAVEFORMATEX* DecoderOutput(ACMObject*) { return nullptr; }
 }  // namespace
 
 CPCMSound::CPCMSound() : autoTrimEnd_(LONG_MAX) {
@@ -68,9 +66,7 @@ CPCMSound::~CPCMSound() { Unload(); }
 int CPCMSound::Type() { return kAtomSound; }
 
 const tWAVEFORMATEX* CPCMSound::Format() const {
-  if (decoder_) {
-    if (const tWAVEFORMATEX* f = DecoderOutput(decoder_)) return f;
-  }
+  if (decoder_ && decoder_->DestFormat()) return decoder_->DestFormat();
   return sourceFormat_;
 }
 
@@ -120,7 +116,12 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
   musicInfo_ = loader.StealMusicInfo();
   std::free(sourceFormat_);
   sourceFormat_ = loader.StealWaveFomatEx();
+  delete decoder_;
   decoder_ = loader.StealACMObject();
+  if (decoder_ && !decoder_->EnableStream(1)) {
+    SetLastError(kErrDecoderStream);
+    return 0;
+  }
   const tWAVEFORMATEX* format = Format();
   if (!format || format->nBlockAlign == 0 || format->nAvgBytesPerSec == 0) {
     SetLastError(kErrBadPCMFormat);
@@ -146,7 +147,13 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
   size = std::min<int64_t>(size, UINT32_MAX / 2 / align * align);
 
   delete buffer_;
-  buffer_ = new (std::nothrow) CPCMBuffer;
+  if (decoder_) {
+    CACMBuffer* decoding = decoder_->NewBuffer(loader.GetSeekMap());
+    if (decoding) decoding->SetACMObject(decoder_);
+    buffer_ = decoding;
+  } else {
+    buffer_ = new (std::nothrow) CPCMBuffer;
+  }
   if (!buffer_) {
     SetLastError(kErrMemory);
     return 0;
@@ -173,8 +180,12 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
   if (virtualLength_ == 0) SetVirtualLength(loader.LengthMs());
 
   buffer_->SetVirtualStart(static_cast<uint64_t>(std::max(virtualDataStart_, 0L)));
-  if (!decoder_ && virtualDataStart_ > 0) {
-    int64_t start = virtualDataStart_ / align * align;
+  const tWAVEFORMATEX* actual = ActualFormat();
+  if (IsPCMOrACM(decoder_) && virtualDataStart_ > 0 && actual) {
+    // The same moment in source bytes, in whole source blocks.
+    const int64_t block = std::max<int64_t>(::BlockSize(actual, decoder_), 1);
+    int64_t start = static_cast<int64_t>(actual->nAvgBytesPerSec) * virtualDataStart_ /
+                    format->nAvgBytesPerSec / block * block;
     source_->SetVirtualStart(start < SourceDataSize() ? start : 0);
   }
   return 1;
@@ -204,6 +215,10 @@ void CPCMSound::ClearLoadState() {
 int CPCMSound::Load(long startMs) {
   Lock lock(section_);
   startTime_ = startMs;
+  if (decoder_ && !decoder_->EnableStream(1)) {
+    SetLastError(kErrDecoderStream);
+    return 0;
+  }
   const tWAVEFORMATEX* format = Format();
   if (!buffer_ || !format || !source_) return 0;
   const bool playOnce = InPlayOnceMode() != 0;
@@ -262,7 +277,7 @@ void CPCMSound::Unload() {
   DeleteRefObject(&source_);
   std::free(sourceFormat_);
   sourceFormat_ = nullptr;
-  // The decoder is released by the codec layer's own deletion once it exists.
+  delete decoder_;
   decoder_ = nullptr;
   delete peaks_;
   peaks_ = nullptr;
@@ -309,7 +324,11 @@ long CPCMSound::DataLength() {
 int64_t CPCMSound::NumSamples() {
   const tWAVEFORMATEX* f = Format();
   if (!f || f->nBlockAlign == 0) return 0;
-  return SourceDataSize() / f->nBlockAlign;
+  if (!decoder_) return SourceDataSize() / f->nBlockAlign;
+  const int64_t block = std::max<int64_t>(::BlockSize(ActualFormat(), decoder_), 1);
+  const double perBlock = decoder_->GetConvertedBufferSize(block);
+  return static_cast<int64_t>(perBlock * static_cast<double>(SourceDataSize() / block)) /
+         f->nBlockAlign;
 }
 
 long CPCMSound::CurrentPlayOffset() {
@@ -335,8 +354,8 @@ void CPCMSound::SetVirtualTimeStart(long ms) {
   virtualDataStart_ = static_cast<long>(start);
   if (buffer_) buffer_->SetVirtualStart(static_cast<uint64_t>(start));
   const tWAVEFORMATEX* f = ActualFormat();
-  if (!decoder_ && source_ && f && f->nBlockAlign) {
-    const int64_t block = f->nBlockAlign;
+  if (IsPCMOrACM(decoder_) && source_ && f && f->nBlockAlign) {
+    const int64_t block = std::max<int64_t>(::BlockSize(f, decoder_), 1);
     int64_t at = static_cast<int64_t>(f->nAvgBytesPerSec) * std::max(ms, 0L) / 1000 / block * block;
     const int64_t size = SourceDataSize();
     if (at >= size) at = std::max<int64_t>(size - block, 0);
@@ -475,8 +494,8 @@ int CPCMSound::Idle(tWAVEFORMATEX*) {
   return buffer_ ? buffer_->Fill() : 0;
 }
 
-bool CPCMSound::Pause() { return true; }
-bool CPCMSound::Resume() { return true; }
+bool CPCMSound::Pause() { return decoder_ ? decoder_->Pause() : true; }
+bool CPCMSound::Resume() { return decoder_ ? decoder_->Resume() : true; }
 
 // ---- envelope following ----
 
@@ -626,6 +645,10 @@ void CPCMSound::GetNextMapSkipInfo() {
 TRenderResult CPCMSound::ReadData(_bufferType* buffer, long& bytesWritten) {
   Lock lock(section_);
   bytesWritten = 0;
+  if (decoder_ && !decoder_->EnableStream(1)) {
+    SetLastError(kErrDecoderStream);
+    return RENDER_ERROR;
+  }
   if (!buffer || !buffer->format || !buffer->data || !buffer_ || !Format()) return RENDER_ERROR;
   const tWAVEFORMATEX* dst = buffer->format;
   if (dst->nBlockAlign == 0 || dst->nSamplesPerSec == 0) return RENDER_ERROR;
@@ -857,6 +880,20 @@ int CPCMSound::CopyData(CPCMSound* other) {
   if (!buffer_) {
     Unload();
     return 0;
+  }
+  if (other->decoder_) {
+    decoder_ = other->decoder_->Copy();
+    auto* decoding = dynamic_cast<CACMBuffer*>(buffer_);
+    if (!decoder_ || !decoding) {
+      Unload();
+      return 0;
+    }
+    decoding->SetACMObject(decoder_);
+    if (buffer_->Streaming() && !decoder_->EnableStream(1)) {
+      SetLastError(kErrDecoderStream);
+      Unload();
+      return 0;
+    }
   }
   if (buffer_->IsLoadedOnce()) {
     source_ = other->source_;
