@@ -226,19 +226,29 @@ int CLayer12::DecodeLayer2(const FrameHeader& h, const uint8_t* data, size_t len
   // The transmitted subbands in bit stream order, each read once per granule
   // and given to one channel, or to both above the intensity bound.
   struct Coded {
-    int sb, ch, steps, bits;
-    bool grouped;
+    int bits, steps;  // steps 3, 5 or 9: grouped code words
     float centre;
+    float* out[2];           // slot 0 of the subband in each channel it feeds
+    const float* factor[2];  // its three scale factor parts
+    int outputs;             // 1, or 2 for a subband shared above the bound
   };
   Coded coded[64];
   int count = 0;
   for (int sb = 0; sb < sblimit; ++sb) {
-    const bool shared = sb >= bound;
+    const bool shared = sb >= bound && nch == 2;
     for (int ch = 0; ch < (shared ? 1 : nch); ++ch) {
       const int n = steps[ch][sb];
       if (!n) continue;
       const Quantizer q = QuantizerFor(n);
-      coded[count++] = {sb, shared ? -1 : ch, n, q.bits, q.grouped, float(n - 1) * 0.5f};
+      Coded& c = coded[count++];
+      c.bits = q.bits;
+      c.steps = q.grouped ? n : 0;
+      c.centre = float(n - 1) * 0.5f;
+      c.outputs = shared ? 2 : 1;
+      for (int o = 0; o < c.outputs; ++o) {
+        c.out[o] = &out[ch + o][0][sb];
+        c.factor[o] = factor[ch + o][sb];
+      }
     }
   }
 
@@ -248,29 +258,30 @@ int CLayer12::DecodeLayer2(const FrameHeader& h, const uint8_t* data, size_t len
     for (int e = 0; e < count; ++e) {
       const Coded& q = coded[e];
       int code[3];
-      if (q.grouped) {
-        const uint32_t c = br.Read(q.bits);
-        switch (q.steps) {
-          case 3:
-            Ungroup<3>(c, code);
-            break;
-          case 5:
-            Ungroup<5>(c, code);
-            break;
-          default:
-            Ungroup<9>(c, code);
-            break;
-        }
-      } else {
-        code[0] = int(br.Read(q.bits));
-        code[1] = int(br.Read(q.bits));
-        code[2] = int(br.Read(q.bits));
+      switch (q.steps) {
+        case 3:
+          Ungroup<3>(br.Read(q.bits), code);
+          break;
+        case 5:
+          Ungroup<5>(br.Read(q.bits), code);
+          break;
+        case 9:
+          Ungroup<9>(br.Read(q.bits), code);
+          break;
+        default:
+          code[0] = int(br.Read(q.bits));
+          code[1] = int(br.Read(q.bits));
+          code[2] = int(br.Read(q.bits));
+          break;
       }
-      const int first = q.ch < 0 ? 0 : q.ch;
-      const int last = q.ch < 0 ? nch - 1 : q.ch;
-      for (int c = first; c <= last; ++c) {
-        const float f = factor[c][q.sb][part];
-        for (int i = 0; i < 3; ++i) out[c][gr * 3 + i][q.sb] = (float(code[i]) - q.centre) * f;
+      const float v0 = float(code[0]) - q.centre, v1 = float(code[1]) - q.centre,
+                  v2 = float(code[2]) - q.centre;
+      for (int o = 0; o < q.outputs; ++o) {
+        const float f = q.factor[o][part];
+        float* dst = q.out[o] + gr * 3 * 32;
+        dst[0] = v0 * f;
+        dst[32] = v1 * f;
+        dst[64] = v2 * f;
       }
     }
   }
