@@ -91,6 +91,21 @@ void DeleteCodec(MpegDecoder* d) {
   d->codecModule = nullptr;
 }
 
+// The index of the module of that kind with the given id, or (id -1) the
+// first whose probe accepts the name.
+int FindModule(MpegDecoder* d, ModuleKind kind, const std::string& name, int id,
+               const char* unknownMessage) {
+  const int count = static_cast<int>(d->modules.size());
+  if (id >= 0) return id < count && d->modules[id].kind == kind ? id : kMpegErrorNoSuchModule;
+  for (int i = 0; i < count; ++i) {
+    const RegisteredModule& m = d->modules[i];
+    if (m.kind != kind) continue;
+    int (*probe)(const char*) = kind == kInputKind ? m.input->probe : m.output->probe;
+    if (probe(name.c_str()) > 0) return i;
+  }
+  return Fail(d, kMpegErrorUnknownName, unknownMessage, name.c_str());
+}
+
 void NotifyStatus(MpegDecoder* d) {
   if (d->statusCallback) d->statusCallback(d->statusUser, &d->status);
 }
@@ -190,21 +205,9 @@ int MpegDecoderSelectInput(MpegDecoder* d, const char* name, int id) {
   if (!d) return kMpegErrorBadArgument;
   std::string n = name ? name : "";
   if (d->inputInstance && n == d->inputName && (id < 0 || id == d->inputId)) return kMpegOk;
-  const MpegInputModule* module = nullptr;
-  int chosen = -1;
-  if (id < 0) {
-    for (size_t i = 0; i < d->modules.size() && !module; ++i)
-      if (d->modules[i].kind == kInputKind && d->modules[i].input->probe(n.c_str()) > 0) {
-        module = d->modules[i].input;
-        chosen = static_cast<int>(i);
-      }
-    if (!module) return Fail(d, kMpegErrorUnknownName, kMsgUnknownModuleName, n.c_str());
-  } else {
-    if (id >= static_cast<int>(d->modules.size()) || d->modules[id].kind != kInputKind)
-      return kMpegErrorNoSuchModule;
-    module = d->modules[id].input;
-    chosen = id;
-  }
+  int chosen = FindModule(d, kInputKind, n, id, kMsgUnknownModuleName);
+  if (chosen < 0) return chosen;
+  const MpegInputModule* module = d->modules[chosen].input;
   if (d->inputInstance) MpegDecoderReleaseInput(d);
   void* instance = nullptr;
   if (int r = module->newInstance(d, n.c_str(), &instance); r < 0) return r;
@@ -298,21 +301,9 @@ int MpegDecoderSelectOutput(MpegDecoder* d, const char* name, int id) {
   if (!d) return kMpegErrorBadArgument;
   std::string n = name ? name : "";
   if (d->outputInstance && n == d->outputName && (id < 0 || id == d->outputId)) return kMpegOk;
-  const MpegOutputModule* module = nullptr;
-  int chosen = -1;
-  if (id < 0) {
-    for (size_t i = 0; i < d->modules.size() && !module; ++i)
-      if (d->modules[i].kind == kOutputKind && d->modules[i].output->probe(n.c_str()) > 0) {
-        module = d->modules[i].output;
-        chosen = static_cast<int>(i);
-      }
-    if (!module) return Fail(d, kMpegErrorUnknownName, kMsgUnknownDeviceName, n.c_str());
-  } else {
-    if (id >= static_cast<int>(d->modules.size()) || d->modules[id].kind != kOutputKind)
-      return kMpegErrorNoSuchModule;
-    module = d->modules[id].output;
-    chosen = id;
-  }
+  int chosen = FindModule(d, kOutputKind, n, id, kMsgUnknownDeviceName);
+  if (chosen < 0) return chosen;
+  const MpegOutputModule* module = d->modules[chosen].output;
   if (d->outputInstance) MpegDecoderReleaseOutput(d);
   void* instance = nullptr;
   if (int r = module->newInstance(d, n.c_str(), &instance); r < 0) return r;

@@ -13,8 +13,11 @@
 #include "engine/codecs/mpeg/MpegResult.h"
 #include "tests/TestSupport.h"
 #include "tests/mpeg/conformance/LibraryDecode.h"
+#include "tests/mpeg/core/StreamWalker.h"
 
 using namespace mpeglib;
+using mpegtest::Psnr;
+const auto Samples = mpegtest::ToSamples;
 using mpegaudio::kMpegErrorEndOfInput;
 using mpegaudio::kMpegOk;
 

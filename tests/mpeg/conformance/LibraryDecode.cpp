@@ -1,6 +1,5 @@
 #include "tests/mpeg/conformance/LibraryDecode.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "engine/codecs/mpeg/FileInput.h"
@@ -89,25 +88,6 @@ LibraryResult DecodeWithLibrary(const std::string& path, Feed feed, bool gapless
   }
   MpegDecoderDestroy(&d);
   return out;
-}
-
-double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
-  size_t n = std::min(a.size(), b.size());
-  if (n == 0) return 0;
-  double se = 0;
-  for (size_t i = 0; i < n; ++i) {
-    double e = double(a[i]) - double(b[i]);
-    se += e * e;
-  }
-  if (se == 0) return 200;
-  return 10 * std::log10(32767.0 * 32767.0 / (se / double(n)));
-}
-
-std::vector<int16_t> Samples(const std::string& bytes) {
-  std::vector<int16_t> s(bytes.size() / 2);
-  for (size_t i = 0; i < s.size(); ++i)
-    s[i] = int16_t(uint16_t(uint8_t(bytes[2 * i])) | uint16_t(uint8_t(bytes[2 * i + 1])) << 8);
-  return s;
 }
 
 }  // namespace mpeglib

@@ -31,7 +31,4 @@ struct LibraryResult {
 LibraryResult DecodeWithLibrary(const std::string& path, Feed feed = Feed::kFile,
                                 bool gapless = false, size_t chunk = 4096);
 
-double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
-std::vector<int16_t> Samples(const std::string& bytes);
-
 }  // namespace mpeglib

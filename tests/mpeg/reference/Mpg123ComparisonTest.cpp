@@ -3,12 +3,12 @@
 // 48 kHz, layer III and layer II. Both outputs must agree to 96 dB PSNR.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/mpeg/core/StreamWalker.h"
 
 using testsupport::BinPath;
 using testsupport::HaveProgram;
@@ -17,18 +17,6 @@ using testsupport::Run;
 using testsupport::TempDir;
 
 namespace {
-
-double Psnr(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size()) / 2;
-  if (n == 0) return 0;
-  double se = 0;
-  for (size_t i = 0; i < n; ++i) {
-    int x = int16_t(uint16_t(uint8_t(a[2 * i])) | uint16_t(uint8_t(a[2 * i + 1])) << 8);
-    int y = int16_t(uint16_t(uint8_t(b[2 * i])) | uint16_t(uint8_t(b[2 * i + 1])) << 8);
-    se += double(x - y) * double(x - y);
-  }
-  return se == 0 ? 200 : 10 * std::log10(32767.0 * 32767.0 / (se / double(n)));
-}
 
 struct Case {
   const char* label;
@@ -72,7 +60,7 @@ void Compare(const std::vector<Case>& cases) {
     ASSERT_EQ(ours.exitCode, 0) << ours.err;
     EXPECT_EQ(ours.err, "");
     std::string ref = ReadFile(dir.File("ref.raw")), got = ReadFile(dir.File("ours.raw"));
-    double psnr = Psnr(got, ref);
+    double psnr = mpegtest::Psnr(mpegtest::ToSamples(got), mpegtest::ToSamples(ref));
     std::printf("%-36s %8zu samples  PSNR %6.1f dB\n", c.label, got.size() / 2, psnr);
     EXPECT_EQ(got.size(), ref.size());
     EXPECT_GE(psnr, 96.0);
