@@ -94,8 +94,17 @@ TEST(MpegFormatChange, Id3v2TagIsSkippedAndAnOversizedOneMeansNoAudio) {
   ASSERT_EQ(MpegDecoderCreate(&d), kMpegOk);
   MpegDecoderRegisterCodec(d, MpegCodecModuleDescriptor());
   MpegDecoderRegisterInput(d, MpegFileInputModule());
+  std::vector<int> states;
+  MpegDecoderSetStatusCallback(
+      d,
+      [](void* user, const MpegStatusBlock* s) {
+        static_cast<std::vector<int>*>(user)->push_back(s->state);
+      },
+      &states);
   ASSERT_EQ(MpegDecoderSelectInput(d, dir.File("tagged.mp2").c_str(), -1), kMpegOk);
   ASSERT_EQ(MpegDecoderOpenInput(d), kMpegOk);
+  EXPECT_EQ(states, std::vector<int>{kMpegInputOpen}) << "opening is reported";
+  EXPECT_EQ(MpegDecoderStatus(d)->size, int64_t(tag.size() + audio.size()));
   int64_t layer = 0;
   EXPECT_EQ(MpegDecoderGetPropertyInteger(d, kPropertyMpegLayer, &layer), kMpegOk);
   EXPECT_EQ(layer, 2);
