@@ -17,7 +17,7 @@
 //     data.
 //   ACM_STREAMCONVERTF_START: the stream's state is reset first (after a seek).
 //   ACM_STREAMCONVERTF_END: the stream is flushed: an encoder writes its held
-//     frames as a last, zero-padded block; the rate converter its last frames.
+//     frames as a last, zero-padded block.
 // Encoders take every source frame that has room: frames short of a whole block
 // are held inside the stream until more arrive or the stream is ended.
 #pragma once

@@ -24,8 +24,12 @@ void WriteValue(uint8_t* p, int32_t v, bool eightBit) {
 bool ChannelsConvertible(int from, int to) { return from == to || from == 1 || to == 1; }
 
 // Output frame j stands at source position j * S / D (S and D the rates in
-// lowest terms), taken as a line between the two source frames around it. The
-// stream keeps the last two source frames, so blocks may split anywhere.
+// lowest terms), taken on the line from the source frame before that position
+// to the one at it, so the output runs one source frame behind (the first
+// frame is held before the start). Every output is made as soon as its frame
+// arrives: n source frames give ceil(n * D / S) outputs in all, however the
+// blocks split, and a destination of exactly that size is always filled. The
+// stream keeps the last two source frames.
 class CPcmConversion : public CAcmConversion {
  public:
   CPcmConversion(const tWAVEFORMATEX* src, const tWAVEFORMATEX* dst)
@@ -66,13 +70,13 @@ class CPcmConversion : public CAcmConversion {
     return MMSYSERR_NOERROR;
   }
 
-  MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t flags) override {
+  MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t) override {
     const uint8_t* in = h->pbSrc;
     uint8_t* out = h->pbDst;
     uint32_t inFrames = h->cbSrcLength / srcAlign_;
     uint32_t outFrames = h->cbDstLength / dstAlign_;
     uint32_t taken = 0, made = 0;
-    int32_t frame[kMaxChannels];
+    int32_t frame[kMaxChannels] = {};
     if (step_ == denominator_) {
       uint32_t n = std::min(inFrames, outFrames);
       for (; taken < n; ++taken, ++made) {
@@ -81,8 +85,8 @@ class CPcmConversion : public CAcmConversion {
       }
     } else {
       for (;;) {
-        // Outputs that lie between the two newest source frames.
-        while (consumed_ >= 2 && position_ == consumed_ - 2 && made < outFrames) {
+        // Outputs whose position lies at the newest source frame.
+        while (consumed_ >= 1 && position_ == consumed_ - 1 && made < outFrames) {
           for (int c = 0; c < dstChannels_; ++c)
             frame[c] = prev_[c] + static_cast<int32_t>(static_cast<int64_t>(last_[c] - prev_[c]) *
                                                        static_cast<int64_t>(fraction_) /
@@ -90,18 +94,13 @@ class CPcmConversion : public CAcmConversion {
           Store(out + made++ * dstAlign_, frame);
           Advance();
         }
-        if (made == outFrames && consumed_ >= 2 && position_ == consumed_ - 2) break;
+        if (made == outFrames && consumed_ >= 1 && position_ == consumed_ - 1) break;
         if (taken == inFrames) break;
+        Load(in + taken++ * srcAlign_, frame);
         std::copy(std::begin(last_), std::end(last_), std::begin(prev_));
-        Load(in + taken++ * srcAlign_, last_);
+        std::copy(std::begin(frame), std::end(frame), std::begin(last_));
+        if (consumed_ == 0) std::copy(std::begin(frame), std::end(frame), std::begin(prev_));
         ++consumed_;
-      }
-      // At the end the newest frame is held for the outputs that follow it.
-      if ((flags & ACM_STREAMCONVERTF_END) && taken == inFrames) {
-        while (consumed_ >= 1 && position_ == consumed_ - 1 && made < outFrames) {
-          Store(out + made++ * dstAlign_, last_);
-          Advance();
-        }
       }
     }
     h->cbSrcLengthUsed = taken * srcAlign_;

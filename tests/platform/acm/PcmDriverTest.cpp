@@ -17,13 +17,15 @@ tWAVEFORMATEX Pcm(uint32_t rate, uint16_t channels, uint16_t bits = 16) {
   return tWAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
 }
 
-// A sine of `hz` (and, in a second channel, of 1.5 * hz) at `rate`.
-std::vector<int16_t> Sine(uint32_t rate, int channels, size_t frames, double hz) {
+// A sine of `hz` (and, in a second channel, of 1.5 * hz) at `rate`, starting
+// `delay` seconds late.
+std::vector<int16_t> Sine(uint32_t rate, int channels, size_t frames, double hz, double delay = 0) {
   std::vector<int16_t> v(frames * channels);
   for (size_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
       v[i * channels + c] = static_cast<int16_t>(
-          std::lround(20000 * std::sin(2 * M_PI * hz * (1 + 0.5 * c) * i / rate)));
+          std::lround(20000 * std::sin(2 * M_PI * hz * (1 + 0.5 * c) *
+                                       (static_cast<double>(i) / rate - delay))));
   return v;
 }
 
@@ -52,9 +54,30 @@ TEST(PcmDriverTest, RatesFollowTheSignalAndSplitAnywhere) {
     EXPECT_EQ(whole.size() / dst.nBlockAlign, expected);
     for (size_t piece : {size_t{2}, size_t{6}, size_t{1234}})
       EXPECT_EQ(acmtest::ConvertAll(&src, &dst, in, piece, &ok), whole) << piece;
-    // Linear interpolation of a 300 Hz tone stays close to the true tone.
-    auto ideal = Sine(p.to, p.channels, expected, 300);
-    EXPECT_GT(wavtest::Psnr(ideal, wavtest::Samples(whole)), 45);
+    // Linear interpolation of a 300 Hz tone stays close to the true tone, one
+    // source frame late (past the held first frame).
+    auto ideal = Sine(p.to, p.channels, expected, 300, 1.0 / p.from);
+    auto ours = wavtest::Samples(whole);
+    size_t skip = static_cast<size_t>(p.to / p.from + 1) * p.channels;
+    EXPECT_GT(wavtest::Psnr(std::vector<int16_t>(ideal.begin() + skip, ideal.end()),
+                            std::vector<int16_t>(ours.begin() + skip, ours.end())),
+              45);
+    // A destination of exactly the outputs due is filled in one call.
+    HACMSTREAM s = nullptr;
+    ASSERT_EQ(acmStreamOpen(&s, nullptr, &src, &dst, nullptr, 0, 0, 0), MMSYSERR_NOERROR);
+    std::vector<uint8_t> room(expected * dst.nBlockAlign);
+    ACMSTREAMHEADER h{};
+    h.cbStruct = sizeof h;
+    h.pbSrc = in.data();
+    h.cbSrcLength = static_cast<uint32_t>(in.size());
+    h.pbDst = room.data();
+    h.cbDstLength = static_cast<uint32_t>(room.size());
+    ASSERT_EQ(acmStreamPrepareHeader(s, &h, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(acmStreamConvert(s, &h, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(h.cbSrcLengthUsed, in.size());
+    EXPECT_EQ(h.cbDstLengthUsed, room.size());
+    acmStreamUnprepareHeader(s, &h, 0);
+    acmStreamClose(s, 0);
   }
 }
 

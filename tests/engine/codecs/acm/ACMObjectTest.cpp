@@ -118,10 +118,12 @@ TEST_F(ACMObjectTest, ConvertsPcmForTheWriter) {
   int64_t made = converter.Convert(reinterpret_cast<char*>(samples.data()), length, d,
                                    static_cast<int64_t>(dst.size()), CONVERSION_FIRST, 0);
   EXPECT_EQ(length, 4000);
-  // Twice the frames, twice the channels; the newest frame waits for its successor.
-  EXPECT_EQ(made, (2 * 2000 - 2) * 4);
-  EXPECT_EQ(acm::ReadSample16(reinterpret_cast<uint8_t*>(d) + 8), samples[1]);
-  EXPECT_EQ(acm::ReadSample16(reinterpret_cast<uint8_t*>(d) + 10), samples[1]);
+  // Twice the frames, twice the channels: each block of n bytes yields 4n.
+  EXPECT_EQ(made, 4 * 4000);
+  auto* o = reinterpret_cast<uint8_t*>(d);
+  EXPECT_EQ(acm::ReadSample16(o + 8), samples[0]);
+  EXPECT_EQ(acm::ReadSample16(o + 14), samples[0] + (samples[1] - samples[0]) / 2);
+  EXPECT_EQ(acm::ReadSample16(o + 16), samples[1]);
   // An empty destination: nothing to do, no failure.
   int64_t none = 10;
   EXPECT_EQ(converter.Convert(reinterpret_cast<char*>(samples.data()), none, d, 0,
