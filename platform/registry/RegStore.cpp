@@ -116,7 +116,9 @@ CRegStore::CRegStore(TRegRoot root, std::string dir)
     : root_(root), dir_(std::move(dir)), file_(dir_ + "/" + RegRootName(root) + ".reg") {}
 
 void CRegStore::Forget() {
-  std::lock_guard<std::mutex> hold(mutex_);
+  // A store busy in a batch keeps its file; waiting here could deadlock.
+  std::unique_lock<std::recursive_mutex> hold(mutex_, std::try_to_lock);
+  if (!hold.owns_lock()) return;
   if (heldFd_ >= 0) close(heldFd_);
   heldFd_ = -1;
   identity_ = TIdentity{};
@@ -282,18 +284,17 @@ bool CRegStore::WriteTree(const CRegTree& tree) {
   return true;
 }
 
-int CRegStore::Change(const std::function<bool(CRegTree&)>& change) {
-  std::lock_guard<std::mutex> hold(mutex_);
+int CRegStore::LockForChange() {
   if (!MakeFolder()) {
     SetLastError(REG_ERROR_ACCESS_DENIED);
-    return 0;
+    return -1;
   }
   std::string lockPath = file_ + ".lock";
   CFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (lock.Get() < 0) {
     LogFmt("registry: can't open the lock file %s (%s)", lockPath.c_str(), std::strerror(errno));
     SetLastError(REG_ERROR_ACCESS_DENIED);
-    return 0;
+    return -1;
   }
   // Poll rather than block, so a stopped process can't stall us for ever.
   auto deadline = std::chrono::steady_clock::now() + kLockWait;
@@ -302,28 +303,71 @@ int CRegStore::Change(const std::function<bool(CRegTree&)>& change) {
       LogFmt("registry: can't lock %s (%s)", lockPath.c_str(),
              errno == EWOULDBLOCK ? "another process holds it" : std::strerror(errno));
       SetLastError(REG_ERROR_ACCESS_DENIED);
-      return 0;
+      return -1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  // The lock goes with the descriptor when `lock` closes it.
   Refresh();
   if (state_ == TState::kUnreadable) {
     LogFmt("registry: %s can't be read, so it is not replaced", file_.c_str());
     SetLastError(REG_ERROR_ACCESS_DENIED);
-    return 0;
+    return -1;
   }
+  // The lock goes with the descriptor when it is closed.
+  return lock.Release();
+}
+
+bool CRegStore::Store(const CRegTree& next) {
+  if (state_ == TState::kGood && next == tree_) return true;  // nothing to write
+  if (state_ == TState::kMissing && next == CRegTree()) return true;
+  if ((state_ == TState::kCorrupt && !KeepCorruptCopy()) || !WriteTree(next)) {
+    SetLastError(REG_ERROR_WRITE_FAULT);
+    return false;
+  }
+  return true;
+}
+
+int CRegStore::Change(const std::function<bool(CRegTree&)>& change) {
+  std::lock_guard<std::recursive_mutex> hold(mutex_);
+  if (batchDepth_ > 0) {
+    // Inside this thread's batch: the lock is held, the write comes at its end.
+    CRegTree next = tree_;
+    if (!change(next)) return 0;
+    tree_ = std::move(next);
+    return 1;
+  }
+  CFd lock(LockForChange());
+  if (lock.Get() < 0) return 0;
   CRegTree next = tree_;
   if (!change(next)) return 0;
-  if (state_ == TState::kGood && next == tree_) return 1;  // nothing to write
-  if (state_ == TState::kMissing && next == CRegTree()) return 1;
-  if (state_ == TState::kCorrupt && !KeepCorruptCopy()) {
-    SetLastError(REG_ERROR_WRITE_FAULT);
-    return 0;
+  return Store(next) ? 1 : 0;
+}
+
+int CRegStore::BeginBatch() {
+  mutex_.lock();
+  if (batchDepth_ == 0) {
+    batchLockFd_ = LockForChange();
+    if (batchLockFd_ < 0) {
+      mutex_.unlock();
+      return 0;
+    }
+    batchStart_ = tree_;
   }
-  if (!WriteTree(next)) {
-    SetLastError(REG_ERROR_WRITE_FAULT);
-    return 0;
-  }
+  ++batchDepth_;
   return 1;
+}
+
+int CRegStore::EndBatch() {
+  int ok = 1;
+  if (--batchDepth_ == 0) {
+    // Store compares against the contents as they were read, not as changed.
+    CRegTree changed = std::move(tree_);
+    tree_ = std::move(batchStart_);
+    batchStart_ = CRegTree();
+    if (!Store(changed)) ok = 0;
+    close(batchLockFd_);
+    batchLockFd_ = -1;
+  }
+  mutex_.unlock();
+  return ok;
 }

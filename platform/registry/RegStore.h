@@ -32,7 +32,7 @@ class CRegStore {
   // Calls read with the current contents and returns its result.
   template <typename Read>
   auto Inspect(Read read) {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
     Refresh();
     return read(static_cast<const CRegTree&>(tree_));
   }
@@ -41,6 +41,13 @@ class CRegStore {
   // the result. change returns false, with the reason in the last error, to
   // give up; then nothing is written. Returns 1 or 0.
   int Change(const std::function<bool(CRegTree&)>& change);
+
+  // A batch holds the store lock, and this store for the calling thread,
+  // from BeginBatch to EndBatch; the thread's changes meanwhile are written
+  // once, by EndBatch. Batches nest. Both return 1 or 0; a batch that can't
+  // be written leaves the store as it was.
+  int BeginBatch();
+  int EndBatch();
 
   const std::string& FilePath() const { return file_; }
 
@@ -67,8 +74,12 @@ class CRegStore {
   bool MakeFolder();
   bool KeepCorruptCopy();
   bool WriteTree(const CRegTree& tree);
+  // Takes the store lock and re-reads the file; the lock's descriptor or -1.
+  int LockForChange();
+  // Writes next when it differs from what was read.
+  bool Store(const CRegTree& next);
 
-  std::mutex mutex_;
+  std::recursive_mutex mutex_;  // held by a batch from its start to its end
   TRegRoot root_;
   std::string dir_, file_;
   CRegTree tree_;
@@ -77,4 +88,7 @@ class CRegStore {
   // The file last read, kept open so that its inode number can't be given to
   // a newer file while we compare against it.
   int heldFd_ = -1;
+  int batchDepth_ = 0;
+  int batchLockFd_ = -1;
+  CRegTree batchStart_;  // the contents when the batch began
 };

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/LastError.h"
+#include "platform/registry/RegBatch.h"
 #include "platform/registry/RegKey.h"
 #include "tests/TestSupport.h"
 
@@ -348,6 +349,58 @@ TEST_F(RegKeyTest, TwentyProcessesAtOnceLoseNothing) {
   for (int i = 0; i < 20; ++i)
     EXPECT_EQ(key->GetKeyNum(("Process" + std::to_string(i)).c_str()),
               static_cast<uint32_t>(1000 + i));
+}
+
+TEST_F(RegKeyTest, BatchWritesOnceAtItsEndAndHoldsOthersOff) {
+  KeyPtr key = Create("SOFTWARE\\Quillon\\Sonoduct");
+  ASSERT_TRUE(key->SetKeyNum("Before", 1));
+  const std::string before = ReadFile(StoreFile());
+  // Another process's change, started once the batch holds the store, waits
+  // for it and is kept after it. (The child is forked before the batch: a
+  // process forked inside one would inherit its held lock.)
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    close(gate[1]);
+    char c;
+    if (read(gate[0], &c, 1) != 1) _exit(2);
+    CRegKey top(HKEY_CURRENT_USER);
+    CRegKey* k = top.GetSubKey("SOFTWARE\\Quillon\\Sonoduct");
+    int ok = k && k->SetKeyNum("Child", 9);
+    DeleteRegKey(&k);
+    _exit(ok ? 0 : 1);
+  }
+  close(gate[0]);
+  {
+    CRegBatch batch(HKEY_CURRENT_USER);
+    ASSERT_TRUE(batch.Active());
+    ASSERT_EQ(write(gate[1], "x", 1), 1);
+    close(gate[1]);
+    {
+      CRegBatch inner(HKEY_CURRENT_USER);
+      for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(key->SetKeyNum(("V" + std::to_string(i)).c_str(), i));
+      KeyPtr sub(key->CreateSubKey("MP3EncoderOptions"));
+      ASSERT_TRUE(sub && sub->SetKeyString("s", "t"));
+      EXPECT_TRUE(inner.End());
+    }
+    EXPECT_EQ(key->GetKeyNum("V39"), 39u);  // seen at once by this thread
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ReadFile(StoreFile()), before);  // not yet written, child still waiting
+    EXPECT_TRUE(batch.End());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(key->GetKeyNum("Child"), 9u);
+  EXPECT_EQ(key->GetKeyNum("Before"), 1u);
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(key->GetKeyNum(("V" + std::to_string(i)).c_str()), static_cast<uint32_t>(i));
+  KeyPtr sub = Open("SOFTWARE\\Quillon\\Sonoduct\\MP3EncoderOptions");
+  ASSERT_TRUE(sub);
+  std::string s;
+  EXPECT_TRUE(sub->GetKeyString("S", s) && s == "t");
 }
 
 TEST_F(RegKeyTest, CorruptStoreIsReadAsEmptyAndKeptBeforeTheNextWrite) {
