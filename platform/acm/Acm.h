@@ -122,7 +122,7 @@ struct ACMDRIVERDETAILSA {
 };
 
 // --- drivers ---
-// Adds a driver and takes ownership of it; it is deleted once it has been
+// Adds a driver and, on success, takes ownership of it; it is deleted once it has been
 // removed and its last stream and open instance are closed. flags must be 0.
 MMRESULT acmDriverAdd(HACMDRIVERID* id, CAcmDriver* driver, uint32_t priority, uint32_t flags);
 // Removes a driver added with acmDriverAdd. Built-in drivers stay.
