@@ -17,8 +17,4 @@ bool LocalTime(time_t t, struct tm* out);
 // Milliseconds of a monotonic clock, for time-outs and unique numbers.
 int64_t TickCountMs();
 
-// Directory of the running program (/proc/self/exe) with a trailing '/';
-// empty when it cannot be read.
-std::string ExecutableDirectory();
-
 }  // namespace os

@@ -4,8 +4,8 @@
 
 #include "platform/os/Directories.h"
 #include "platform/os/FileStatus.h"
-#include "platform/os/SystemInfo.h"
 #include "platform/os/UserDirectories.h"
+#include "platform/paths/ProgramDirectory.h"
 #include "utilities/strings/BoundedCopy.h"
 
 int GetExeDirectory(char* out, int size) {
@@ -14,7 +14,7 @@ int GetExeDirectory(char* out, int size) {
   return !dir.empty() && CopyWhole(out, size, dir) ? 1 : 0;
 }
 
-std::string GetExeDirectory() { return os::ExecutableDirectory(); }
+std::string GetExeDirectory() { return ProgramDirectory(); }
 
 void GetLongPathNameSafe(const char* in, char* out, int size) {
   if (in == nullptr || *in == '\0' || out == nullptr || size <= 0) return;

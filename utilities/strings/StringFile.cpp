@@ -115,7 +115,7 @@ void ParseCarriageReturns(const char* in, char* out, long size) {
 
 std::string LoadKeyedString(const char* key, const char* file) {
   if (key == nullptr) return {};
-  std::string text = Lookup(key, file != nullptr && *file != '\0' ? file : nullptr);
+  std::string text = Lookup(key, file);
   LineFeedEscapes(text);
   return text;
 }

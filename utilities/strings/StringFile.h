@@ -37,6 +37,6 @@ int LoadLanguageStringFormatted(const char* key, char* out, unsigned long size);
 void ParseCarriageReturns(const char* in, char* out, long size);
 
 // MyLoadString without a length limit: the text for key in file (the current
-// strings file when file is null or empty), line-feed escapes turned into
-// line feeds.
+// strings file when file is null; the key itself when file is empty),
+// line-feed escapes turned into line feeds.
 std::string LoadKeyedString(const char* key, const char* file = nullptr);

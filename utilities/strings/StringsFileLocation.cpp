@@ -1,10 +1,10 @@
 #include "utilities/strings/StringsFileLocation.h"
 
 #include "platform/os/FileStatus.h"
-#include "platform/os/SystemInfo.h"
+#include "platform/paths/ProgramDirectory.h"
 
 std::string FindStringsFile(const std::string& name) {
-  std::string dir = os::ExecutableDirectory();
+  std::string dir = ProgramDirectory();
   if (dir.empty()) return {};
   std::string beside = dir + name;
   if (os::IsRegularFile(beside)) return beside;

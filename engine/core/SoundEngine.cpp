@@ -1,0 +1,129 @@
+#include "engine/core/SoundEngine.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+#include "engine/codecs/Conv2FileObj.h"
+#include "engine/core/AnalysisThresholds.h"
+#include "engine/core/EngineGlobals.h"
+#include "engine/core/TempPaths.h"
+#include "engine/core/TonalisStrings.h"
+#include "platform/Log.h"
+#include "utilities/strings/StringsFileLocation.h"
+
+namespace {
+
+struct EngineState {
+  std::recursive_mutex mixerLock;
+  CPCMMixer* currentMixer = nullptr;  // guarded by mixerLock
+
+  std::mutex controlLock;  // start-up and shutdown
+  std::thread thread;
+  std::atomic<bool> running{false};
+  std::mutex wakeLock;
+  std::condition_variable wake;  // cuts the thread's sleep short at shutdown
+
+  std::atomic<HINSTANCE> module{nullptr};
+  std::atomic<TMixerService> service{nullptr};
+  std::atomic<TSoundRegistryCreate> createRegistry{nullptr};
+  std::atomic<TSoundRegistryDestroy> destroyRegistry{nullptr};
+  std::atomic<CSoundLoaded*> registry{nullptr};
+
+  // At process exit the thread must be joined before anything it uses goes.
+  ~EngineState() { Stop(); }
+
+  void Stop() {
+    std::lock_guard<std::mutex> control(controlLock);
+    if (!thread.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(wakeLock);
+      running = false;
+    }
+    wake.notify_all();
+    thread.join();
+    CSoundLoaded* r = registry.exchange(nullptr);
+    if (r != nullptr) {
+      TSoundRegistryDestroy destroy = destroyRegistry.load();
+      if (destroy != nullptr) destroy(r);
+    }
+  }
+};
+
+EngineState& State() {
+  static EngineState state;
+  return state;
+}
+
+void EngineThread() {
+  EngineState& s = State();
+  bool busy = false;
+  while (s.running) {
+    {
+      std::unique_lock<std::mutex> lock(s.wakeLock);
+      s.wake.wait_for(lock, std::chrono::milliseconds(busy ? 1 : 20), [&] { return !s.running; });
+    }
+    if (!s.running) break;
+    busy = false;
+    std::lock_guard<std::recursive_mutex> lock(s.mixerLock);
+    TMixerService service = s.service.load();
+    if (s.currentMixer != nullptr && service != nullptr) busy = service(s.currentMixer) != 0;
+  }
+}
+
+}  // namespace
+
+int SoundEngineStartup(HINSTANCE instance) {
+  EngineState& s = State();
+  std::lock_guard<std::mutex> control(s.controlLock);
+  if (s.thread.joinable()) return 1;
+  s.module = instance;
+  SetWaveCDBlockAlign(0);
+  SetSilenceThreshold(0);
+  SetPartialSongThreshold(12);
+  TSoundRegistryCreate create = s.createRegistry.load();
+  s.registry = create != nullptr ? create() : nullptr;
+  s.running = true;
+  try {
+    s.thread = std::thread(EngineThread);
+  } catch (const std::system_error&) {
+    s.running = false;
+    Log("Sound Engine: Cannot Create necessary thread!");
+    std::fprintf(stderr, "Sound Engine: Cannot Create necessary thread!\n");
+    return 0;
+  }
+  ResetEngineGlobals();
+  SetTempSndPath(nullptr);
+  SetTonalisStringFile(FindStringsFile("tonalis-strings.ini"));
+  return 1;
+}
+
+void SoundEngineShutdown() { State().Stop(); }
+
+int SoundEngineRunning() { return State().running ? 1 : 0; }
+
+HINSTANCE GetEngineModuleHandle() { return State().module; }
+
+void SetCurrentMixer(CPCMMixer* mixer) {
+  std::lock_guard<std::recursive_mutex> lock(State().mixerLock);
+  State().currentMixer = mixer;
+}
+
+CPCMMixer* GetCurrentMixer() {
+  std::lock_guard<std::recursive_mutex> lock(State().mixerLock);
+  return State().currentMixer;
+}
+
+std::recursive_mutex& GetMixerLock() { return State().mixerLock; }
+
+void SetMixerService(TMixerService service) { State().service = service; }
+
+void SetSoundRegistryFactory(TSoundRegistryCreate create, TSoundRegistryDestroy destroy) {
+  State().createRegistry = create;
+  State().destroyRegistry = destroy;
+}
+
+CSoundLoaded* GetSoundRegistry() { return State().registry; }

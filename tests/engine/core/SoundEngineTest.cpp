@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "engine/codecs/Conv2FileObj.h"
+#include "engine/core/AnalysisThresholds.h"
+#include "engine/core/EngineGlobals.h"
+#include "engine/core/SoundEngine.h"
+#include "engine/core/TempPaths.h"
+#include "engine/core/TonalisStrings.h"
+#include "engine/core/UniqueName.h"
+#include "tests/TestSupport.h"
+
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+std::atomic<int> passes{0};
+std::atomic<int> busyAnswer{0};
+std::atomic<bool> lockHeldInPass{true};
+std::atomic<CPCMMixer*> seenMixer{nullptr};
+
+int CountingService(CPCMMixer* mixer) {
+  seenMixer = mixer;
+  // The pass runs under the mixer lock: another thread cannot take it.
+  bool other = false;
+  std::thread([&] {
+    if (GetMixerLock().try_lock()) {
+      other = true;
+      GetMixerLock().unlock();
+    }
+  }).join();
+  if (other) lockHeldInPass = false;
+  ++passes;
+  return busyAnswer;
+}
+
+int registriesMade = 0, registriesDestroyed = 0;
+CSoundLoaded* MakeRegistry() {
+  ++registriesMade;
+  return reinterpret_cast<CSoundLoaded*>(&registriesMade);
+}
+void DestroyRegistry(CSoundLoaded* r) {
+  EXPECT_EQ(r, reinterpret_cast<CSoundLoaded*>(&registriesMade));
+  ++registriesDestroyed;
+}
+
+int PassesIn(std::chrono::milliseconds span) {
+  int before = passes;
+  std::this_thread::sleep_for(span);
+  return passes - before;
+}
+
+TEST(SoundEngine, StartupResetsValuesAndTheThreadServesTheMixer) {
+  SetSilenceThreshold(9);
+  SetPartialSongThreshold(1);
+  SetWaveCDBlockAlign(1);
+  SetMPEGDecodingEnabled(0);
+  SetWMADecodingAvailable(1);
+  SetCurrentMP3EncoderValue(0);
+  EncoderLibraryHandles()[3] = &passes;
+  SetTempSndPath("/somewhere");
+  SetSoundRegistryFactory(MakeRegistry, DestroyRegistry);
+  SetMixerService(CountingService);
+
+  ASSERT_EQ(SoundEngineStartup(nullptr), 1);
+  EXPECT_EQ(SoundEngineStartup(nullptr), 1);  // already running: nothing new
+  EXPECT_EQ(registriesMade, 1);
+  EXPECT_EQ(GetSilenceThreshold(), 0u);
+  EXPECT_EQ(GetPartialSongThreshold(), 12);
+  EXPECT_EQ(GetWaveCDBlockAlign(), 0);
+  EXPECT_EQ(GetMPEGDecodingEnabled(), 1);
+  EXPECT_EQ(GetWMADecodingAvailable(), 0);
+  EXPECT_EQ(GetCurrentMP3EncoderValue(), 2);
+  EXPECT_EQ(EncoderLibraryHandles()[3], nullptr);
+  EXPECT_EQ(TempSndPathExists(), 0);
+  EXPECT_NE(GetTonalisStringFile().find("tonalis-strings.ini"), std::string::npos);
+  EXPECT_NE(GetSoundRegistry(), nullptr);
+  EXPECT_EQ(GetCurrentMixer(), nullptr);
+
+  // No current mixer: the thread runs no passes.
+  EXPECT_EQ(PassesIn(std::chrono::milliseconds(100)), 0);
+  int dummy = 0;
+  CPCMMixer* mixer = reinterpret_cast<CPCMMixer*>(&dummy);
+  SetCurrentMixer(mixer);
+  EXPECT_EQ(GetCurrentMixer(), mixer);
+  int idle = PassesIn(std::chrono::milliseconds(300));
+  busyAnswer = 1;
+  int busy = PassesIn(std::chrono::milliseconds(300));
+  EXPECT_GE(idle, 3);
+  EXPECT_LE(idle, 20);        // about every 20 ms
+  EXPECT_GT(busy, idle * 2);  // about every 1 ms while busy, even on a loaded machine
+  EXPECT_EQ(seenMixer.load(), mixer);
+  EXPECT_TRUE(lockHeldInPass);
+
+  SoundEngineShutdown();
+  EXPECT_EQ(SoundEngineRunning(), 0);
+  EXPECT_EQ(registriesDestroyed, 1);
+  EXPECT_EQ(GetSoundRegistry(), nullptr);
+  EXPECT_EQ(PassesIn(std::chrono::milliseconds(50)), 0);  // joined: no more passes
+  SoundEngineShutdown();                                  // twice is harmless
+  SetCurrentMixer(nullptr);
+  busyAnswer = 0;
+
+  // A new start after a shutdown works again.
+  ASSERT_EQ(SoundEngineStartup(nullptr), 1);
+  EXPECT_EQ(registriesMade, 2);
+  SoundEngineShutdown();
+  SetMixerService(nullptr);
+  SetSoundRegistryFactory(nullptr, nullptr);
+}
+
+TEST(TonalisStrings, LooksUpInTheEngineFile) {
+  TempDir dir;
+  std::string path = dir.File("tonalis-strings.ini");
+  ASSERT_TRUE(WriteFile(path, "[Strings]\nFS_MONO=Mono\nFS_WAVE_FORMAT=%s, %d Hz\nLF=a\\nb\n"));
+  std::string old = GetTonalisStringFile();
+  SetTonalisStringFile(path);
+  char out[16];
+  EXPECT_EQ(TonalisLoadString("FS_MONO", out, sizeof out), 1);
+  EXPECT_STREQ(out, "Mono");
+  EXPECT_EQ(TonalisLoadString("LF", out, sizeof out), 1);
+  EXPECT_STREQ(out, "a\nb");
+  EXPECT_EQ(TonalisLoadString("FS_NOT_THERE", out, 6), 1);
+  EXPECT_STREQ(out, "FS_NO");
+  EXPECT_EQ(TonalisLoadFormatted("FS_WAVE_FORMAT", "PCM", 44100), "PCM, 44100 Hz");
+  EXPECT_EQ(TonalisLoadFormatted("FS_WAVE_FORMAT", 44100), "FS_WAVE_FORMAT 44100");
+  // The converter's current strings file is never consulted for engine keys.
+  SetStringFile(path.c_str());
+  SetTonalisStringFile("");
+  EXPECT_EQ(TonalisLoadKeyed("FS_MONO"), "FS_MONO");
+  SetStringFile(nullptr);
+  SetTonalisStringFile(old);
+}
+
+TEST(UniqueName, PrefixAndRunningNumber) {
+  SetNewNamePrefix("Track");
+  std::string first = GenerateUniqueName();
+  ASSERT_EQ(first.rfind("Track", 0), 0u);
+  int n = std::stoi(first.substr(5));
+  char out[32];
+  GenerateUniqueName(out);
+  EXPECT_EQ(std::string(out), "Track" + std::to_string(n + 1));
+  SetNewNamePrefix(nullptr);
+  EXPECT_EQ(GenerateUniqueName(), std::to_string(n + 2));
+}
+
+}  // namespace
