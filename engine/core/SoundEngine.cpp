@@ -10,6 +10,7 @@
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/core/AnalysisThresholds.h"
 #include "engine/core/EngineGlobals.h"
+#include "engine/core/SoundLoaded.h"
 #include "engine/core/TempPaths.h"
 #include "engine/core/TonalisStrings.h"
 #include "platform/Log.h"
@@ -29,9 +30,6 @@ struct EngineState {
 
   std::atomic<HINSTANCE> module{nullptr};
   std::atomic<TMixerService> service{nullptr};
-  std::atomic<TSoundRegistryCreate> createRegistry{nullptr};
-  std::atomic<TSoundRegistryDestroy> destroyRegistry{nullptr};
-  std::atomic<CSoundLoaded*> registry{nullptr};
 
   // At process exit the thread must be joined before anything it uses goes.
   ~EngineState() { Stop(); }
@@ -45,11 +43,6 @@ struct EngineState {
     }
     wake.notify_all();
     thread.join();
-    CSoundLoaded* r = registry.exchange(nullptr);
-    if (r != nullptr) {
-      TSoundRegistryDestroy destroy = destroyRegistry.load();
-      if (destroy != nullptr) destroy(r);
-    }
   }
 };
 
@@ -84,8 +77,7 @@ int SoundEngineStartup(HINSTANCE instance) {
   SetWaveCDBlockAlign(0);
   SetSilenceThreshold(0);
   SetPartialSongThreshold(12);
-  TSoundRegistryCreate create = s.createRegistry.load();
-  s.registry = create != nullptr ? create() : nullptr;
+  GetSoundRegistry();
   s.running = true;
   try {
     s.thread = std::thread(EngineThread);
@@ -120,10 +112,3 @@ CPCMMixer* GetCurrentMixer() {
 std::recursive_mutex& GetMixerLock() { return State().mixerLock; }
 
 void SetMixerService(TMixerService service) { State().service = service; }
-
-void SetSoundRegistryFactory(TSoundRegistryCreate create, TSoundRegistryDestroy destroy) {
-  State().createRegistry = create;
-  State().destroyRegistry = destroy;
-}
-
-CSoundLoaded* GetSoundRegistry() { return State().registry; }

@@ -2,23 +2,22 @@
 // current mixer for device playback and recording, the engine-wide mixer
 // lock, the current mixer and the sound registry.
 //
-// The mixer and the sound registry are units of their own. They plug into
-// the start-up here through two hooks, so that this file needs neither:
-// SetMixerService gives the one pass the engine thread runs over the current
-// mixer, SetSoundRegistryFactory how the registry is made and destroyed.
+// The mixer is a unit of its own: it plugs into the engine thread through
+// SetMixerService, which gives the one pass the thread runs over the current
+// mixer. The sound registry (SoundLoaded.h) lives for the whole process;
+// start-up only makes sure it exists.
 #pragma once
 
 #include <mutex>
 
 typedef void* HINSTANCE;
 class CPCMMixer;
-class CSoundLoaded;
 
 // Starts the engine: resets the engine-wide values, makes the sound registry,
 // starts the engine thread and sets the engine's strings file. 1 on success
 // (also when the engine already runs), 0 when the thread cannot be started.
 int SoundEngineStartup(HINSTANCE instance = nullptr);
-// Stops and joins the engine thread and destroys the registry. Called by
+// Stops and joins the engine thread. Called by
 // itself at process exit after a successful start-up.
 void SoundEngineShutdown();
 int SoundEngineRunning();
@@ -37,10 +36,3 @@ std::recursive_mutex& GetMixerLock();
 // the thread then comes back after 1 ms instead of 20 ms.
 using TMixerService = int (*)(CPCMMixer* mixer);
 void SetMixerService(TMixerService service);
-
-// How the sound registry is made at start-up and destroyed at shutdown.
-using TSoundRegistryCreate = CSoundLoaded* (*)();
-using TSoundRegistryDestroy = void (*)(CSoundLoaded* registry);
-void SetSoundRegistryFactory(TSoundRegistryCreate create, TSoundRegistryDestroy destroy);
-// The registry made at start-up; null before, after shutdown, or without a factory.
-CSoundLoaded* GetSoundRegistry();
