@@ -1,5 +1,8 @@
 #include "tests/mpeg/core/StreamWalker.h"
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -87,6 +90,20 @@ std::vector<int16_t> ToSamples(const std::string& bytes) {
   for (size_t i = 0; i < s.size(); ++i)
     s[i] = int16_t(uint16_t(uint8_t(bytes[2 * i])) | (uint16_t(uint8_t(bytes[2 * i + 1])) << 8));
   return s;
+}
+
+std::vector<std::string> ListStreams(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".bit")
+        names.push_back(name.substr(0, name.size() - 4));
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace mpegtest

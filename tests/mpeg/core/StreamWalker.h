@@ -28,4 +28,7 @@ double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
 
 std::vector<int16_t> ToSamples(const std::string& bytes);
 
+// Names without ".bit" of the .bit files in dir beginning with prefix, sorted.
+std::vector<std::string> ListStreams(const std::string& dir, const std::string& prefix);
+
 }  // namespace mpegtest
