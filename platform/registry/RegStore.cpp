@@ -118,7 +118,7 @@ CRegStore::CRegStore(TRegRoot root, std::string dir)
 void CRegStore::Forget() {
   // A store busy in a batch keeps its file; waiting here could deadlock.
   std::unique_lock<std::recursive_mutex> hold(mutex_, std::try_to_lock);
-  if (!hold.owns_lock()) return;
+  if (!hold.owns_lock() || batchDepth_ > 0) return;
   if (heldFd_ >= 0) close(heldFd_);
   heldFd_ = -1;
   identity_ = TIdentity{};

@@ -243,6 +243,9 @@ int Delete(const TKeyName& name, const char* valueName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Problems with the store (a corrupt file, a failed write) are logged; for
+  // a person at a shell they go to stderr unless the log is set up otherwise.
+  setenv("SONODUCT_LOG", "stderr", 0);
   if (argc < 2) return Usage(nullptr);
   std::string cmd = argv[1];
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {

@@ -196,6 +196,11 @@ TEST_F(RegToolTest, CorruptStoreIsLoggedReadAsEmptyAndKept) {
   EXPECT_NE(ReadFile(log).find("corrupt"), std::string::npos) << ReadFile(log);
   EXPECT_NE(ReadFile(log).find("line 2"), std::string::npos) << ReadFile(log);
 
+  // Without a log set up, the tool reports it on stderr.
+  ProcessResult plain = Reg({"list", "HKCU"});
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_NE(plain.err.find("corrupt"), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.out, "");
   ASSERT_EQ(Reg({"set", "HKCU\\SOFTWARE", "v", "dword", "1"}).exitCode, 0);
   EXPECT_EQ(Get("HKCU\\SOFTWARE", "v"), "1\n");
   bool kept = false;
