@@ -56,6 +56,27 @@ TEST(MpegFrameDecoder, ShortOrInconsistentFramesGiveSilenceOfTheFrameLength) {
   EXPECT_EQ(decoder.DecodeFrame(h, p, data.size(), pcm.data()), kFrameOk);
 }
 
+TEST(MpegFrameDecoder, CrcMismatchIsCountedAndTheFrameStillPlayed) {
+  std::string data = Vector("l1-fl1.bit");
+  if (data.empty()) GTEST_SKIP() << "conformance vectors missing";
+  std::vector<uint8_t> frame(data.begin(), data.end());
+  FrameHeader h;
+  ASSERT_TRUE(ParseFrameHeader(frame.data(), &h));
+  ASSERT_EQ(h.protection, 1);
+  std::vector<int16_t> good(kMaxFrameSamples), damaged(kMaxFrameSamples);
+  CFrameDecoder decoder;
+  ASSERT_EQ(decoder.DecodeFrame(h, frame.data(), frame.size(), good.data()), kFrameOk);
+  EXPECT_EQ(decoder.CrcErrors(), 0);
+
+  decoder.Reset();
+  frame[4] ^= 0x01;  // the CRC word itself
+  EXPECT_EQ(decoder.DecodeFrame(h, frame.data(), frame.size(), damaged.data()), kFrameOk);
+  EXPECT_EQ(decoder.CrcErrors(), 1);
+  EXPECT_EQ(good, damaged);
+  decoder.Reset();
+  EXPECT_EQ(decoder.CrcErrors(), 0);
+}
+
 TEST(MpegFrameDecoder, RandomlyDamagedLayerOneAndTwoStreamsDecodeSafely) {
   // Bytes overwritten at random in whole streams: every frame still yields
   // its full length of samples, and nothing crashes or reads out of bounds.
