@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "engine/codecs/Conv2FileObj.h"
@@ -96,6 +99,22 @@ TEST(SoundEngine, StartupResetsValuesAndTheThreadServesTheMixer) {
   ASSERT_EQ(SoundEngineStartup(nullptr), 1);
   SoundEngineShutdown();
   SetMixerService(nullptr);
+}
+
+TEST(SoundEngine, ProcessExitWithoutShutdownJoinsTheThread) {
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetMixerService(CountingService);
+    int dummy = 0;
+    SetCurrentMixer(reinterpret_cast<CPCMMixer*>(&dummy));
+    if (SoundEngineStartup(nullptr) != 1) _exit(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::exit(0);  // static destruction must stop the thread, not abort
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(TonalisStrings, LooksUpInTheEngineFile) {
