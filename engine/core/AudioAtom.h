@@ -133,6 +133,14 @@ class CAudioAtom : public CMap {
 
   std::recursive_mutex& Section() { return section_; }
 
+  // The "atom" chunk (length, offset, name, virtual data start, chunk
+  // flags) and the source envelope, as group files store them.
+  static constexpr uint32_t kAtomChunkMarker = 0x12345679;
+  static constexpr uint32_t kAtomChunkMarkerOld = 0x12345678;
+  static constexpr int kAtomChunkBytes = 584;
+  int SaveAtomChunk(CRIFF* riff);
+  int LoadAtomChunk(CRIFF* riff);
+
   // Envelope recombination is switched off while a tree is rearranged in
   // bulk; calls nest.
   static void EnableMapCombining();

@@ -17,8 +17,12 @@
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
+#include "platform/Log.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileOps.h"
+#include "platform/paths/Paths.h"
+#include "platform/riff/FourCC.h"
+#include "platform/riff/RIFF.h"
 
 namespace {
 using Lock = std::lock_guard<std::recursive_mutex>;
@@ -32,6 +36,9 @@ constexpr uint32_t kRampFlag[kKinds] = {kMixVolumeRamp, kMixPanRamp, kMixRateRam
 constexpr uint32_t kEnvelopeFlags = kMixEnvelopeActive | kMixRateNext | kMixVolumeNext |
                                     kMixPanNext | kMixVolumeRamp | kMixPanRamp | kMixRateRamp;
 constexpr uint32_t kSaveCopyPiece = 512;
+constexpr uint32_t kListSound = FourCC("sndc");
+constexpr int kRefPathBytes = 260;
+constexpr uint32_t kErrNoSoundPath = 0x200000be;
 
 tWAVEFORMATEX* CopyFormat(const tWAVEFORMATEX* format) {
   if (!format) return nullptr;
@@ -1003,4 +1010,98 @@ void CPCMSound::ShrinkBuffer(uint32_t bytes) {
   smaller->SetRefObj(source_);
   delete buffer_;
   buffer_ = smaller;
+}
+
+// ---- group files ----
+
+int CPCMSound::Save(CRIFF* riff, int embed) {
+  Lock lock(section_);
+  if (!riff || !source_ || !ActualFormat()) return 0;
+  auto* file = (source_->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source_) : nullptr;
+  const bool byReference = !embed && file && !file->GetPath().empty();
+  if (byReference && file->GetPath().size() >= kRefPathBytes) {
+    // The stored field holds 260 bytes; a longer path is refused, never cut.
+    LogFmt("group file: the path of %s does not fit its field", file->GetPath().c_str());
+    return 0;
+  }
+  if (!riff->WriteListChunkHeader(kListSound) || !SaveAtomChunk(riff)) return 0;
+  int ok = 1;
+  if (byReference) {
+    char path[kRefPathBytes] = {};
+    std::memcpy(path, file->GetPath().data(), file->GetPath().size());
+    ok = riff->WriteSubChunk(FourCC("sref"), path, sizeof path);
+  } else {
+    ok = riff->WriteListChunkHeader(FourCC("WAVE")) &&
+         riff->WriteSubChunk(FourCC("fmt "), ActualFormat(), sizeof(tWAVEFORMATEX)) &&
+         riff->StartWriteStream(FourCC("data"));
+    const int64_t second = std::max<int64_t>(ActualFormat()->nAvgBytesPerSec, 1);
+    std::vector<uint8_t> piece(static_cast<size_t>(second));
+    const int mode = source_->SetDataMode(0);
+    const int64_t position = source_->Tell();
+    source_->SeekToData(0);
+    for (int64_t left = SourceDataSize(); ok && left > 0;) {
+      int64_t got = source_->ReadData(piece.data(), std::min(left, second));
+      ok = got > 0 && riff->WriteStreamData(piece.data(), got) == got;
+      left -= got;
+    }
+    source_->Seek(position, kSeekBegin);
+    source_->SetDataMode(mode);
+    ok = riff->EndWriteStream() && ok;
+    ok = riff->Ascend() && ok;
+  }
+  return riff->Ascend() && ok;
+}
+
+int CPCMSound::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,
+                    TLoadCallback callback, void* user) {
+  _chunkInfo list{};
+  if (!riff || !riff->GetCurrentChunkInfo(&list) || list.type != kListSound || !riff->Descend())
+    return 0;
+  auto finish = [&](int result) {
+    riff->Ascend();
+    riff->SeekToNextChunk();
+    return result;
+  };
+  if (!LoadAtomChunk(riff)) return finish(0);
+  if (!riff->SeekToChunk(FourCC("sref"), 1)) return finish(0);  // embedded data is not loaded
+  char stored[kRefPathBytes + 1] = {};
+  riff->ReadCurrentSubChunk(stored, kRefPathBytes);
+  std::string path = stored;
+  if (path.empty()) {
+    ErrorLoadingFile(kErrNoSoundPath);
+    SetLastError(kErrNoSoundPath);
+    return finish(0);
+  }
+  if (IsRelativePath(path)) path = MakeAbsolute(path);
+  const long virtualStart = virtualDataStart_;
+  if (CPCMSound* existing = SoundExists(path.c_str()); existing && existing != this) {
+    if (callback) callback(0, user);
+    if (!CopyData(existing)) {
+      ErrorLoadingFile(GetLastError());
+      return finish(0);
+    }
+    if (callback) callback(static_cast<unsigned long>(SourceDataSize()), user);
+    SetVirtualTimeStart(static_cast<long>(Format() && Format()->nAvgBytesPerSec
+                                              ? static_cast<int64_t>(virtualStart) * 1000 /
+                                                    Format()->nAvgBytesPerSec
+                                              : 0));
+    return finish(1);
+  }
+  auto* file = new (std::nothrow) CFileObj;
+  int opened = file && file->Open(path, 0, 0);
+  while (file && !opened) {
+    const char* other = FindMissingFile(path.data());
+    if (!other || !*other) break;
+    path = other;
+    opened = file->Open(path, 0, 0);
+  }
+  int ok = opened && InitialLoad(file, 2000, scanFlag, buildPeaks, buildPeaks, buildSeekMap,
+                                 msPerPeak, callback, user);
+  CRefObj* obj = file;
+  DeleteRefObject(&obj);  // the sound keeps its own hold on the source
+  if (!ok) {
+    ErrorLoadingFile(GetLastError());
+    return finish(0);
+  }
+  return finish(1);
 }

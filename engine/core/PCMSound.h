@@ -50,7 +50,12 @@ class CPCMSound : public CAudioAtom {
   // A sound over the window startMs ... endMs of the same data.
   CAudioAtom* Copy(long startMs, long endMs) override;
   int Type() override;
-  using CAudioAtom::Load;
+  // A group file member: the list "sndc" with the atom chunk, the source
+  // envelope and either the path of the sound's file ("sref") or, saved
+  // with embed, the data itself (such a member is not loaded back).
+  int Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,
+           TLoadCallback callback, void* user) override;
+  int Save(CRIFF* riff, int embed) override;
   int Play(long startMs) override;
   long CurrentPlayOffset() override;
   int Stop() override;

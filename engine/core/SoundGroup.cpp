@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
+
+#include "engine/core/PCMSound.h"
+#include "platform/LastError.h"
+#include "platform/riff/FourCC.h"
+#include "platform/riff/RIFF.h"
 
 namespace {
 using Lock = std::lock_guard<std::recursive_mutex>;
@@ -12,6 +18,24 @@ CAudioAtom* Shallower(CAudioAtom* a, CAudioAtom* b) {
   if (!a) return b;
   if (!b) return a;
   return b->LevelsDeep() < a->LevelsDeep() ? b : a;
+}
+
+constexpr uint32_t kListGroup = FourCC("sgrp");
+constexpr uint32_t kListSound = FourCC("sndc");
+// Loading a member failed in a way that makes the rest of the file useless.
+constexpr uint32_t kErrStopLoading = 0x200000bf;
+// The group information block: comments, creation time, marker, data size of
+// the sub-groups, zero-filled to its stored size.
+constexpr int kInfoBytes = 2152;
+constexpr int kInfoCommentsAt = 0, kInfoTimeAt = 1024, kInfoMarkerAt = 1088, kInfoDataSizeAt = 1092;
+
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 uint32_t RateClass(uint32_t rate) {
@@ -302,4 +326,95 @@ int CSoundGroup::UpdateBestFormat(const tWAVEFORMATEX* format, int adding) {
 void CSoundGroup::SetComments(const char* text) {
   std::strncpy(comments_, text ? text : "", sizeof comments_ - 1);
   comments_[sizeof comments_ - 1] = 0;
+}
+
+int CSoundGroup::PreLoad(CRIFF* riff) { return riff && riff->Descend(); }
+
+int CSoundGroup::PostLoad(CRIFF* riff) {
+  if (!riff || !riff->Ascend()) return 0;
+  riff->SeekToNextChunk();
+  return 1;
+}
+
+int CSoundGroup::Save(CRIFF* riff, int embed) {
+  if (!riff) return 0;
+  Lock lock(section_);
+  uint8_t count[4];
+  Put32(count, static_cast<uint32_t>(atoms_.Count()));
+  uint8_t info[kInfoBytes] = {};
+  std::memcpy(info + kInfoCommentsAt, comments_, sizeof comments_);
+  std::memcpy(info + kInfoTimeAt, creationTime_, sizeof creationTime_);
+  Put32(info + kInfoMarkerAt, kInfoMarker);
+  Put32(info + kInfoDataSizeAt, static_cast<uint32_t>(lastSavedDataSize_));
+  int ok = riff->WriteListChunkHeader(kListGroup) && SaveAtomChunk(riff) &&
+           riff->WriteSubChunk(FourCC("sgdt"), count, sizeof count) &&
+           riff->WriteSubChunk(FourCC("sgif"), info, sizeof info);
+  for (int i = 0; ok && i < atoms_.Count(); ++i)
+    ok = static_cast<CAudioAtom*>(atoms_.Index(i))->Save(riff, embed);
+  ok = riff->Ascend() && ok;
+  if (ok) lastSavedNumAtoms_ = atoms_.Count();
+  return ok;
+}
+
+int CSoundGroup::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,
+                      TLoadCallback callback, void* user) {
+  _chunkInfo list{};
+  if (!riff || !riff->GetCurrentChunkInfo(&list) || list.type != kListGroup || !PreLoad(riff))
+    return 0;
+  if (!LoadAtomChunk(riff)) {
+    PostLoad(riff);
+    return 0;
+  }
+  long members = 0;
+  uint8_t word[4] = {};
+  if (riff->SeekToChunk(FourCC("sgdt"), 1) && riff->ReadCurrentSubChunk(word, 4) == 4)
+    members = static_cast<int32_t>(Get32(word));
+  if (riff->SeekToChunk(FourCC("sgif"), 1)) {
+    uint8_t info[kInfoBytes] = {};
+    riff->ReadCurrentSubChunk(info, sizeof info);
+    std::memcpy(comments_, info + kInfoCommentsAt, sizeof comments_);
+    comments_[sizeof comments_ - 1] = 0;
+    std::memcpy(creationTime_, info + kInfoTimeAt, sizeof creationTime_);
+    creationTime_[sizeof creationTime_ - 1] = 0;
+    lastSavedDataSize_ =
+        Get32(info + kInfoMarkerAt) == kInfoMarker ? Get32(info + kInfoDataSizeAt) : 0;
+  }
+  lastSavedNumAtoms_ = members;
+  long loaded = 0;
+  bool more = riff->SeekToLevelBeginning() != 0;
+  while (more && loaded < members) {
+    _chunkInfo ci{};
+    if (!riff->GetCurrentChunkInfo(&ci)) break;
+    if (ci.id == kFourCCList && (ci.type == kListSound || ci.type == kListGroup)) {
+      ++loaded;
+      SetLastError(0);
+      if (!LoadSubAtom(riff, ci.type, scanFlag, buildPeaks, buildSeekMap, msPerPeak, callback,
+                       user) &&
+          GetLastError() == kErrStopLoading)
+        break;
+      continue;  // a member's load leaves the reader on the next chunk
+    }
+    more = riff->SeekToNextChunk() != 0;
+  }
+  return PostLoad(riff);
+}
+
+int CSoundGroup::LoadSubAtom(CRIFF* riff, uint32_t listType, int scanFlag, int buildPeaks,
+                             int buildSeekMap, int msPerPeak, TLoadCallback callback, void* user) {
+  CAudioAtom* atom = nullptr;
+  if (listType == kListSound)
+    atom = new (std::nothrow) CPCMSound;
+  else if (listType == kListGroup)
+    atom = new (std::nothrow) CSoundGroup;
+  if (!atom) {
+    riff->SeekToNextChunk();
+    return 0;
+  }
+  if (!atom->Load(riff, scanFlag, buildPeaks, buildSeekMap, msPerPeak, callback, user)) {
+    DeleteAtom(&atom);
+    return 0;
+  }
+  atom->Add(this, atom->AbsoluteOffset() - AbsoluteOffset());
+  DeleteAtom(&atom);  // the group holds it now
+  return 1;
 }

@@ -16,6 +16,13 @@ class CSoundGroup : public CAudioAtom {
   ~CSoundGroup() override;
 
   int Type() override;
+  // A group file member: the list "sgrp" with the atom chunk, the source
+  // envelope, the member count, the information block and the members.
+  int Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,
+           TLoadCallback callback, void* user) override;
+  int Save(CRIFF* riff, int embed) override;
+  int PreLoad(CRIFF* riff) override;
+  int PostLoad(CRIFF* riff) override;
   int Play(long startMs) override;
   int Stop() override;
   void Mute(int on) override;
@@ -35,6 +42,10 @@ class CSoundGroup : public CAudioAtom {
   // Counts format into (adding) or out of the best format; 1 when the best
   // bits or rate changed. Formats with rate 0 are ignored.
   virtual int UpdateBestFormat(const tWAVEFORMATEX* format, int adding);
+  // Makes the member a list of this type describes and loads it; 0 when the
+  // type is not a member's or the member fails to load.
+  virtual int LoadSubAtom(CRIFF* riff, uint32_t listType, int scanFlag, int buildPeaks,
+                          int buildSeekMap, int msPerPeak, TLoadCallback callback, void* user);
 
   CAudioAtom* OffsetSubordinates(long deltaMs, int adjust, int resize);
   void UpdateSubAtomAbsoluteOffsets();
