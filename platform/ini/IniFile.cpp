@@ -66,6 +66,8 @@ struct CacheEntry {
   bool loggedMissing = false;
 };
 
+constexpr size_t kMaxCachedFiles = 64;
+
 std::mutex& CacheLock() {
   static std::mutex m;
   return m;
@@ -155,6 +157,8 @@ std::shared_ptr<const CIniFile> CIniFile::Load(const std::string& path) {
     }
   }
   std::lock_guard<std::mutex> lock(CacheLock());
+  // Playlists bring many files that are read once: keep the cache small.
+  if (Cache().size() >= kMaxCachedFiles && Cache().find(path) == Cache().end()) Cache().clear();
   auto& entry = Cache()[path];
   if (ini == nullptr && !entry.loggedMissing)
     LogFmt("INI file <%s> is missing or unreadable", path.c_str());

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/ini/IniFile.h"
 #include "tests/TestSupport.h"
@@ -113,6 +116,27 @@ TEST(IniFile, CacheNoticesRewrittenFiles) {
   ASSERT_TRUE(WriteFile(path, "[S]\nK=back\n"));
   ASSERT_TRUE(IniLookup(path, "S", "K", &v));
   EXPECT_EQ(v, "back");
+}
+
+TEST(IniFile, ManyFilesFromManyThreads) {
+  TempDir dir;
+  const int files = 150;
+  for (int i = 0; i < files; ++i)
+    ASSERT_TRUE(WriteFile(dir.File(std::to_string(i) + ".pls"),
+                          "[playlist]\nNumberOfEntries=" + std::to_string(i) + "\n"));
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < files; ++i) {
+          int k = (i * 7 + t * 13) % files;
+          std::string path = dir.File(std::to_string(k) + ".pls");
+          if (GetPrivateProfileInt("playlist", "NumberOfEntries", -1, path.c_str()) != k) ++wrong;
+        }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
