@@ -10,6 +10,7 @@
 #include "engine/codecs/ACMObject.h"
 #include "engine/codecs/SeekMap.h"
 #include "engine/core/SampleBuffer.h"
+#include "engine/core/TempPaths.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
@@ -143,8 +144,9 @@ TMusicInfo* CInitialLoad::StealMusicInfo() {
   return m;
 }
 
-std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const char* suffix) {
-  return sourcePath + suffix;
+std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const char* suffix,
+                                        bool create) {
+  return MakeTempPath(sourcePath + suffix, create);
 }
 
 int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks,

@@ -71,8 +71,11 @@ class CInitialLoad {
   long LengthMs() const { return lengthMs_; }
   int Loaded() const { return loaded_; }
 
-  // Where the cache file with this suffix (".ipk", ".isk") of a source lies.
-  static std::string CacheFilePath(const std::string& sourcePath, const char* suffix);
+  // Where the cache file with this suffix (".ipk", ".isk") of a source lies:
+  // its whole path mapped into the engine's temporary folder (beside the
+  // source while none is set). create makes the folders on the way.
+  static std::string CacheFilePath(const std::string& sourcePath, const char* suffix,
+                                   bool create = false);
 
  private:
   int LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int scanFlag, int buildPeaks,

@@ -989,7 +989,7 @@ int CPCMSound::SaveAs(const char* path, TSaveProgress progress, unsigned long us
     }
   }
   if (peaks_ && peaks_->GetNumPeaks() > 0)
-    peaks_->SaveAs(CInitialLoad::CacheFilePath(path, ".ipk").c_str());
+    peaks_->SaveAs(CInitialLoad::CacheFilePath(path, ".ipk", true).c_str());
   return ok;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/core/PCMBuffer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundLoaded.h"
+#include "engine/core/TempPaths.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
@@ -355,4 +356,35 @@ TEST(SoundRegistry, FindsSoundsOverTheSameFile) {
   DeleteRefObject(&obj);
   obj = fb;
   DeleteRefObject(&obj);
+}
+
+TEST(InitialLoad, PeakCachesOfDifferentSourcesNeverShareAName) {
+  TempDir dir;
+  SetTempSndPath(dir.File("cache").c_str());
+  std::string a = dir.File("one/song.wav"), b = dir.File("two/song.wav");
+  ASSERT_EQ(mkdir(dir.File("one").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(dir.File("two").c_str(), 0700), 0);
+  ASSERT_TRUE(Sox("-n -r 8000 -c 1 -b 16 '" + a + "' synth 1 sine 500"));
+  ASSERT_TRUE(Sox("-n -r 8000 -c 1 -b 16 '" + b + "' synth 1 sine 900"));
+  const std::string cache = CInitialLoad::CacheFilePath(a, ".ipk", true);
+  EXPECT_EQ(cache.rfind(dir.File("cache/"), 0), 0u);
+  EXPECT_NE(cache, CInitialLoad::CacheFilePath(b, ".ipk"));
+  {
+    CFileObj file;
+    ASSERT_TRUE(file.Open(a, 0, 0));
+    CInitialLoad loader;
+    ASSERT_EQ(loader.DoInitialLoad(&file, 0, 0, 1, 0, 20, nullptr, nullptr), 1);
+    ASSERT_EQ(loader.GetPeaks()->SaveAs(cache.c_str()), 1);
+  }
+  int calls = 0;
+  auto count = [](unsigned long, void* user) -> int {
+    ++*static_cast<int*>(user);
+    return 1;
+  };
+  EXPECT_EQ(LoadFile(a, 1, count, &calls).ok, 1);
+  EXPECT_EQ(calls, 1);
+  calls = 0;
+  EXPECT_EQ(LoadFile(b, 1, count, &calls).ok, 1);
+  EXPECT_GT(calls, 1);  // the other song's cache is not taken for this one
+  SetTempSndPath(nullptr);
 }
