@@ -89,6 +89,20 @@ int CPCMSound::GetFormat(tWAVEFORMATEX* out) {
   return 1;
 }
 
+void CPCMSound::GetSrcFormatString(char* out, long max) {
+  if (!out || max <= 0) return;
+  out[0] = 0;
+  // A decoder names its compressed format itself.
+  if (decoder_ && decoder_->GetSrcFormatStr(out, max)) return;
+  if (ActualFormat()) SoundFormatToString(ActualFormat(), out, static_cast<int>(max), nullptr);
+}
+
+void CPCMSound::GetDestFormatString(char* out, long max) {
+  if (!out || max <= 0) return;
+  out[0] = 0;
+  if (Format()) SoundFormatToString(Format(), out, static_cast<int>(max), nullptr);
+}
+
 int64_t CPCMSound::BytesAt(long ms) const {
   const tWAVEFORMATEX* f = Format();
   if (!f || f->nBlockAlign == 0 || ms <= 0) return 0;

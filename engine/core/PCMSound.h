@@ -101,6 +101,9 @@ class CPCMSound : public CAudioAtom {
   const tWAVEFORMATEX* Format() const;
   // The format of the data as stored in the file.
   const tWAVEFORMATEX* ActualFormat() const { return sourceFormat_; }
+  // Descriptions of the stored and the delivered format for display.
+  void GetSrcFormatString(char* out, long max);
+  void GetDestFormatString(char* out, long max);
 
   CPCMBuffer* GetBuffer() const { return buffer_; }
   CRefObj* GetRefObj() const { return source_; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
@@ -69,6 +70,12 @@ TEST(CompressedSound, MuLawALawAndAdpcmDecodeAsSoxDecodes) {
     EXPECT_EQ(o.sound->Format()->wFormatTag, WAVE_FORMAT_PCM);
     EXPECT_EQ(o.sound->Format()->wBitsPerSample, 16);
     EXPECT_NE(o.sound->ActualFormat()->wFormatTag, WAVE_FORMAT_PCM);
+    char src[256], dst[256];
+    o.sound->GetSrcFormatString(src, sizeof src);
+    o.sound->GetDestFormatString(dst, sizeof dst);
+    EXPECT_GT(std::strlen(src), 0u);
+    EXPECT_GT(std::strlen(dst), 0u);
+    EXPECT_STRNE(src, dst);
     EXPECT_NEAR(o.sound->Length(0), 3000, 30);
     ASSERT_NE(o.sound->GetPeaks(), nullptr);
     EXPECT_GT(o.sound->GetNormalizedVolume(0.97), 1.0);
