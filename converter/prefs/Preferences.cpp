@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/codecs/ConverterLibraries.h"
+#include "engine/core/TempPaths.h"
 #include "platform/os/UserDirectories.h"
+#include "platform/registry/RegBatch.h"
 #include "platform/registry/RegKey.h"
 #include "utilities/strings/BoundedCopy.h"
 #include "utilities/strings/StringFile.h"
@@ -60,9 +63,23 @@ void CPreferences::BuildDefaultDirectories() {
   tempDirectory = WithSeparator(os::CacheHome()) + "sonoduct/";
 }
 
+// Start-up: the stored settings, then what the engine needs of them.
 int CPreferences::Load() {
   BuildDefaultDirectories();
-  return Load(HKEY_CURRENT_USER, true);
+  int ok = Load(HKEY_CURRENT_USER, true);
+  loaded_ = true;
+  SetTempSndPath(tempDirectory.c_str());
+  _tMP3EncoderDllTypedef encoder = GetMP3Encoder();
+  if (encoder == MP3_ENCODER_NOT_ASSIGNED) encoder = MP3_ENCODER_LAME;
+  DetermineConvertersAvailable(encoder, &Format(FILE_CONVERSION_MP3));
+  if (SetMP3Encoder(GetMP3Encoder())) preferredMP3Encoder = GetMP3Encoder();
+  int flags[3] = {0, 0, 0};
+  GetConvertersAvailable(flags);
+  std::vector<uint32_t> types;
+  for (uint32_t t = 0; t < 3; ++t)
+    if (flags[t]) types.push_back(t);
+  SetAvailableConversionTypes(types);
+  return ok;
 }
 
 CRegKey* CPreferences::OpenKey(TRegRoot root, bool create) {
@@ -220,6 +237,8 @@ void CPreferences::WriteValues(CRegKey* key, bool onlyChanged) {
 }
 
 int CPreferences::Save(TRegRoot root) {
+  // One write of the store for all values instead of one per value.
+  CRegBatch batch(root);
   registryFailure = false;
   CRegKey* key = OpenKey(root, true);
   if (!key) return 0;
@@ -230,6 +249,8 @@ int CPreferences::Save(TRegRoot root) {
 }
 
 int CPreferences::SaveChanged(TRegRoot root) {
+  // One write of the store for all values instead of one per value.
+  CRegBatch batch(root);
   registryFailure = false;
   CRegKey* key = OpenKey(root, true);
   if (!key) return 0;
@@ -255,7 +276,7 @@ int CPreferences::SaveLastConversionType(uint32_t type, TRegRoot root) {
 int CPreferences::DeleteMachineKey(TRegRoot root) {
   CRegKey base(root);
   CRegKey* quillon = base.GetSubKey("SOFTWARE\\Quillon");
-  if (!quillon) return 0;
+  if (!quillon) return 1;  // nothing to remove
   int ok = 1;
   if (CRegKey* key = quillon->GetSubKey("Sonoduct")) {
     ok = key->DeleteSubKeys("");

@@ -58,6 +58,8 @@ class CPreferences : public IPreferences {
 
   CConv2FileFormat& Format(int type) { return formats[type]; }
   bool RegistryFailed() const { return registryFailure; }
+  // Whether the start-up Load ran (only then is there anything to save at exit).
+  bool Loaded() const { return loaded_; }
 
   // Values stored under the key.
   std::string defaultDir;
@@ -104,6 +106,7 @@ class CPreferences : public IPreferences {
   std::vector<std::string> rightClickEntries;
   std::vector<uint32_t> availableTypes;
   bool registryFailure = false;
+  bool loaded_ = false;
 
   // What the store held (or was written) last, to tell changes apart.
   std::map<std::string, std::string> stored_;

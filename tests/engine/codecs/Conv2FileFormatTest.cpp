@@ -131,7 +131,9 @@ TEST(Conv2FileFormat, WavTargetFormatsDecidedPerSource) {
 TEST(Conv2FileFormat, TargetsByFileName) {
   EXPECT_EQ(DetermineTargetConversion("/a/b/song.mp3"), FILE_CONVERSION_WAVE);
   EXPECT_EQ(DetermineTargetConversion("/a/b/song.WAV"), FILE_CONVERSION_NONE);
-  EXPECT_NE(NewCConv2FileObj(FILE_CONVERSION_WAVE, -1), nullptr);
+  CRefObj* wav = NewCConv2FileObj(FILE_CONVERSION_WAVE, -1);
+  EXPECT_NE(wav, nullptr);
+  DeleteRefObject(&wav);
   EXPECT_EQ(NewCConv2FileObj(FILE_CONVERSION_MP3, -1), nullptr);
   EXPECT_EQ(NewCConv2FileObj(FILE_CONVERSION_NONE, -1), nullptr);
   char title[260];

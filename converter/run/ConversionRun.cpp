@@ -1,0 +1,242 @@
+#include "converter/run/ConversionRun.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "converter/instance/InstanceChannel.h"
+#include "converter/prefs/Preferences.h"
+#include "converter/run/DoneSound.h"
+#include "converter/run/IRunWindow.h"
+#include "converter/ui/ErrorLog.h"
+#include "engine/codecs/Conv2FileObj.h"
+#include "engine/core/AudioAtom.h"
+#include "engine/core/PCMMixer.h"
+#include "engine/core/PCMSound.h"
+#include "engine/core/SoundGroup.h"
+#include "platform/os/FileOps.h"
+#include "platform/paths/Paths.h"
+#include "utilities/strings/KeyedFormat.h"
+
+namespace {
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool IsPlaylistName(const std::string& path) {
+  return HasFileExtension(path, "m3u") || HasFileExtension(path, "pls") ||
+         HasFileExtension(path, "pl");
+}
+
+void Release(CConv2FileObj*& writer) {
+  CRefObj* obj = writer;
+  DeleteRefObject(&obj);
+  writer = nullptr;
+}
+}  // namespace
+
+CConversionRun::CConversionRun(CPreferences& preferences, CInstanceChannel* channel,
+                               uint32_t firstEntry)
+    : prefs_(preferences), channel_(channel), handOffTaken_(firstEntry) {}
+
+CConversionRun::~CConversionRun() {
+  Stop();
+  std::lock_guard<std::mutex> lock(lock_);
+  for (CConv2FileObj*& job : jobs_) Release(job);
+  jobs_.clear();
+  writtenTargets_.clear();
+}
+
+int CConversionRun::Start() {
+  group_ = std::make_unique<CSoundGroup>();
+  // The mixer never opens a device here: its output goes to the writers.
+  _tInitMixer init{0, 2, 512, {WAVE_FORMAT_PCM, 1, 11025, 0, 0, 16, 0}};
+  mixer_ = std::make_unique<CPCMMixer>(&init);
+  if (!group_ || !mixer_) return 0;
+  workerActive_ = true;
+  try {
+    worker_ = std::thread(&CConversionRun::Worker, this);
+  } catch (...) {
+    workerActive_ = false;
+    return 0;
+  }
+  return 1;
+}
+
+void CConversionRun::Stop() {
+  running_ = false;
+  cancel = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void CConversionRun::Pause(bool on) {
+  paused_ = on;
+  std::lock_guard<std::mutex> lock(lock_);
+  if (sound_) {
+    if (on)
+      sound_->Pause();
+    else
+      sound_->Resume();
+  }
+}
+
+void CConversionRun::LogKeyed(const char* key, const std::string& arg) {
+  std::string line = LoadFormatted(key, arg);
+  if (line.size() > 1024) line.resize(1024);
+  ErrorLog().Add(line);
+}
+
+int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
+  static const char* const kHandled[] = {"mp3", "mp2", "mp1", "wav", "wma"};
+  bool handled = false;
+  for (const char* ext : kHandled) handled = handled || HasFileExtension(path, ext);
+  if (!handled) {
+    LogKeyed("AFE_UNHANDLED_FILE_TYPE", path);
+    return 1;
+  }
+  std::lock_guard<std::mutex> lock(lock_);
+  for (CConv2FileObj* job : jobs_)
+    if (job->GetPath() == path) return 1;
+  if (targetType > 2) return 0;
+  CConv2FileObj* writer = NewCConv2FileObj(static_cast<_tFileConversionTypedef>(targetType), -1);
+  if (!writer) return 0;
+  int opened = writer->Open(path, 0, 0);
+  int64_t size = opened ? writer->Size() : -1;
+  if (opened && size > 0) {
+    totalSource_ = totalSource_ + static_cast<double>(size);
+    double estimate =
+        writer->GetBytesToWrite(&prefs_.Format(writer->GetConversionType()), nullptr, -1.0);
+    estimatedTotal_ = estimatedTotal_ + estimate;
+    // The source is opened again when its turn comes, so that a long queue
+    // holds no descriptors.
+    writer->Close();
+    jobs_.push_back(writer);
+    ++jobsAdded_;
+    return 1;
+  }
+  LogKeyed(size == 0 ? "AFE_EMPTY_FILE" : "AFE_FILE_NOT_FOUND", path);
+  Release(writer);
+  return opened;
+}
+
+bool CConversionRun::PollHandOff() {
+  if (waiting || !channel_) return false;
+  std::lock_guard<std::mutex> polling(pollLock_);
+  uint32_t count = channel_->Count();
+  if (count <= handOffTaken_) return false;
+  for (uint32_t i = handOffTaken_; i < count; ++i) {
+    HandOffEntry entry{};
+    if (!channel_->Get(i, entry)) {
+      // Not fetched (the lock timed out): kept for the next poll.
+      count = i;
+      break;
+    }
+    std::string path(entry.path);
+    if (IsPlaylistName(path)) {
+      // Playlists are expanded by their own intake; a run without it logs them.
+      LogKeyed("PL_NoValidFiles", path);
+      continue;
+    }
+    AddFile(path, entry.targetType);
+  }
+  bool took = count > handOffTaken_;
+  handOffTaken_ = count;
+  return took;
+}
+
+void CConversionRun::DeleteWrittenTargets() {
+  std::lock_guard<std::mutex> lock(lock_);
+  for (const std::string& path : writtenTargets_) os::RemoveFile(path);
+  writtenTargets_.clear();
+}
+
+void CConversionRun::SetNames(const std::string& source, const std::string& target) {
+  std::lock_guard<std::mutex> lock(lock_);
+  sourceName_ = source;
+  targetName_ = target;
+  sourceChanged_ = targetChanged_ = true;
+}
+
+std::string CConversionRun::TakeSourceName() {
+  std::lock_guard<std::mutex> lock(lock_);
+  sourceChanged_ = false;
+  return sourceName_;
+}
+
+std::string CConversionRun::TakeTargetName() {
+  std::lock_guard<std::mutex> lock(lock_);
+  targetChanged_ = false;
+  return targetName_;
+}
+
+bool CConversionRun::FormatToggle() {
+  std::lock_guard<std::mutex> lock(lock_);
+  int64_t now = std::time(nullptr);
+  if (!formatText_.empty() && now - lastToggle_ >= 3) {
+    formatToggle_ = !formatToggle_;
+    lastToggle_ = now;
+  }
+  return formatToggle_ && !formatText_.empty();
+}
+
+std::string CConversionRun::FormatDescription() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return formatText_;
+}
+
+double CConversionRun::SourceFraction() const {
+  double total = totalSource_;
+  if (!(total > 0)) return 0.0;
+  double f = mixedSource_ / total;
+  return f > 1.0 ? 1.0 : f;
+}
+
+std::string CConversionRun::TargetDirectory() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return targetDir_;
+}
+
+void CConversionRun::SetTargetDirectory(const std::string& dir) {
+  std::lock_guard<std::mutex> lock(lock_);
+  targetDir_ = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+}
+
+bool CConversionRun::AskWindow(int question, int parameter) {
+  while (paused_ && !quit) {
+    SleepMs(200);
+    PollHandOff();
+  }
+  if (quit || !window_) return false;
+  waiting = true;
+  window_->PostQuestion(question, parameter);
+  while (waiting && !quit) SleepMs(50);
+  return !quit;
+}
+
+// The worker stays until the window ends the run, taking files handed off
+// meanwhile, so that a name posted in the last moment is converted too.
+void CConversionRun::Worker() {
+  if (channel_) channel_->ReopenMutex();
+  while (running_ && !cancel) {
+    bool empty;
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      empty = jobs_.empty();
+    }
+    if (empty) {
+      PollHandOff();
+      SleepMs(40);
+      continue;
+    }
+    ConvertNext();
+  }
+  if (!cancel && prefs_.playSound && jobsConverted_ > 0) PlayDoneSound();
+  workerActive_ = false;
+}
+
+void CConversionRun::Finish() {
+  running_ = false;
+  if (worker_.joinable()) worker_.join();
+}
+
+bool CConversionRun::Idle() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return jobs_.empty() && !sound_;
+}

@@ -1,0 +1,130 @@
+// The engine room of the converter: the queue of source files (each bound to
+// its target writer), one sound group and one mixer that renders into the
+// writers, and a worker thread that converts the queued files one at a time.
+// It keeps the byte counters the progress display shows, lets the window
+// pause, resume and cancel, and lets the worker ask the user questions
+// through the window.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/codecs/Conv2FileFormat.h"
+
+class CConv2FileObj;
+class CInstanceChannel;
+class CPCMMixer;
+class CPCMSound;
+class CPreferences;
+class CSoundGroup;
+class IRunWindow;
+
+class CConversionRun {
+ public:
+  CConversionRun(CPreferences& preferences, CInstanceChannel* channel, uint32_t firstEntry);
+  ~CConversionRun();
+  CConversionRun(const CConversionRun&) = delete;
+  CConversionRun& operator=(const CConversionRun&) = delete;
+
+  void SetWindow(IRunWindow* window) { window_ = window; }
+  // Makes the group and the mixer and starts the worker; 0 when they can't be made.
+  int Start();
+  // The intake of one source file; 1 also when it was only logged.
+  int AddFile(const std::string& path, uint32_t targetType);
+  // Cancels: the worker abandons the current file and ends; waits for it.
+  void Stop();
+  // Ends a run whose files are all done: the worker finishes and ends.
+  void Finish();
+  // No file queued and none in progress.
+  bool Idle() const;
+  bool IsRunning() const { return workerActive_; }
+  void Pause(bool on);
+  bool Paused() const { return paused_; }
+  // Takes the files other instances handed off since the last look.
+  bool PollHandOff();
+  uint32_t HandOffTaken() const { return handOffTaken_; }
+  void DeleteWrittenTargets();
+
+  // For the window, under the run's lock.
+  std::string TakeSourceName();
+  std::string TakeTargetName();
+  bool SourceNameChanged() const { return sourceChanged_; }
+  bool TargetNameChanged() const { return targetChanged_; }
+  bool FormatToggle();
+  std::string FormatDescription() const;
+  double SourceFraction() const;
+  int JobCount() const { return jobsAdded_; }
+  int ConvertedCount() const { return jobsConverted_; }
+  int FailedCount() const { return jobsFailed_; }
+  double EstimatedTotalBytes() const { return estimatedTotal_; }
+  double WrittenBytes() const { return written_; }
+  double MixedSourceBytes() const { return mixedSource_; }
+  std::string TargetDirectory() const;
+  void SetTargetDirectory(const std::string& dir);
+  bool Analysing() const { return analysing_; }
+  int AnalysisPercent() const { return analysisPercent_; }
+  int CurrentTargetType() const { return currentType_; }
+
+  // Set by the window.
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> quit{false};
+  std::atomic<bool> retry{false};
+  std::atomic<bool> waiting{false};
+  std::atomic<bool> overwriteThis{false}, overwriteAll{false}, skipAll{false};
+  std::atomic<bool> continueUntilFull{false};
+  std::atomic<bool> skipThis{false};
+
+ private:
+  friend struct TRunCallbacks;
+  void Worker();
+  int ConvertNext();
+  int ConvertToTarget(CPCMSound* sound, CConv2FileObj* job);
+  int WriteBlock(char* data, long& length);
+  int AnalysisProgress(unsigned long bytes);
+  // Asks the window and waits for the answer; false when the run quits meanwhile.
+  bool AskWindow(int question, int parameter = 0);
+  void SetNames(const std::string& source, const std::string& target);
+  void LogKeyed(const char* key, const std::string& arg);
+  void SkipFile(double estimate, bool countSource, int64_t sourceSize);
+
+  CPreferences& prefs_;
+  CInstanceChannel* channel_;
+  IRunWindow* window_ = nullptr;
+
+  mutable std::mutex lock_;
+  std::mutex pollLock_;
+  std::deque<CConv2FileObj*> jobs_;
+  std::vector<std::string> writtenTargets_;
+  std::string sourceName_, targetName_, targetDir_, formatText_;
+  std::atomic<bool> sourceChanged_{false}, targetChanged_{false};
+  bool formatToggle_ = false;
+  int64_t lastToggle_ = 0;
+
+  std::atomic<double> estimatedTotal_{0}, written_{0}, totalSource_{0}, mixedSource_{0};
+  int64_t fileWritten_ = 0;
+  std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0};
+  std::atomic<bool> running_{true}, paused_{false}, workerActive_{false};
+  uint32_t handOffTaken_;
+
+  std::unique_ptr<CSoundGroup> group_;
+  std::unique_ptr<CPCMMixer> mixer_;
+  CPCMSound* sound_ = nullptr;
+  CConv2FileObj* job_ = nullptr;
+  std::atomic<int> currentType_{3};
+  uint64_t soundMixedSeen_ = 0;
+  double positionMs_ = 0;
+  bool writeFailed_ = false;
+  CConv2FileFormat runFormat_{1};
+
+  std::atomic<bool> analysing_{false};
+  std::atomic<int> analysisPercent_{0};
+  double analysisTotal_ = 0, analysisDone_ = 0;
+
+  std::thread worker_;
+};
