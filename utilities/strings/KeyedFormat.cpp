@@ -8,7 +8,7 @@ namespace {
 
 constexpr int kMaxWidth = 4096;
 
-// Appends one conversion, printed by snprintf from a specification that this
+// Appends one conversion, printed by snprintf from a conversion directive that this
 // file has rebuilt (so its shape is known) and one argument of the right type.
 template <class T>
 void AppendPrinted(std::string* out, const std::string& spec, T value) {
@@ -85,7 +85,7 @@ bool FormatChecked(std::string_view format, std::initializer_list<FormatArg> arg
     char conv = format[i++];
     const FormatArg& arg = *next++;
 
-    // Rebuild the specification, keeping only the flags that C defines for
+    // Rebuild the directive, keeping only the flags that C defines for
     // the conversion.
     auto spec = [&](const char* allowed, bool withPrecision, const char* length) {
       std::string s = "%";
