@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/codecs/ConversionTypes.h"
+#include "engine/core/TonalisStrings.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/wma/SupportsWma.h"
@@ -11,7 +12,6 @@
 #include "utilities/strings/BoundedCopy.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
-#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ CWmaGlue wmaDecoding, wmaWriting;
 int wmaDecodingAvailable = 0;
 
 std::string EngineText(const char* key, size_t max) {
-  static const std::string file = FindStringsFile("tonalis-strings.ini");
-  std::string s = LoadKeyedString(key, file.c_str());
+  std::string s = TonalisLoadKeyed(key);
   if (s.size() > max) s.resize(max);
   return s;
 }

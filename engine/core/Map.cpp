@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -311,16 +312,7 @@ void CMap::SetDefaultMap(long endMs, TMapType kind) {
 }
 
 void CMap::Copy(CMap* from, TMapType kind) {
-  if (!from || from == this) return;
-  for (int i = 0; i < from->events_.Count(); ++i) {
-    long t;
-    _tvol_pan_data* e = from->Event(i, &t);
-    if (!Matches(e, kind)) continue;
-    void* data = e->size ? std::malloc(e->size) : nullptr;
-    if (e->size && !data) continue;
-    if (e->size) std::memcpy(data, e->data, e->size);
-    if (AddEvent(e->kind, t, data, e->size) < 0) std::free(data);
-  }
+  Copy(from, kind, std::numeric_limits<long>::min(), std::numeric_limits<long>::max());
 }
 
 void CMap::Copy(CMap* from, TMapType kind, long start, long end) {

@@ -2,18 +2,13 @@
 #include <string>
 
 #include "engine/core/SampleBuffer.h"
+#include "engine/core/TonalisStrings.h"
 #include "utilities/strings/BoundedCopy.h"
 #include "utilities/strings/KeyedFormat.h"
-#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
-const std::string& EngineStrings() {
-  static const std::string path = FindStringsFile("tonalis-strings.ini");
-  return path;
-}
-
 std::string Text(const char* key, size_t max) {
-  std::string s = LoadKeyedString(key, EngineStrings().c_str());
+  std::string s = TonalisLoadKeyed(key);
   if (s.size() > max) s.resize(max);
   return s;
 }
