@@ -8,13 +8,10 @@
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/WaveConverter.h"
 #include "engine/core/SampleBuffer.h"
+#include "engine/core/TonalisStrings.h"
+#include "engine/media/Id3Tag.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/riff/FourCC.h"
-
-namespace {
-// Genres of the ID3v1 table (0-147); other numbers are left out of the list.
-bool IsKnownGenreIndex(int32_t index) { return index >= 0 && index < 148; }
-}  // namespace
 
 CConv2WaveFile::CConv2WaveFile() {
   conversionType = FILE_CONVERSION_WAVE;
@@ -146,11 +143,16 @@ long CConv2WaveFile::FinalData(const char*, const char* softwareName, int* listW
     text("IART", info->artist);
     text("IENG", info->encoder);
     text("INAM", info->title);
-    if (info->genreIndex < 255) {
-      if (IsKnownGenreIndex(info->genreIndex))
-        std::snprintf(info->genre, sizeof info->genre, "(%d)", info->genreIndex);
-      else
-        info->genre[0] = 0;  // a number no table knows is left out
+    if (info->genreIndex >= 0 && info->genreIndex < 255) {
+      // A genre number becomes its display name, which other programs show as
+      // it is; a number the table lacks is left out.
+      CId3Tag tag;
+      tag.setGenreIndex(info->genreIndex);
+      char name[CId3Tag::kGenreTextSize];
+      char unknown[CId3Tag::kGenreTextSize];
+      tag.genreString(name, 1);
+      TonalisLoadString(CId3Tag::kNotSupportedKey, unknown, sizeof unknown);
+      std::snprintf(info->genre, sizeof info->genre, "%s", std::strcmp(name, unknown) ? name : "");
     }
     text("IGNR", info->genre);
     if (info->year >= 1000 && info->year <= 3000 && !failed) {

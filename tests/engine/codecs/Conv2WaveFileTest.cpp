@@ -6,6 +6,7 @@
 
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2WaveFile.h"
+#include "engine/core/TonalisStrings.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/data/FileObj.h"
 #include "platform/riff/FourCC.h"
@@ -125,6 +126,11 @@ TEST(Conv2WaveFile, MixesToTheTargetShapeWithoutAConverter) {
 
 TEST(Conv2WaveFile, InfoListFromTheMusicInformation) {
   testsupport::TempDir dir;
+  std::string strings = dir.File("tonalis-strings.ini");
+  ASSERT_TRUE(
+      testsupport::WriteFile(strings, "[Strings]\nID3_Rock=Rock\nID3_not_supported=Unknown\n"));
+  std::string oldStrings = GetTonalisStringFile();
+  SetTonalisStringFile(strings);
   std::string path = dir.File("tags.wav");
   CConv2FileFormat target;
   tWAVEFORMATEX pcm = Pcm(2, 44100);
@@ -153,7 +159,7 @@ TEST(Conv2WaveFile, InfoListFromTheMusicInformation) {
     return std::string("<none>");
   };
   EXPECT_EQ(text("ITRK"), "5/12");
-  EXPECT_EQ(text("IGNR"), "(17)");
+  EXPECT_EQ(text("IGNR"), "Rock");  // the genre's display name
   EXPECT_EQ(text("ICRD"), "1999");
   long sum = 4;
   for (auto& [id, bytes] : w.info) sum += 8 + static_cast<long>(bytes.size());
@@ -178,6 +184,7 @@ TEST(Conv2WaveFile, InfoListFromTheMusicInformation) {
   w = ReadBack(path);
   ASSERT_EQ(w.info.size(), 1u);
   EXPECT_EQ(w.info[0].first, "ISFT");
+  SetTonalisStringFile(oldStrings);
 }
 
 TEST(Conv2WaveFile, CreateFailsOnAnUnwritablePathAndCdPaddingFillsSectors) {
