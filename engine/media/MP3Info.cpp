@@ -1,0 +1,265 @@
+#include "engine/media/MP3Info.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "platform/data/RefObj.h"
+#include "utilities/strings/BoundedCopy.h"
+
+static_assert(std::is_trivially_copyable_v<CMP3Info>, "CMP3Info is copied bytewise");
+
+namespace {
+
+constexpr int kScanWindow = 8192;
+constexpr int kFramesToCheck = 10;
+constexpr int kWalkWindow = 65536;
+// Bit rates a frame count may imply, kbit/s: the range of the standards' tables.
+constexpr double kLowestRate = 8.0;
+constexpr double kHighestRate = 448.0;
+
+}  // namespace
+
+int64_t CMP3Info::ReadAt(int64_t pos, char* buf, int64_t len) {
+  int64_t got = 0;
+  if (source->Seek(pos, kSeekBegin)) got = source->Read(buf, len);
+  if (got < 0) got = 0;
+  if (got > len) got = len;
+  std::memset(buf + got, 0, static_cast<size_t>(len - got));
+  return got;
+}
+
+int CMP3Info::loadInfo(CRefObj* src) {
+  tagSize = 0;
+  tagType = TAG_NONE;
+  if (!src) return kInfoNoSource;
+  source = src;
+  frameHeader = CFrameHeader();
+  vbrHeader = CVBitRate();
+  id3Tag = CId3Tag();
+  hasVbrHeader = 0;
+  variableBitrate = 0;
+  tagged = 0;
+  walkedFrames = -1;
+  headerFrame = 0;
+
+  int64_t start = src->Tell();
+  if (start < 0) start = 0;
+  fileSize = src->Seek(0, kSeekEnd) ? src->Tell() : 0;
+  if (fileSize < 0) fileSize = 0;
+
+  // An ID3v2 tag in front: its size has 7 bits in each of four bytes.
+  int64_t scan = start;
+  char id3[10];
+  if (ReadAt(start, id3, sizeof id3) == sizeof id3 && std::memcmp(id3, "ID3", 3) == 0) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(id3 + 6);
+    uint32_t size = (uint32_t(s[0] & 0x7F) << 21) | (uint32_t(s[1] & 0x7F) << 14) |
+                    (uint32_t(s[2] & 0x7F) << 7) | (s[3] & 0x7F);
+    if (start + 10 + int64_t(size) < fileSize) {
+      tagSize = size;
+      tagType = TAG_ID3_V2;
+      scan = start + 10 + size;
+    }
+  }
+
+  // The first ten valid frames give the stream's facts.
+  bestBitrate = 0;
+  bestSamplingRate = 1;
+  bestChannels = 1;
+  bestMode = 3;
+  int64_t first = -1, reference = -1;
+  CFrameHeader firstHeader;
+  std::vector<char> window(kScanWindow);
+  int64_t windowStart = 0, windowBytes = 0;
+  int framesLeft = kFramesToCheck;
+  int64_t pos = scan;
+  while (pos < fileSize) {
+    if (pos < windowStart || pos + 4 > windowStart + windowBytes) {
+      windowStart = pos;
+      windowBytes = ReadAt(pos, window.data(), kScanWindow);
+      if (windowBytes < 4) break;
+    }
+    CFrameHeader h;
+    h.loadHeader(&window[static_cast<size_t>(pos - windowStart)]);
+    if (!h.isValidHeader()) {
+      ++pos;
+      continue;
+    }
+    if (first < 0) {
+      first = reference = pos;
+      firstHeader = h;
+      bestBitrate = h.getBitrate();
+    } else {
+      if (h.getBitrate() != firstHeader.getBitrate() ||
+          h.getModeIndex() != firstHeader.getModeIndex())
+        variableBitrate = 1;
+      if (h.getBitrate() > bestBitrate) bestBitrate = h.getBitrate();
+    }
+    // The sampling rate is kept rounded to the CD family; a frame above it
+    // becomes the reference.
+    int frequency = h.getFrequency();
+    if (frequency > bestSamplingRate) {
+      bestSamplingRate = frequency > 22050 ? 44100 : frequency > 11025 ? 22050 : 11025;
+      reference = pos;
+    }
+    if (h.getModeIndex() < bestMode) bestMode = h.getModeIndex();
+    if (bestMode != 3) bestChannels = 2;
+    pos += h.getFrameLength();
+    if (--framesLeft == 0) break;
+  }
+  if (first < 0) first = reference = pos;
+
+  char bytes[CId3Tag::kTagBytes];
+  if (ReadAt(reference, bytes, 4) < 4) return kInfoNoFrames;
+  frameHeader.loadHeader(bytes);
+  if (!frameHeader.isValidHeader()) return kInfoNoFrames;
+  dataStart = first;
+
+  // The "Xing" header sits behind the first frame's side information (and
+  // its CRC word, when the frame is protected).
+  int64_t xing =
+      dataStart + 4 + (firstHeader.getProtectionBit() ? 0 : 2) + firstHeader.getSideInfoSize();
+  int got = static_cast<int>(ReadAt(xing, bytes, CVBitRate::kHeaderBytes));
+  hasVbrHeader = vbrHeader.loadHeader(bytes, got);
+  // Encoders mark the first frame "Xing" (variable rate) or "Info" (constant
+  // rate) when it holds their stream header instead of audio.
+  headerFrame =
+      got >= 4 && (std::memcmp(bytes, "Xing", 4) == 0 || std::memcmp(bytes, "Info", 4) == 0);
+
+  // An ID3v1 tag ends the file.
+  dataEnd = fileSize;
+  if (fileSize >= CId3Tag::kTagBytes &&
+      ReadAt(fileSize - CId3Tag::kTagBytes, bytes, CId3Tag::kTagBytes) == CId3Tag::kTagBytes)
+    tagged = id3Tag.loadTag(bytes);
+  if (tagged) {
+    dataEnd -= CId3Tag::kTagBytes;
+    if (tagType == TAG_NONE) {
+      tagType = TAG_ID3_V1;
+      tagSize = CId3Tag::kTagBytes;
+    }
+  }
+  if (dataEnd < dataStart) dataEnd = dataStart;
+
+  if (XingFrames() < 0) WalkFrames();
+  return kInfoOk;
+}
+
+void CMP3Info::WalkFrames() {
+  CFrameHeader first;
+  std::vector<char> window(kWalkWindow);
+  int64_t windowStart = 0, windowBytes = 0;
+  int64_t frames = 0;
+  int64_t pos = dataStart;
+  while (pos + 4 <= dataEnd) {
+    if (pos < windowStart || pos + 4 > windowStart + windowBytes) {
+      windowStart = pos;
+      windowBytes = ReadAt(pos, window.data(), kWalkWindow);
+      if (windowBytes < 4) break;
+    }
+    CFrameHeader h;
+    h.loadHeader(&window[static_cast<size_t>(pos - windowStart)]);
+    // Only frames of the stream's own version, layer and rate count.
+    bool fits =
+        h.isValidHeader() && (frames == 0 || (h.getVersionIndex() == first.getVersionIndex() &&
+                                              h.getLayerIndex() == first.getLayerIndex() &&
+                                              h.getFrequencyIndex() == first.getFrequencyIndex()));
+    int length = fits ? h.getFrameLength() : 0;
+    if (!fits || pos + length > dataEnd) {
+      ++pos;
+      continue;
+    }
+    if (frames == 0)
+      first = h;
+    else if (h.getBitrate() != first.getBitrate() || h.getModeIndex() != first.getModeIndex())
+      variableBitrate = 1;
+    ++frames;
+    pos += length;
+  }
+  // The encoder's header frame plays no audio.
+  walkedFrames = headerFrame && frames > 0 ? frames - 1 : frames;
+}
+
+int CMP3Info::getID3InfoOnly(CRefObj* src) {
+  if (!src) return 0;
+  source = src;
+  if (fileSize <= 0 && src->Seek(0, kSeekEnd)) fileSize = src->Tell();
+  if (fileSize < 0) fileSize = 0;
+  dataEnd = fileSize;
+  char bytes[CId3Tag::kTagBytes];
+  tagged = fileSize >= CId3Tag::kTagBytes && ReadAt(fileSize - CId3Tag::kTagBytes, bytes,
+                                                    CId3Tag::kTagBytes) == CId3Tag::kTagBytes
+               ? id3Tag.loadTag(bytes)
+               : 0;
+  if (tagged) {
+    tagSize = CId3Tag::kTagBytes;
+    tagType = TAG_ID3_V1;
+  }
+  return tagged;
+}
+
+void CMP3Info::getVersion(char* out) const {
+  int layer = frameHeader.getLayer();
+  const char* letters = layer == 1 ? "I" : layer == 2 ? "II" : layer == 3 ? "III" : "";
+  char version[16];
+  std::snprintf(version, sizeof version, "%g", static_cast<double>(frameHeader.getVersion()));
+  CopyBounded(out, kVersionTextSize, std::string("MPEG ") + version + " Layer " + letters);
+}
+
+void CMP3Info::getGenre(char* out) const {
+  CId3Tag tag = id3Tag;
+  tag.genreString(out, 1);
+}
+
+int64_t CMP3Info::XingFrames() const {
+  if (!hasVbrHeader || vbrHeader.getNumberOfFrames() <= 1) return -1;
+  int spf = frameHeader.getSamplesPerFrame();
+  int frequency = frameHeader.getFrequency();
+  if (spf <= 0 || frequency <= 0) return -1;
+  // A count that would make the bit rate impossible is not believed.
+  double frames = vbrHeader.getNumberOfFrames();
+  double kbps = DataSize() * 8.0 * frequency / (frames * spf * 1000.0);
+  if (kbps < kLowestRate || kbps > kHighestRate) return -1;
+  return vbrHeader.getNumberOfFrames();
+}
+
+int64_t CMP3Info::getNumberOfFrames() const {
+  int64_t xing = XingFrames();
+  if (xing > 0) return xing;
+  if (walkedFrames >= 0) return walkedFrames;
+  float size = GetAverageFrameSize();
+  return size > 0 ? static_cast<int64_t>(DataSize() / size) : 0;
+}
+
+float CMP3Info::GetAverageFrameSize() const {
+  int64_t frames = XingFrames();
+  if (frames <= 0 && walkedFrames > 0) frames = walkedFrames;
+  if (frames > 0 && DataSize() >= frames) return static_cast<float>(double(DataSize()) / frames);
+  int frequency = frameHeader.getFrequency();
+  if (frequency <= 0) return 0;
+  // Bytes per frame: bit rate × samples per frame / 8 / sample rate.
+  return static_cast<float>(frameHeader.getBitrate() * 1000.0 / frequency *
+                            (frameHeader.getSamplesPerFrame() / 8));
+}
+
+int CMP3Info::getBitrate() const {
+  int64_t frames = XingFrames();
+  if (frames <= 0 && variableBitrate && walkedFrames > 0) frames = walkedFrames;
+  int k = frameHeader.getSamplesPerFrame() / 8;
+  if (frames <= 1 || k <= 0) return frameHeader.getBitrate();
+  float bytesPerFrame = static_cast<float>(double(DataSize()) / frames);
+  return static_cast<int>(frameHeader.getFrequency() * double(bytesPerFrame) / (k * 1000.0));
+}
+
+int64_t CMP3Info::getLengthInMs() const {
+  int64_t frames = XingFrames();
+  if (frames <= 0) frames = walkedFrames;
+  int frequency = frameHeader.getFrequency();
+  if (frames >= 0 && frequency > 0)
+    return frames * frameHeader.getSamplesPerFrame() * 1000 / frequency;
+  int kbps = frameHeader.getBitrate();
+  return kbps > 0 ? DataSize() * 8 / kbps : 0;
+}
+
+int CMP3Info::getLengthInSeconds() const { return static_cast<int>(getLengthInMs() / 1000); }

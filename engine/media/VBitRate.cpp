@@ -1,0 +1,20 @@
+#include "engine/media/VBitRate.h"
+
+#include <cstring>
+
+namespace {
+uint32_t BigEndian32(const char* p) {
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+  return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | u[3];
+}
+}  // namespace
+
+int CVBitRate::loadHeader(const char* bytes, int available) {
+  frames = -1;
+  if (!bytes || available < 4 || std::memcmp(bytes, "Xing", 4) != 0) return 0;
+  // Frames flag in the low byte of the big-endian flags word; a count beyond
+  // the signed range is no count we can use.
+  if (available >= 12 && (bytes[7] & 1) && BigEndian32(bytes + 8) <= 0x7FFFFFFFu)
+    frames = static_cast<int32_t>(BigEndian32(bytes + 8));
+  return 1;
+}
