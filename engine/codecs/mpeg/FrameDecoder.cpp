@@ -23,6 +23,7 @@ void CFrameDecoder::Reset() {
   synthesis_[0]->Reset();
   synthesis_[1]->Reset();
   crcErrors_ = 0;
+  sampleRate_ = 0;
 }
 
 int CFrameDecoder::DecodeFrame(const FrameHeader& h, const uint8_t* frame, size_t len,
@@ -32,9 +33,11 @@ int CFrameDecoder::DecodeFrame(const FrameHeader& h, const uint8_t* frame, size_
       (h.samplesPerFrame > 0 && h.samplesPerFrame <= 1152) ? h.samplesPerFrame : 1152;
   auto fail = [&](int code) {
     std::memset(pcm, 0, sizeof(int16_t) * samples * nch);
-    // The next good frame starts from a clean filter bank, as after a seek.
+    // The next good frame does not follow the last one played: it starts
+    // from a clean filter bank and IMDCT overlap, as after a seek.
     synthesis_[0]->Reset();
     synthesis_[1]->Reset();
+    layer3_->ResetOverlap();
     return code;
   };
 
@@ -43,6 +46,17 @@ int CFrameDecoder::DecodeFrame(const FrameHeader& h, const uint8_t* frame, size_
       len < size_t(h.frameBytes) || h.channels < 1 || h.channels > 2 ||
       h.samplesPerFrame != samples)
     return fail(kFrameBadData);
+  // Frames at another sample rate belong to another stream joined on: they
+  // start from a clean decoder, as after a seek, instead of continuing the
+  // filter bank and reservoir of a signal at the old rate.
+  if (h.sampleRate != sampleRate_) {
+    if (sampleRate_ != 0) {
+      layer3_->Reset();
+      synthesis_[0]->Reset();
+      synthesis_[1]->Reset();
+    }
+    sampleRate_ = h.sampleRate;
+  }
   const uint8_t* data = frame + headerBytes;
   const size_t dataLen = size_t(h.frameBytes) - headerBytes;
 

@@ -16,8 +16,8 @@ class CSynthesis;
 enum : int {
   kFrameOk = 0,
   kFrameBadData = -1,  // the frame's contents are inconsistent; it was skipped (output is silence)
-  kFrameNeedReservoir =
-      -2  // layer III: main data reaches back into bytes not yet seen; output is silence
+  kFrameNeedReservoir = -2  // layer III: main data reaches back into bytes not yet seen or of a
+                            // refused frame; output is silence
 };
 
 // Largest output of one frame: 1152 samples per channel, two channels.
@@ -31,7 +31,8 @@ class CFrameDecoder {
   CFrameDecoder& operator=(const CFrameDecoder&) = delete;
 
   // Forgets the bit reservoir, the IMDCT overlap and the synthesis history
-  // (after a seek or a change of stream).
+  // (after a seek or a change of stream). A change of sample rate does the
+  // same by itself.
   void Reset();
 
   // frame holds the whole frame from its header on, len >= h.frameBytes.
@@ -50,6 +51,7 @@ class CFrameDecoder {
   std::unique_ptr<CSynthesis> synthesis_[2];
   alignas(64) float subbands_[2][36][32];
   int crcErrors_ = 0;
+  int sampleRate_ = 0;  // of the last frame decoded, 0 after Reset
 };
 
 }  // namespace mpegaudio

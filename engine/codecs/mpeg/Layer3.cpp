@@ -167,6 +167,9 @@ inline uint32_t HuffSymbol(const HuffmanLookup& lk, BitReader& br) {
 struct CLayer3::State {
   uint8_t reservoir[kReservoirKeep + kMaxMainData + kReservoirGuard];
   int reservoirLen = 0;
+  // Reservoir bytes before this offset belong to (or precede) a frame whose
+  // side information was refused; main data that starts there is unusable.
+  int damagedEnd = 0;
   SideInfo si;
   // Scale factors of the granule being decoded; the long ones stay for the
   // next granule's scfsi.
@@ -195,18 +198,27 @@ CLayer3::CLayer3() : state_(new State()) {
 
 CLayer3::~CLayer3() { delete state_; }
 
-void CLayer3::Reset() {
-  state_->reservoirLen = 0;
+void CLayer3::ResetOverlap() {
   std::memset(state_->overlap, 0, sizeof(state_->overlap));
   state_->overlapSubbands[0] = state_->overlapSubbands[1] = 0;
 }
 
+void CLayer3::Reset() {
+  state_->reservoirLen = 0;
+  state_->damagedEnd = 0;
+  ResetOverlap();
+}
+
 namespace {
 
-int ParseSideInfo(const FrameHeader& h, const uint8_t* data, SideInfo* si) {
+// Returns false when the side information cannot be genuine: a count of
+// more than 576 lines, the reserved block type with window switching, or
+// granules longer than the main data the frame can reach.
+bool ParseSideInfo(const FrameHeader& h, const uint8_t* data, int mainLen, SideInfo* si) {
   SideReader r{data};
   const int nch = h.channels;
   const int ngr = h.lsf ? 1 : 2;
+  int64_t bits = 0;
   if (h.lsf) {
     si->mainDataBegin = int(r.Get(8));
     r.Get(nch == 1 ? 1 : 2);
@@ -243,11 +255,11 @@ int ParseSideInfo(const FrameHeader& h, const uint8_t* data, SideInfo* si) {
       gi.preflag = h.lsf ? 0 : int(r.Get(1));
       gi.scalefacScale = int(r.Get(1));
       gi.count1Table = int(r.Get(1));
-      // A damaged count cannot describe more than the granule's 576 lines.
-      if (gi.bigValues > 288) gi.bigValues = 288;
+      if (gi.bigValues > 288 || (gi.windowSwitching && gi.blockType == 0)) return false;
+      bits += gi.part23Length;
     }
   }
-  return r.pos;
+  return bits <= int64_t(si->mainDataBegin + mainLen) * 8;
 }
 
 // Scale factors of one granule and channel, MPEG-1 form.
@@ -511,20 +523,29 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
     return silence(kFrameBadData);
   }
   SideInfo& si = st.si;
-  ParseSideInfo(h, data, &si);
+  const int mainLen = int(std::min<size_t>(len - sideLen, kMaxMainData));
+  const bool sound = ParseSideInfo(h, data, mainLen, &si);
 
-  // Keep the tail of earlier main data, then append this frame's.
+  // Keep the tail of earlier main data, then append this frame's. A refused
+  // frame's bytes are kept too, so that later frames find theirs at the
+  // right offsets, but they are marked as damaged.
   if (st.reservoirLen > kReservoirKeep) {
-    std::memmove(st.reservoir, st.reservoir + st.reservoirLen - kReservoirKeep, kReservoirKeep);
+    const int dropped = st.reservoirLen - kReservoirKeep;
+    std::memmove(st.reservoir, st.reservoir + dropped, kReservoirKeep);
     st.reservoirLen = kReservoirKeep;
+    st.damagedEnd = std::max(0, st.damagedEnd - dropped);
   }
   const int before = st.reservoirLen;
-  const int mainLen = int(std::min<size_t>(len - sideLen, kMaxMainData));
   std::memcpy(st.reservoir + before, data + sideLen, size_t(mainLen));
   st.reservoirLen = before + mainLen;
   // Damaged lengths can make the readers look past the data: they see zeros.
   std::memset(st.reservoir + st.reservoirLen, 0, kReservoirGuard);
-  if (si.mainDataBegin > before) return silence(kFrameNeedReservoir);
+  if (!sound) {
+    st.damagedEnd = st.reservoirLen;
+    return silence(kFrameBadData);
+  }
+  if (si.mainDataBegin > before || before - si.mainDataBegin < st.damagedEnd)
+    return silence(kFrameNeedReservoir);
 
   const int rateIndex = (h.lsf ? (h.mpeg25 ? 6 : 3) : 0) + std::clamp(h.sampleRateIndex, 0, 2);
   const ScaleFactorBands& sfb = Layer3Bands(rateIndex);

@@ -17,6 +17,9 @@ class CLayer3 {
   ~CLayer3();
   // Forgets the reservoir and the IMDCT overlap.
   void Reset();
+  // Forgets the IMDCT overlap only, keeping the reservoir: after a frame that
+  // gave no output the next one does not continue the last one played.
+  void ResetOverlap();
   // data points just past the header and CRC; len is the rest of the frame.
   // Fills out[ch][slot][subband] for h.channels channels and 18 slots per
   // granule (36 for MPEG-1, 18 for the lower rates); returns the number of

@@ -28,10 +28,14 @@ TEST(MpegFormatChange, LevelLayerAndModeChangesAreReportedAndDecodingGoesOn) {
   std::string b = ReadFile(Vector("M2L3_compl24.bit"));  // MPEG-2 layer III
   std::string c = ReadFile(Vector("l2-fl10.bit"));       // MPEG-1 layer II
   if (a.empty() || b.empty() || c.empty()) GTEST_SKIP() << "vectors missing";
+  // l3-compl ends in a cut frame, which would take in the start of the next
+  // part; its whole frames are 192 bytes each.
+  a.resize(a.size() / 192 * 192);
   TempDir dir;
   ASSERT_TRUE(testsupport::WriteFile(dir.File("mixed.mp3"), a + b + c));
+  ASSERT_TRUE(testsupport::WriteFile(dir.File("a.mp3"), a));
   LibraryResult mixed = DecodeWithLibrary(dir.File("mixed.mp3"));
-  LibraryResult ra = DecodeWithLibrary(Vector("l3-compl.bit"));
+  LibraryResult ra = DecodeWithLibrary(dir.File("a.mp3"));
   LibraryResult rb = DecodeWithLibrary(Vector("M2L3_compl24.bit"));
   LibraryResult rc = DecodeWithLibrary(Vector("l2-fl10.bit"));
   EXPECT_EQ(mixed.endResult, kMpegErrorEndOfInput);
@@ -46,9 +50,15 @@ TEST(MpegFormatChange, LevelLayerAndModeChangesAreReportedAndDecodingGoesOn) {
   EXPECT_TRUE(sawLevel2);
   EXPECT_TRUE(sawLayer2);
   EXPECT_EQ(mixed.formats.back().substr(0, 4), "1/2/");
-  // The first part decodes exactly as alone.
-  ASSERT_GE(mixed.pcm.size(), ra.pcm.size());
-  EXPECT_TRUE(std::equal(ra.pcm.begin(), ra.pcm.end(), mixed.pcm.begin()));
+  // Each part decodes exactly as alone: a new sample rate starts from a clean
+  // decoder, without the old rate's reservoir, overlap or filter history.
+  ASSERT_EQ(mixed.pcm.size(), ra.pcm.size() + rb.pcm.size() + rc.pcm.size());
+  auto at = mixed.pcm.begin();
+  EXPECT_TRUE(std::equal(ra.pcm.begin(), ra.pcm.end(), at));
+  at += std::ptrdiff_t(ra.pcm.size());
+  EXPECT_TRUE(std::equal(rb.pcm.begin(), rb.pcm.end(), at));
+  at += std::ptrdiff_t(rb.pcm.size());
+  EXPECT_TRUE(std::equal(rc.pcm.begin(), rc.pcm.end(), at));
 
   // Mode changes within one stream.
   LibraryResult modes = DecodeWithLibrary(Vector("l3-he_mode.bit"));

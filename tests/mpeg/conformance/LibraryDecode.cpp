@@ -77,6 +77,8 @@ LibraryResult DecodeWithLibrary(const std::string& path, Feed feed, bool gapless
       const MpegOutputBlock* o = MpegDecoderOutput(d);
       const MpegStatusBlock* s = MpegDecoderStatus(d);
       if (s->changes & kMpegChangedFormat) out.formats.push_back(Format(d));
+      if (out.rateRuns.empty() || out.rateRuns.back().sampleRate != o->sampleRate)
+        out.rateRuns.push_back({o->sampleRate, out.pcm.size()});
       out.channels = o->channels;
       out.sampleRate = o->sampleRate;
       out.pcm.insert(out.pcm.end(), o->samples, o->samples + o->sampleCount * o->channels);

@@ -18,6 +18,12 @@ struct LibraryResult {
   int64_t abandoned = 0;
   int channels = 0;
   int sampleRate = 0;
+  // Where in pcm each run of blocks at one sample rate begins.
+  struct RateRun {
+    int sampleRate;
+    size_t start;
+  };
+  std::vector<RateRun> rateRuns;
   // "level/layer/mode" after every frame that reported a change of format
   std::vector<std::string> formats;
   std::vector<int> bitrates;       // reported bit rate after each frame
