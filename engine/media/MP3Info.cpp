@@ -44,6 +44,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   tagged = 0;
   walkedFrames = -1;
   headerFrame = 0;
+  headerFrames = -1;
 
   int64_t start = src->Tell();
   if (start < 0) start = 0;
@@ -127,6 +128,10 @@ int CMP3Info::loadInfo(CRefObj* src) {
   // rate) when it holds their stream header instead of audio.
   headerFrame =
       got >= 4 && (std::memcmp(bytes, "Xing", 4) == 0 || std::memcmp(bytes, "Info", 4) == 0);
+  if (hasVbrHeader)
+    headerFrames = vbrHeader.getNumberOfFrames();
+  else if (headerFrame)
+    headerFrames = CVBitRate::FrameCount(bytes, got);
 
   // An ID3v1 tag ends the file.
   dataEnd = fileSize;
@@ -142,7 +147,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   }
   if (dataEnd < dataStart) dataEnd = dataStart;
 
-  if (XingFrames() < 0) WalkFrames();
+  if (HeaderFrameCount() < 0) WalkFrames();
   return kInfoOk;
 }
 
@@ -212,20 +217,20 @@ void CMP3Info::getGenre(char* out) const {
   tag.genreString(out, 1);
 }
 
-int64_t CMP3Info::XingFrames() const {
-  if (!hasVbrHeader || vbrHeader.getNumberOfFrames() <= 1) return -1;
+int64_t CMP3Info::HeaderFrameCount() const {
+  if (headerFrames <= 1) return -1;
   int spf = frameHeader.getSamplesPerFrame();
   int frequency = frameHeader.getFrequency();
   if (spf <= 0 || frequency <= 0) return -1;
   // A count that would make the bit rate impossible is not believed.
-  double frames = vbrHeader.getNumberOfFrames();
+  double frames = headerFrames;
   double kbps = DataSize() * 8.0 * frequency / (frames * spf * 1000.0);
   if (kbps < kLowestRate || kbps > kHighestRate) return -1;
-  return vbrHeader.getNumberOfFrames();
+  return headerFrames;
 }
 
 int64_t CMP3Info::getNumberOfFrames() const {
-  int64_t xing = XingFrames();
+  int64_t xing = HeaderFrameCount();
   if (xing > 0) return xing;
   if (walkedFrames >= 0) return walkedFrames;
   float size = GetAverageFrameSize();
@@ -233,7 +238,7 @@ int64_t CMP3Info::getNumberOfFrames() const {
 }
 
 float CMP3Info::GetAverageFrameSize() const {
-  int64_t frames = XingFrames();
+  int64_t frames = HeaderFrameCount();
   if (frames <= 0 && walkedFrames > 0) frames = walkedFrames;
   if (frames > 0 && DataSize() >= frames) return static_cast<float>(double(DataSize()) / frames);
   int frequency = frameHeader.getFrequency();
@@ -244,7 +249,8 @@ float CMP3Info::GetAverageFrameSize() const {
 }
 
 int CMP3Info::getBitrate() const {
-  int64_t frames = XingFrames();
+  // Constant-rate streams give their header's rate; variable ones the average.
+  int64_t frames = hasVbrHeader ? HeaderFrameCount() : -1;
   if (frames <= 0 && variableBitrate && walkedFrames > 0) frames = walkedFrames;
   int k = frameHeader.getSamplesPerFrame() / 8;
   if (frames <= 1 || k <= 0) return frameHeader.getBitrate();
@@ -253,7 +259,7 @@ int CMP3Info::getBitrate() const {
 }
 
 int64_t CMP3Info::getLengthInMs() const {
-  int64_t frames = XingFrames();
+  int64_t frames = HeaderFrameCount();
   if (frames <= 0) frames = walkedFrames;
   int frequency = frameHeader.getFrequency();
   if (frames >= 0 && frequency > 0)

@@ -3,9 +3,10 @@
 // the bit rate varies, and how long the stream plays.
 //
 // The scan looks at the first ten valid frames for the stream's facts. When
-// the first frame carries no usable "Xing" header, it then walks the frame
-// headers to the end of the audio, so that the length of a variable-rate file
-// without one is right too (the walk reads headers only and never decodes).
+// the first frame carries no usable frame count ("Xing" header, or the "Info"
+// header of constant-rate streams), it then walks the frame headers to the end
+// of the audio, so that the length of a variable-rate file without one is right
+// too (the walk reads headers only and never decodes).
 #pragma once
 
 #include <cstdint>
@@ -65,8 +66,9 @@ class CMP3Info {
   int64_t getLengthInMs() const;
   float GetAverageFrameSize() const;
   int64_t getNumberOfFrames() const;
-  // The frame count of the "Xing" header when it is plausible, else -1.
-  int64_t XingFrames() const;
+  // The audio frame count of the encoder's "Xing" (or constant-rate "Info")
+  // header when it is plausible, else -1.
+  int64_t HeaderFrameCount() const;
 
   // From the ID3v1 tag. The text getters fill CId3Tag::kTextSize bytes,
   // getGenre CId3Tag::kGenreTextSize.
@@ -111,6 +113,8 @@ class CMP3Info {
   int32_t bestBitrate = 0;
   // Audio frames counted by the walk, -1 when the stream was not walked.
   int64_t walkedFrames = -1;
-  // The first frame is an encoder's "Xing" or "Info" header frame.
+  // The first frame is an encoder's "Xing" or "Info" header frame, and the
+  // frame count it gives (-1 without one).
   int32_t headerFrame = 0;
+  int32_t headerFrames = -1;
 };

@@ -9,12 +9,17 @@ uint32_t BigEndian32(const char* p) {
 }
 }  // namespace
 
+int32_t CVBitRate::FrameCount(const char* bytes, int available) {
+  // Frames flag in the low byte of the big-endian flags word; a count beyond
+  // the signed range is no count we can use.
+  if (!bytes || available < 12 || !(bytes[7] & 1) || BigEndian32(bytes + 8) > 0x7FFFFFFFu)
+    return -1;
+  return static_cast<int32_t>(BigEndian32(bytes + 8));
+}
+
 int CVBitRate::loadHeader(const char* bytes, int available) {
   frames = -1;
   if (!bytes || available < 4 || std::memcmp(bytes, "Xing", 4) != 0) return 0;
-  // Frames flag in the low byte of the big-endian flags word; a count beyond
-  // the signed range is no count we can use.
-  if (available >= 12 && (bytes[7] & 1) && BigEndian32(bytes + 8) <= 0x7FFFFFFFu)
-    frames = static_cast<int32_t>(BigEndian32(bytes + 8));
+  frames = FrameCount(bytes, available);
   return 1;
 }

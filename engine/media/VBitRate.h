@@ -14,6 +14,9 @@ class CVBitRate {
   // was cut off. 0 otherwise, with the count -1.
   int loadHeader(const char* bytes, int available = kHeaderBytes);
   int getNumberOfFrames() const { return frames; }
+  // The frame count of a header of this layout (also the "Info" header that
+  // encoders write into constant-rate streams), -1 when it has none.
+  static int32_t FrameCount(const char* bytes, int available);
 
  private:
   int32_t frames = -1;

@@ -238,7 +238,7 @@ TEST(MP3Info, XingHeaders) {
   // Without the frames flag the header's rate and the frames themselves count.
   m = Measure(XingFrame(0x0E, 39) + Frames(39));
   EXPECT_EQ(m.info.hasXingHeader(), 1);
-  EXPECT_EQ(m.info.XingFrames(), -1);
+  EXPECT_EQ(m.info.HeaderFrameCount(), -1);
   EXPECT_EQ(m.info.getBitrate(), 128);
   EXPECT_EQ(m.info.getNumberOfFrames(), 39);
 
@@ -259,16 +259,23 @@ TEST(MP3Info, XingHeaders) {
   crc.replace(4 + 2 + 32 + 8, 4, std::string("\0\0\0\x13", 4));
   m = Measure(crc + Frames(19));
   EXPECT_EQ(m.info.hasXingHeader(), 1);
-  EXPECT_EQ(m.info.XingFrames(), 19);
+  EXPECT_EQ(m.info.HeaderFrameCount(), 19);
 
   // An "Info" frame (an encoder's header in a constant-rate stream) is not
   // audio either, and the rate stays constant.
+  // Its count spares the walk.
   std::string info = Frame(3, 3, 9, 0);
   info.replace(36, 4, "Info");
   m = Measure(info + Frames(20));
   EXPECT_EQ(m.info.hasXingHeader(), 0);
   EXPECT_EQ(m.info.isVBitRate(), 0);
   EXPECT_EQ(m.info.getNumberOfFrames(), 20);
+  info.replace(36, 12, std::string("Info\0\0\0\x01\0\0\0\x16", 12));
+  m = Measure(info + Frames(20));
+  EXPECT_EQ(m.info.HeaderFrameCount(), 22);
+  EXPECT_EQ(m.info.getNumberOfFrames(), 22);
+  EXPECT_EQ(m.info.getBitrate(), 128);
+  EXPECT_EQ(m.info.isVBitRate(), 0);
 }
 
 TEST(MP3Info, ShortReadsLeaveNoStaleBytes) {
