@@ -20,9 +20,9 @@ constexpr int kWalkWindow = 65536;
 constexpr double kLowestRate = 8.0;
 constexpr double kHighestRate = 448.0;
 
-}  // namespace
-
-int64_t CMP3Info::ReadAt(int64_t pos, char* buf, int64_t len) {
+// Reads len bytes at pos into buf; what could not be read is zeroed, so a
+// short read never leaves older bytes behind. The bytes read.
+int64_t ReadAt(CRefObj* source, int64_t pos, char* buf, int64_t len) {
   int64_t got = 0;
   if (source->Seek(pos, kSeekBegin)) got = source->Read(buf, len);
   if (got < 0) got = 0;
@@ -30,6 +30,30 @@ int64_t CMP3Info::ReadAt(int64_t pos, char* buf, int64_t len) {
   std::memset(buf + got, 0, static_cast<size_t>(len - got));
   return got;
 }
+
+// The source seen through a window of one read, refilled whenever the four
+// header bytes at a position are not all among the bytes the last read gave.
+class HeaderWindow {
+ public:
+  HeaderWindow(CRefObj* source, int size) : source_(source), bytes_(size) {}
+  // The header at pos, or false when fewer than four bytes can be read there.
+  bool At(int64_t pos, CFrameHeader* h) {
+    if (pos < start_ || pos + 4 > start_ + count_) {
+      start_ = pos;
+      count_ = ReadAt(source_, pos, bytes_.data(), static_cast<int64_t>(bytes_.size()));
+      if (count_ < 4) return false;
+    }
+    h->loadHeader(&bytes_[static_cast<size_t>(pos - start_)]);
+    return true;
+  }
+
+ private:
+  CRefObj* source_;
+  std::vector<char> bytes_;
+  int64_t start_ = 0, count_ = 0;
+};
+
+}  // namespace
 
 int CMP3Info::loadInfo(CRefObj* src) {
   tagSize = 0;
@@ -54,7 +78,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   // An ID3v2 tag in front: its size has 7 bits in each of four bytes.
   int64_t scan = start;
   char id3[10];
-  if (ReadAt(start, id3, sizeof id3) == sizeof id3 && std::memcmp(id3, "ID3", 3) == 0) {
+  if (ReadAt(source, start, id3, sizeof id3) == sizeof id3 && std::memcmp(id3, "ID3", 3) == 0) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(id3 + 6);
     uint32_t size = (uint32_t(s[0] & 0x7F) << 21) | (uint32_t(s[1] & 0x7F) << 14) |
                     (uint32_t(s[2] & 0x7F) << 7) | (s[3] & 0x7F);
@@ -72,18 +96,11 @@ int CMP3Info::loadInfo(CRefObj* src) {
   bestMode = 3;
   int64_t first = -1, reference = -1;
   CFrameHeader firstHeader;
-  std::vector<char> window(kScanWindow);
-  int64_t windowStart = 0, windowBytes = 0;
+  HeaderWindow window(source, kScanWindow);
   int framesLeft = kFramesToCheck;
   int64_t pos = scan;
-  while (pos < fileSize) {
-    if (pos < windowStart || pos + 4 > windowStart + windowBytes) {
-      windowStart = pos;
-      windowBytes = ReadAt(pos, window.data(), kScanWindow);
-      if (windowBytes < 4) break;
-    }
-    CFrameHeader h;
-    h.loadHeader(&window[static_cast<size_t>(pos - windowStart)]);
+  CFrameHeader h;
+  while (pos < fileSize && window.At(pos, &h)) {
     if (!h.isValidHeader()) {
       ++pos;
       continue;
@@ -113,7 +130,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   if (first < 0) first = reference = pos;
 
   char bytes[CId3Tag::kTagBytes];
-  if (ReadAt(reference, bytes, 4) < 4) return kInfoNoFrames;
+  if (ReadAt(source, reference, bytes, 4) < 4) return kInfoNoFrames;
   frameHeader.loadHeader(bytes);
   if (!frameHeader.isValidHeader()) return kInfoNoFrames;
   dataStart = first;
@@ -122,7 +139,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   // its CRC word, when the frame is protected).
   int64_t xing =
       dataStart + 4 + (firstHeader.getProtectionBit() ? 0 : 2) + firstHeader.getSideInfoSize();
-  int got = static_cast<int>(ReadAt(xing, bytes, CVBitRate::kHeaderBytes));
+  int got = static_cast<int>(ReadAt(source, xing, bytes, CVBitRate::kHeaderBytes));
   hasVbrHeader = vbrHeader.loadHeader(bytes, got);
   // Encoders mark the first frame "Xing" (variable rate) or "Info" (constant
   // rate) when it holds their stream header instead of audio.
@@ -135,8 +152,8 @@ int CMP3Info::loadInfo(CRefObj* src) {
 
   // An ID3v1 tag ends the file.
   dataEnd = fileSize;
-  if (fileSize >= CId3Tag::kTagBytes &&
-      ReadAt(fileSize - CId3Tag::kTagBytes, bytes, CId3Tag::kTagBytes) == CId3Tag::kTagBytes)
+  if (fileSize >= CId3Tag::kTagBytes && ReadAt(source, fileSize - CId3Tag::kTagBytes, bytes,
+                                               CId3Tag::kTagBytes) == CId3Tag::kTagBytes)
     tagged = id3Tag.loadTag(bytes);
   if (tagged) {
     dataEnd -= CId3Tag::kTagBytes;
@@ -153,18 +170,11 @@ int CMP3Info::loadInfo(CRefObj* src) {
 
 void CMP3Info::WalkFrames() {
   CFrameHeader first;
-  std::vector<char> window(kWalkWindow);
-  int64_t windowStart = 0, windowBytes = 0;
+  HeaderWindow window(source, kWalkWindow);
   int64_t frames = 0;
   int64_t pos = dataStart;
-  while (pos + 4 <= dataEnd) {
-    if (pos < windowStart || pos + 4 > windowStart + windowBytes) {
-      windowStart = pos;
-      windowBytes = ReadAt(pos, window.data(), kWalkWindow);
-      if (windowBytes < 4) break;
-    }
-    CFrameHeader h;
-    h.loadHeader(&window[static_cast<size_t>(pos - windowStart)]);
+  CFrameHeader h;
+  while (pos + 4 <= dataEnd && window.At(pos, &h)) {
     // Only frames of the stream's own version, layer and rate count.
     bool fits =
         h.isValidHeader() && (frames == 0 || (h.getVersionIndex() == first.getVersionIndex() &&
@@ -193,7 +203,7 @@ int CMP3Info::getID3InfoOnly(CRefObj* src) {
   if (fileSize < 0) fileSize = 0;
   dataEnd = fileSize;
   char bytes[CId3Tag::kTagBytes];
-  tagged = fileSize >= CId3Tag::kTagBytes && ReadAt(fileSize - CId3Tag::kTagBytes, bytes,
+  tagged = fileSize >= CId3Tag::kTagBytes && ReadAt(source, fileSize - CId3Tag::kTagBytes, bytes,
                                                     CId3Tag::kTagBytes) == CId3Tag::kTagBytes
                ? id3Tag.loadTag(bytes)
                : 0;

@@ -86,9 +86,6 @@ class CMP3Info {
   const CId3Tag& Id3Tag() const { return id3Tag; }
 
  private:
-  // Reads len bytes at pos into buf; what could not be read is zeroed. The
-  // bytes read.
-  int64_t ReadAt(int64_t pos, char* buf, int64_t len);
   // The frame bytes the "Xing" header's counts stand for.
   int64_t XingBytes() const;
   // Counts the frames from data start to data end, stepping from header to
