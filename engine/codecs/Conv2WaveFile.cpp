@@ -143,7 +143,7 @@ long CConv2WaveFile::FinalData(const char*, const char* softwareName, int* listW
     text("IART", info->artist);
     text("IENG", info->encoder);
     text("INAM", info->title);
-    if (info->genreIndex >= 0 && info->genreIndex < 255) {
+    if (info->genreIndex < 255) {
       // A genre number becomes its display name, which other programs show as
       // it is; a number the table lacks is left out.
       CId3Tag tag;

@@ -196,6 +196,23 @@ TEST(Id3Tag, OtherTagReadersReadWhatIsSaved) {
   EXPECT_NE(r.out.find("Year: 2004"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Track: 12"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Rock (17)"), std::string::npos) << r.out;
+
+  // And we read what id3v2 writes, a track above 127 included.
+  std::string other = dir.File("other.mp3");
+  ASSERT_TRUE(testsupport::WriteFile(other, std::string(1000, '\0')));
+  r = testsupport::Run("id3v2 -1 -t Outside -a Writer -y 1987 -T 200 -g 17 -c note '" + other +
+                       "'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string bytes = testsupport::ReadFile(other);
+  ASSERT_GE(bytes.size(), 128u);
+  CId3Tag read;
+  ASSERT_EQ(read.loadTag(bytes.data() + bytes.size() - 128), 1);
+  EXPECT_STREQ(read.TitleString(), "Outside");
+  EXPECT_STREQ(read.ArtistString(), "Writer");
+  EXPECT_STREQ(read.CommentString(), "note");
+  EXPECT_EQ(read.getYear(), 1987);
+  EXPECT_EQ(read.getTrackNumber(), 200);
+  EXPECT_EQ(read.getGenreIndex(), 17);
 }
 
 TEST(Id3Tag, GenreNamesAndNumbers) {
