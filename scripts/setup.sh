@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg
+  # tag readers that check the ID3v2 tags we write
+  id3v2 eyed3
 )
 if [[ "${1:-}" == bench ]]; then
   packages+=(hyperfine time valgrind)
