@@ -72,8 +72,9 @@ int IndexOfId(const char* id, int version) {
     if (version == 2 ? std::strcmp(id, kFrames[i].id22) == 0 : std::strcmp(id, kFrames[i].id) == 0)
       return i;
   }
-  // Version 2.4 keeps the year in the recording time ("yyyy-MM-dd...").
-  if (version == 4 && std::strcmp(id, "TDRC") == 0) return kYear;
+  // Version 2.4 keeps the year in the recording time ("yyyy-MM-dd..."), or
+  // in the release time when there is no recording time.
+  if (version == 4 && (std::strcmp(id, "TDRC") == 0 || std::strcmp(id, "TDRL") == 0)) return kYear;
   return -1;
 }
 
@@ -642,6 +643,7 @@ uint32_t CId3TagV2::WalkEnd() const {
 }
 
 bool CId3TagV2::DecodeFrame(const FrameRef& frame, int index, TMusicInfo* info) const {
+  if (index == kYear && std::strcmp(frame.id, "TDRL") == 0 && info->year != 0) return true;
   const unsigned char* p = buffer_ + frame.dataOffset;
   size_t n = frame.size;
   std::vector<unsigned char> plain;
