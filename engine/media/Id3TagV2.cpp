@@ -11,10 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#if __has_include("engine/media/Id3Tag.h")
 #include "engine/media/Id3Tag.h"
-#define SONODUCT_HAVE_ID3TAG 1
-#endif
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"
 #include "utilities/strings/BoundedCopy.h"
@@ -284,18 +281,13 @@ std::string_view FieldText(const char (&field)[1024]) {
 
 // The genre number whose display name is text (compared without case), or -1.
 int GenreNumberFromName(const std::string& text) {
-#ifdef SONODUCT_HAVE_ID3TAG
-  char name[256];
+  char name[CId3Tag::kGenreTextSize];
   CopyBounded(name, sizeof name, text);
   CId3Tag tag{};
-  tag.setGenreIndex(255);
+  tag.setGenreIndex(CId3Tag::kNoGenre);
   tag.genreString(name, 0);
   int n = tag.getGenreIndex();
-  return n == 255 ? -1 : n;
-#else
-  (void)text;
-  return -1;
-#endif
+  return n == CId3Tag::kNoGenre ? -1 : n;
 }
 
 // The value of 1 to 3 decimal digits (the whole of s), or -1.

@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include "engine/core/TonalisStrings.h"
 #include "engine/media/Id3TagV2.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"
@@ -211,7 +212,14 @@ TEST(Id3TagV2, NumbersFromYearGenreAndTrack) {
   EXPECT_EQ(g.genreIndex, 255);
   g = read("TCON", "(17)Rock");
   EXPECT_EQ(g.genreIndex, 17);
+  // Genre names as the engine's strings file shows them.
+  std::string saved = GetTonalisStringFile();
+  SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
+  g = read("TCON", "hard ROCK");
+  EXPECT_EQ(g.genreIndex, 79);
+  EXPECT_STREQ(g.genre, "(79)");
   g = read("TCON", "No Such Genre");
+  SetTonalisStringFile(saved);
   EXPECT_EQ(g.genreIndex, 255);
   EXPECT_STREQ(g.genre, "No Such Genre");
 
