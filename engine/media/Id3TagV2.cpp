@@ -481,6 +481,7 @@ void CId3TagV2::Init(uint32_t size) {
   buffer_ = nullptr;
   std::memcpy(header_, "ID3\x03\x00\x00", 6);
   SetSize(size);
+  reservedSize_ = bufferSize_;
   bytesUsed_ = 0;
   loaded_ = false;
   resized_ = false;
@@ -524,6 +525,7 @@ bool CId3TagV2::Resize(uint32_t size) {
   // the tag that is in the file.
   if (!resized_) previousSize_ = old;
   SetSize(size);
+  reservedSize_ = bufferSize_;
   resized_ = true;
   return true;
 }
@@ -542,7 +544,9 @@ bool CId3TagV2::Read(CFileObj* file, uint32_t size) {
     return false;
   }
   if (size == 0) size = bufferSize_;
+  uint32_t reserved = reservedSize_;
   if (size > bufferSize_ && !Resize(size)) return false;
+  reservedSize_ = reserved;
   // The buffer now stands for the tag in the file: nothing to move on a write.
   resized_ = false;
   previousSize_ = 0;
@@ -699,7 +703,7 @@ bool CId3TagV2::UpdateFromMusicInfo(const TMusicInfo* info) {
     return false;
   }
   bool foreign = foreignFile_;
-  Init(bufferSize_);
+  Init(reservedSize_);
   foreignFile_ = foreign;
   if (Data() == nullptr) return false;
 

@@ -59,7 +59,9 @@ class CId3TagV2 {
   // skipped; the walk ends at a frame that runs past the buffer. Either makes
   // the result false, with what was decoded kept in info.
   bool GetMusicInfo(TMusicInfo* info);
-  // Rebuilds the frames from info within the buffer's size; texts that do not
+  // Rebuilds the frames from info within the space the tag reserves (the size
+  // it was made for, or grew to through the single-frame updaters; a Read that
+  // took a larger tag from another file does not count). Texts that do not
   // fit are shortened and other frames that do not fit are left out.
   bool UpdateFromMusicInfo(const TMusicInfo* info);
   // Writes the header and the buffer at the file's start, making the file's
@@ -136,4 +138,6 @@ class CId3TagV2 {
   // The file's tag is in another layout than the one written (another
   // version, or unsynchronised), so Write must not put frames behind it.
   bool foreignFile_ = false;
+  // The space the tag takes in the file it is made for.
+  uint32_t reservedSize_ = 0;
 };

@@ -338,6 +338,16 @@ TEST(Id3TagV2, FramesThatOverflowTheReservedSpaceAreShortened) {
     EXPECT_GT(s.size(), 100u);
     EXPECT_EQ(longText.compare(0, s.size(), s), 0);
   }
+
+  // A larger source tag read into the target's tag first does not enlarge the rebuilt one.
+  testsupport::WriteFile(dir.File("src.mp3"), Tag(Frame("TIT2", Text("Song")), 8192));
+  CFileObj source;
+  ASSERT_TRUE(source.Open(dir.File("src.mp3"), 0, 0));
+  CId3TagV2 target(2048);
+  ASSERT_TRUE(target.Read(&source, 8192));
+  ASSERT_TRUE(target.UpdateFromMusicInfo(&m));
+  EXPECT_EQ(target.Size(), 2058u);
+  EXPECT_LE(target.GetBytesUsed(), 2048u);
 }
 
 TEST(Id3TagV2, DamagedFramesAreSkippedAndTheRestKept) {
