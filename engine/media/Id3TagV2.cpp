@@ -608,10 +608,16 @@ CId3TagV2::Step CId3TagV2::NextFrame(uint32_t offset, FrameRef* frame) const {
   } else {
     std::memcpy(frame->id, p, 4);
     frame->id[4] = 0;
-    // Some writers put plain sizes into 2.4 tags; a byte with its top bit
-    // set can only be one.
-    bool plain = version_ == 3 || ((p[4] | p[5] | p[6] | p[7]) & 0x80) != 0;
-    size = plain ? BigEndian32(p + 4) : Synchsafe32(p + 4);
+    size = BigEndian32(p + 4);
+    if (version_ == 4 && ((p[4] | p[5] | p[6] | p[7]) & 0x80) == 0) {
+      // Some writers put plain sizes into 2.4 tags. A byte with its top bit
+      // set can only be one; otherwise the synchsafe reading wins unless only
+      // the plain one leads to another frame or the padding.
+      uint32_t safe = Synchsafe32(p + 4);
+      if (safe == size || FrameFollows(offset + 10 + uint64_t{safe}) ||
+          !FrameFollows(offset + 10 + uint64_t{size}))
+        size = safe;
+    }
     frame->flags = p[9];
   }
   if (size == 0 || p[0] == 0) return Step::kEnd;
@@ -620,6 +626,15 @@ CId3TagV2::Step CId3TagV2::NextFrame(uint32_t offset, FrameRef* frame) const {
   frame->dataOffset = offset + headerBytes;
   frame->size = size;
   return Step::kFrame;
+}
+
+bool CId3TagV2::FrameFollows(uint64_t offset) const {
+  if (offset == bufferSize_) return true;
+  if (offset + 10 > bufferSize_) return false;
+  const unsigned char* p = buffer_ + offset;
+  if (p[0] == 0) return true;  // padding
+  return std::all_of(
+      p, p + 4, [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
 uint32_t CId3TagV2::WalkEnd() const {

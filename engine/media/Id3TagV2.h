@@ -119,6 +119,8 @@ class CId3TagV2 {
   Step NextFrame(uint32_t offset, FrameRef* frame) const;
   bool FindRef(const char* identifier, FrameRef* found) const;
   bool DecodeFrame(const FrameRef& frame, int index, TMusicInfo* info) const;
+  // Whether a frame header, the padding or the buffer's end is at offset.
+  bool FrameFollows(uint64_t offset) const;
   uint32_t WalkEnd() const;
   bool MoveTail(CFileObj* file);
 

@@ -446,6 +446,13 @@ TEST(Id3TagV2, ReadsVersion22And24Tags) {
                "A\xc3\xbf\xc3\xa0"
                "B");
 
+  // A 2.4 tag written with plain frame sizes (256 reads as 128 synchsafe).
+  std::string plainSize = "TIT2" + Be32(256) + std::string(2, '\0') + Text(std::string(255, 'p'));
+  r = ReadBytes(Tag(plainSize + Frame("TPE1", Text("Band"), true), 2048, 4));
+  EXPECT_TRUE(r.decoded);
+  EXPECT_EQ(r.info.title, std::string(255, 'p'));
+  EXPECT_STREQ(r.info.artist, "Band");
+
   // 2.3 unsynchronised as a whole, with an extended header.
   std::string frames = std::string("\0\0\0\x06\0\0\0\0\0\0", 10) +
                        Frame("TIT2", Text("S\xff\xe1")) + Frame("TPE1", Text("Band"));
