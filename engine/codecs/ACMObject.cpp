@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/codecs/ACMBuffer.h"
+#include "engine/codecs/PeakRuns.h"
 #include "engine/codecs/SeekMap.h"
 #include "engine/core/SampleBuffer.h"
 #include "engine/media/Peaks.h"
@@ -183,54 +184,6 @@ CACMBuffer* ACMObject::NewBuffer(CSeekMap* seekMap) {
   return new (std::nothrow) CACMBuffer(seekMap);
 }
 
-namespace {
-
-// Cuts decoded PCM into runs of one peak interval, which may span blocks. A
-// fractional interval is rounded down to whole frames; the fractions carried
-// drop one peak whenever they add up to a whole interval.
-class PeakRuns {
- public:
-  PeakRuns(CPeaks* peaks, const tWAVEFORMATEX* format, long msPerPeak, int toFile)
-      : peaks_(peaks), format_(format), toFile_(toFile) {
-    double exact = static_cast<double>(msPerPeak) * format->nAvgBytesPerSec / 1000.0;
-    uint32_t align = std::max<uint32_t>(format->nBlockAlign, 1);
-    run_ = static_cast<int64_t>(exact / align) * align;
-    if (run_ < align) run_ = align;
-    fraction_ = std::max(0.0, exact - static_cast<double>(run_));
-  }
-
-  void Add(const char* data, int64_t bytes) {
-    while (bytes > 0) {
-      int64_t n = std::min(bytes, run_ - filled_);
-      max_ = std::max(max_, peaks_->CheckMaxPeaks(data, data + n, format_));
-      filled_ += n;
-      data += n;
-      bytes -= n;
-      if (filled_ == run_) {
-        carried_ += fraction_;
-        if (carried_ >= static_cast<double>(run_))
-          carried_ -= static_cast<double>(run_);
-        else
-          peaks_->StreamPeakFromParse(static_cast<unsigned char>(max_ * 255 / 32767), toFile_);
-        filled_ = 0;
-        max_ = 0;
-      }
-    }
-  }
-
- private:
-  CPeaks* peaks_;
-  const tWAVEFORMATEX* format_;
-  int toFile_;
-  int64_t run_ = 1;
-  double fraction_ = 0;
-  double carried_ = 0;
-  int64_t filled_ = 0;
-  long max_ = 0;
-};
-
-}  // namespace
-
 int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks,
                                  int64_t* lengthMs, int* progressReported, int64_t dataStart,
                                  int64_t dataEnd, int stopAsked, int scanFlag, int buildPeaks,
@@ -260,7 +213,7 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     }
     built->InitStreamPeaksFromParse(&toFile, source);
   }
-  PeakRuns runs(built ? built : nullptr, dest, msPerPeak > 0 ? msPerPeak : 1, toFile);
+  CPeakRuns runs(built ? built : nullptr, dest, msPerPeak > 0 ? msPerPeak : 1, toFile);
 
   int64_t block = std::max<long>(BlockSize(SourceFormat()), 1);
   int64_t readSize = block * std::max<int64_t>(1, 65536 / block);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/codecs/Conv2FileObj.h"
+#include "engine/codecs/MpegAcmDriver.h"
 #include "engine/core/AnalysisThresholds.h"
 #include "engine/core/EngineGlobals.h"
 #include "engine/core/SoundLoaded.h"
@@ -78,6 +79,7 @@ int SoundEngineStartup(HINSTANCE instance) {
   SetSilenceThreshold(0);
   SetPartialSongThreshold(12);
   GetSoundRegistry();
+  RegisterMpegAcmDriver();  // MPEG audio inside WAV decodes through the codec layer too
   s.running = true;
   try {
     s.thread = std::thread(EngineThread);

@@ -1,0 +1,521 @@
+#include "engine/codecs/XAMObject.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "engine/codecs/PeakRuns.h"
+#include "engine/codecs/SeekMap.h"
+#include "engine/codecs/mpeg/MemoryInput.h"
+#include "engine/codecs/mpeg/MpegCodec.h"
+#include "engine/codecs/mpeg/MpegDecoder.h"
+#include "engine/core/SampleBuffer.h"
+#include "engine/core/TonalisStrings.h"
+#include "engine/media/Peaks.h"
+#include "platform/data/RefObj.h"
+#include "utilities/strings/BoundedCopy.h"
+
+using namespace mpegaudio;
+
+namespace {
+
+constexpr int64_t kMinimumFeed = 2048;
+constexpr int64_t kScanReadBytes = 64 * 1024;
+// The scan reports progress every few frames (about a fifth of a second of sound).
+constexpr int kFramesPerReport = 8;
+
+// Stands for a frame whose bit reservoir was not seen.
+const int16_t kSilence[kMaxFrameSamples] = {};
+
+bool SameShape(const XAMObject::Frame& f, const tWAVEFORMATEX* dest) {
+  return f.channels == dest->nChannels && static_cast<uint32_t>(f.rate) == dest->nSamplesPerSec &&
+         dest->wBitsPerSample == 16;
+}
+
+// A decoder instance reading from the memory input's streaming ring.
+MpegDecoder* OpenRingDecoder(const MpegInputModule* input) {
+  MpegDecoder* d = nullptr;
+  if (MpegDecoderCreate(&d) != kMpegOk || !d) return nullptr;
+  int id = -1;
+  if (MpegDecoderRegisterCodec(d, MpegCodecModuleDescriptor()) < 0 ||
+      (id = MpegDecoderRegisterInput(d, input)) < 0 || MpegDecoderSelectInput(d, "", id) < 0) {
+    MpegDecoderDestroy(&d);
+    return nullptr;
+  }
+  if (MpegDecoderOpenInput(d) < 0) {
+    MpegDecoderReleaseInput(d);
+    MpegDecoderDestroy(&d);
+    return nullptr;
+  }
+  return d;
+}
+
+int64_t Feed(MpegDecoder* d, const char* data, int64_t size) {
+  if (!data || size <= 0) return 0;
+  int64_t taken = MpegDecoderSendInputMessage(d, kMemoryInputFeed, data, size);
+  return taken > 0 ? std::min(taken, size) : 0;
+}
+
+}  // namespace
+
+XAMObject::XAMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t formatBytes)
+    : ACMObject(source, f, formatBytes) {
+  tWAVEFORMATEX pcm{};
+  pcm.wFormatTag = WAVE_FORMAT_PCM;
+  pcm.nChannels = SourceFormat()->nChannels;
+  pcm.nSamplesPerSec = SourceFormat()->nSamplesPerSec;
+  pcm.wBitsPerSample = 16;
+  pcm.cbSize = 0;
+  // A source that no PCM record can describe leaves an incomplete one, which
+  // EnableStream refuses.
+  ValidateFormat(&pcm, WAVE_FORMAT_PCM);
+  destFormat = CopyFormat(&pcm);
+}
+
+XAMObject::XAMObject(const XAMObject& other)
+    : ACMObject(other),
+      vbr(other.vbr),
+      version(other.version),
+      layer(other.layer),
+      averageFrameSize(other.averageFrameSize),
+      firstFrameDecodesToCDQuality(other.firstFrameDecodesToCDQuality) {}
+
+XAMObject::~XAMObject() { DestroyDecoder(); }
+
+void XAMObject::DestroyDecoder() {
+  if (decoder) MpegDecoderDestroy(&decoder);
+  decoder = nullptr;
+  streamEnabled = 0;
+  pendingFrame = Frame{};
+}
+
+ACMObject* XAMObject::Copy() { return new (std::nothrow) XAMObject(*this); }
+
+int XAMObject::SetDestFormat(const tWAVEFORMATEX* format) {
+  if (!format) return 0;
+  tWAVEFORMATEX copy = *format;
+  copy.cbSize = 0;
+  ValidateFormat(&copy, WAVE_FORMAT_PCM);
+  destFormat = CopyFormat(&copy);
+  return 1;
+}
+
+int XAMObject::GetSrcFormatStr(char* out, long size) {
+  if (!out || size <= 0) return 0;
+  const char* versionKey = "IDS_MPEG2";
+  if (static_cast<int>(version) == 1)
+    versionKey = "IDS_MPEG1";
+  else if (static_cast<int>(std::lround(version * 10)) % 10 != 0)
+    versionKey = "IDS_MPEG2_5";
+  static const char* const kModeKeys[] = {"FS_STEREO", "FS_JSTEREO", "FS_DUAL_CHANNEL", "FS_MONO"};
+  const char* modeKey = mode >= 0 && mode <= 3 ? kModeKeys[mode] : kModeKeys[0];
+  char versionText[16] = "", modeText[32] = "", vbrText[32] = "";
+  TonalisLoadString(versionKey, versionText, sizeof versionText);
+  TonalisLoadString(modeKey, modeText, sizeof modeText);
+  if (vbr) TonalisLoadString("FS_VBR", vbrText, sizeof vbrText);
+  std::string text = TonalisLoadFormatted("FS_MP3_FORMAT", static_cast<int64_t>(bitRate / 1000),
+                                          versionText, layer, modeText, vbrText);
+  CopyBounded(out, size, text);
+  return 1;
+}
+
+int XAMObject::EnableStream(int on) {
+  if (!on || streamEnabled) return 1;
+  const tWAVEFORMATEX* dest = DestFormat();
+  if (!dest || dest->nAvgBytesPerSec == 0 || dest->nBlockAlign == 0) return 0;
+  memoryInput = MpegMemoryInputModule();
+  decoder = OpenRingDecoder(memoryInput);
+  if (!decoder) return 0;
+  try {
+    pending.resize(kMaxFrameSamples);
+  } catch (const std::bad_alloc&) {
+    DestroyDecoder();
+    return 0;
+  }
+  pendingFrame = Frame{};
+  streamEnabled = 1;
+  return 1;
+}
+
+int XAMObject::Restart() {
+  if (!streamEnabled) return EnableStream(1);
+  pendingFrame = Frame{};
+  MpegDecoderCloseInput(decoder);
+  if (MpegDecoderOpenInput(decoder) >= 0) return 1;
+  DestroyDecoder();
+  return 0;
+}
+
+double XAMObject::MilsPerFrame() const {
+  static const double kTable[3][3] = {
+      {8.707483, 8.0, 12.0}, {26.12245, 24.0, 36.0}, {26.12245, 24.0, 36.0}};
+  int column = frequency == 44100 ? 0 : frequency == 48000 ? 1 : frequency == 32000 ? 2 : -1;
+  if (column < 0 || layer < 1 || layer > 3) return 0.0;
+  return kTable[layer - 1][column];
+}
+
+long XAMObject::BlockSize(const tWAVEFORMATEX* format) {
+  if (!format) return 0;
+  // The frame size sits in the MPEG extra bytes; a record too short to hold
+  // it falls back on the average frame size.
+  if (format->cbSize >= 8) {
+    uint16_t frameSize;
+    std::memcpy(&frameSize, reinterpret_cast<const uint8_t*>(format) + 24, 2);
+    return frameSize;
+  }
+  return static_cast<long>(averageFrameSize);
+}
+
+double XAMObject::GetConvertedBufferSize(int64_t sourceBytes) {
+  const tWAVEFORMATEX* dest = DestFormat();
+  if (sourceBytes <= 0 || !dest) return 0;
+  const double d = MilsPerFrame();
+  const long b = BlockSize(SourceFormat());
+  if (d > 0.0 && b > 0)
+    return static_cast<double>(sourceBytes / b) * d * dest->nAvgBytesPerSec * 0.001;
+  const uint32_t sourceAvg = SourceFormat()->nAvgBytesPerSec;
+  if (sourceAvg == 0) return 0;
+  return static_cast<double>(dest->nAvgBytesPerSec) * static_cast<double>(sourceBytes) / sourceAvg;
+}
+
+int64_t XAMObject::GetSourceBufferSize(int64_t pcmBytes) {
+  if (pcmBytes <= 0) return 0;
+  const tWAVEFORMATEX* dest = DestFormat();
+  const int64_t b = std::max<long>(BlockSize(SourceFormat()), 1);
+  if (!dest || dest->nAvgBytesPerSec == 0) return b;
+  auto bytes = static_cast<int64_t>(static_cast<double>(SourceFormat()->nAvgBytesPerSec) *
+                                    static_cast<double>(pcmBytes) / dest->nAvgBytesPerSec);
+  int64_t frames = bytes / b;
+  return frames > 0 ? b * frames : b;
+}
+
+void XAMObject::CheckMinimumSrcSize(uint64_t* size) {
+  if (size && *size < static_cast<uint64_t>(kMinimumFeed)) *size = kMinimumFeed;
+}
+
+void XAMObject::AdjustSrcOffset(uint64_t* offset) {
+  if (offset) *offset = *offset > 4 ? *offset - 4 : 0;
+}
+
+int64_t XAMObject::LastFrameDecoded() const {
+  return decoder ? MpegDecoderStatus(decoder)->frame : 0;
+}
+
+int XAMObject::AllZeros(const short* samples, int64_t bytes, int64_t& zeroBytes) {
+  const int64_t count = samples && bytes > 0 ? bytes / 2 : 0;
+  for (int64_t i = 0; i < count; ++i)
+    if (samples[i] != 0) {
+      zeroBytes = i * 2;
+      return 1;
+    }
+  zeroBytes = count * 2;
+  return 0;
+}
+
+int XAMObject::SamplesPerFrame(MpegDecoder* d) const {
+  int64_t l = layer, level = static_cast<int>(version) == 1 ? 1 : 2;
+  MpegDecoderGetPropertyInteger(d, kPropertyMpegLayer, &l);
+  MpegDecoderGetPropertyInteger(d, kPropertyMpegLevel, &level);
+  if (l == 1) return 384;
+  if (l == 3 && level != 1) return 576;
+  return 1152;
+}
+
+XAMObject::TFrameResult XAMObject::DecodeOne(MpegDecoder* d, Frame* frame) const {
+  const MpegStatusBlock* status = MpegDecoderStatus(d);
+  for (;;) {
+    const int64_t bad = status->badFrames, position = status->position;
+    const int64_t read = MpegDecoderInputPosition(d);
+    int r = MpegDecoderDecodeFrame(d);
+    if (r == kMpegOk) {
+      const MpegOutputBlock* o = MpegDecoderOutput(d);
+      if (!o->samples || o->bytesPerSample != 2 || o->channels < 1 || o->channels > 2 ||
+          o->sampleRate <= 0 || o->sampleCount < 0 ||
+          o->sampleCount * o->channels > kMaxFrameSamples)
+        return FRAME_BAD;
+      *frame = Frame{o->samples, o->sampleCount, o->channels, o->sampleRate};
+      return FRAME_OK;
+    }
+    if (r != kMpegErrorFrameAbandoned) return FRAME_END;
+    if (status->badFrames > bad) return FRAME_BAD;
+    if (status->position > position) {
+      // A whole frame was taken but gave no sound: its main data lies before
+      // the bytes seen, as right after a seek.
+      const tWAVEFORMATEX* s = SourceFormat();
+      const tWAVEFORMATEX* dest = DestFormat();
+      int channels = s->nChannels == 1 || s->nChannels == 2 ? s->nChannels : dest->nChannels;
+      int rate = s->nSamplesPerSec > 0 ? static_cast<int>(s->nSamplesPerSec)
+                                       : static_cast<int>(dest->nSamplesPerSec);
+      *frame = Frame{kSilence, SamplesPerFrame(d), channels, rate};
+      return FRAME_SILENT;
+    }
+    // Junk was skipped before the input ran dry: look again; otherwise nothing
+    // more can be decoded until more bytes arrive.
+    if (MpegDecoderInputPosition(d) == read) return FRAME_STARVED;
+  }
+}
+
+int64_t XAMObject::PlacedBytes(const Frame& f) const {
+  const tWAVEFORMATEX* dest = DestFormat();
+  const int64_t frameBytes = static_cast<int64_t>(f.count) * 2 * f.channels;
+  if (SameShape(f, dest)) return frameBytes;
+  const int64_t outputAvg = static_cast<int64_t>(f.rate) * 2 * f.channels;
+  const int64_t align = dest->nBlockAlign;
+  if (outputAvg <= 0 || align <= 0) return 0;
+  auto scaled = static_cast<int64_t>(static_cast<double>(dest->nAvgBytesPerSec) *
+                                     static_cast<double>(frameBytes) / outputAvg);
+  return (scaled / align + 1) * align;
+}
+
+int64_t XAMObject::PlaceFrame(const Frame& f, char*& dst, int64_t& capacity, int64_t produced,
+                              bool growable) {
+  const tWAVEFORMATEX* dest = DestFormat();
+  const int64_t need = PlacedBytes(f);
+  if (need <= 0) return 0;
+  if (capacity - produced < need) {
+    if (!growable) return -1;
+    auto* grown = static_cast<char*>(std::realloc(dst, static_cast<size_t>(produced + need)));
+    if (!grown) return -1;
+    dst = grown;
+    capacity = produced + need;
+  }
+  const int64_t frameBytes = static_cast<int64_t>(f.count) * 2 * f.channels;
+  if (SameShape(f, dest)) {
+    std::memcpy(dst + produced, f.samples, static_cast<size_t>(frameBytes));
+    return frameBytes;
+  }
+  tWAVEFORMATEX own{};
+  own.wFormatTag = WAVE_FORMAT_PCM;
+  own.nChannels = static_cast<uint16_t>(f.channels);
+  own.nSamplesPerSec = static_cast<uint32_t>(f.rate);
+  own.wBitsPerSample = 16;
+  if (!ValidateFormat(&own, WAVE_FORMAT_PCM)) return 0;
+  std::memset(dst + produced, 0, static_cast<size_t>(need));
+  long made = MixConvertPCM(
+      reinterpret_cast<const uint8_t*>(f.samples), static_cast<long>(frameBytes), &own,
+      reinterpret_cast<uint8_t*>(dst + produced), static_cast<long>(need), dest);
+  return std::clamp<int64_t>(made, 0, need);
+}
+
+void XAMObject::KeepPending(const Frame& f) {
+  const size_t n = static_cast<size_t>(f.count) * static_cast<size_t>(f.channels);
+  if (n > pending.size()) return;
+  std::copy(f.samples, f.samples + n, pending.begin());
+  pendingFrame = Frame{pending.data(), f.count, f.channels, f.rate};
+}
+
+int64_t XAMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize,
+                           TConversionFlag flag, int mayGrow) {
+  if (!dst || dstSize < 0 || (!streamEnabled && !EnableStream(1)) ||
+      (flag == CONVERSION_FIRST && !Restart())) {
+    srcLength = 0;
+    return 0;
+  }
+  srcLength = src && srcLength > 0 ? Feed(decoder, src, srcLength) : 0;
+
+  int64_t capacity = dstSize, produced = 0, frameBytes = 0;
+  if (pendingFrame.count > 0) {
+    int64_t n = PlaceFrame(pendingFrame, dst, capacity, produced, true);
+    if (n < 0) return 0;
+    pendingFrame = Frame{};
+    produced = frameBytes = n;
+  }
+  for (;;) {
+    if (mayGrow && capacity - produced < frameBytes) {
+      int64_t size = std::max(capacity * 2, produced + frameBytes);
+      auto* grown = size > capacity
+                        ? static_cast<char*>(std::realloc(dst, static_cast<size_t>(size)))
+                        : nullptr;
+      if (grown) {
+        dst = grown;
+        capacity = size;
+      }
+    }
+    if (capacity - produced < frameBytes) break;
+    Frame f;
+    TFrameResult r = DecodeOne(decoder, &f);
+    if (r == FRAME_STARVED || r == FRAME_END) break;
+    if (r == FRAME_BAD) continue;
+    int64_t n = PlaceFrame(f, dst, capacity, produced, true);
+    if (n < 0) {
+      KeepPending(f);
+      break;
+    }
+    produced += n;
+    frameBytes = PlacedBytes(f);
+  }
+  return produced;
+}
+
+int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize) {
+  if (!dst || dstSize < 0 || (!streamEnabled && !EnableStream(1))) {
+    srcLength = 0;
+    return 0;
+  }
+  const int64_t before = MpegDecoderInputPosition(decoder);
+  const int64_t fed = src && srcLength > 0 ? Feed(decoder, src, srcLength) : 0;
+  int64_t capacity = dstSize, produced = 0, frameBytes = 0;
+  bool full = false;
+  if (pendingFrame.count > 0) {
+    int64_t n = PlaceFrame(pendingFrame, dst, capacity, 0, false);
+    if (n < 0) {
+      full = true;
+    } else {
+      pendingFrame = Frame{};
+      produced = frameBytes = n;
+    }
+  }
+  while (!full && capacity - produced >= frameBytes) {
+    Frame f;
+    TFrameResult r = DecodeOne(decoder, &f);
+    if (r == FRAME_STARVED || r == FRAME_END) break;
+    if (r == FRAME_BAD) continue;
+    int64_t n = PlaceFrame(f, dst, capacity, produced, false);
+    if (n < 0) {
+      KeepPending(f);
+      break;
+    }
+    produced += n;
+    frameBytes = PlacedBytes(f);
+  }
+  srcLength = std::clamp<int64_t>(MpegDecoderInputPosition(decoder) - before, 0, fed);
+  MpegDecoderSendInputMessage(decoder, kMemoryInputFlush, nullptr, 0);
+  return produced;
+}
+
+int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks,
+                                 int64_t* lengthMs, int* progressReported, int64_t dataStart,
+                                 int64_t dataEnd, int stopAsked, int scanFlag, int buildPeaks,
+                                 int buildSeekMap, long msPerPeak, int, int peaksToFile,
+                                 TScanProgress progress, void* user) {
+  if (!scanFlag && !buildPeaks && !buildSeekMap) return 1;
+  if (stopAsked || !source || dataStart < 0 || dataStart >= dataEnd) return 0;
+  if ((buildSeekMap && !seekMap) || (buildPeaks && (!peaks || msPerPeak <= 0))) return 0;
+  if (!EnableStream(1)) return 0;
+  const tWAVEFORMATEX* dest = DestFormat();
+
+  CSeekMap* map = nullptr;
+  CPeaks* built = nullptr;
+  MpegDecoder* scan = nullptr;
+  int toFile = peaksToFile;
+  auto discard = [&]() {
+    if (scan) MpegDecoderDestroy(&scan);
+    CSeekMap::Release(map);
+    if (built && toFile) built->DeletePeakFile();
+    delete built;
+    built = nullptr;
+  };
+  if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
+  if (buildPeaks) {
+    built = new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0);
+    if (!built) {
+      discard();
+      return 0;
+    }
+    built->InitStreamPeaksFromParse(&toFile, source);
+  }
+  std::optional<CPeakRuns> runs;
+  if (built) runs.emplace(built, dest, msPerPeak, toFile);
+
+  std::vector<char> in, converted;
+  try {
+    in.resize(kScanReadBytes);
+  } catch (const std::bad_alloc&) {
+    discard();
+    return 0;
+  }
+  scan = OpenRingDecoder(MpegMemoryInputModule());
+  const int mode = source->SetDataMode(0);
+  if (!scan || !source->Seek(dataStart, kSeekBegin)) {
+    source->SetDataMode(mode);
+    discard();
+    return 0;
+  }
+
+  const MpegStatusBlock* status = MpegDecoderStatus(scan);
+  int64_t readPos = dataStart, inPos = 0, inLen = 0;
+  uint64_t decoded = 0;
+  int64_t reported = 0;
+  int framesSinceReport = 0;
+  bool ok = true, badFrames = false, nonCD = false;
+  // Tells the callback how far the scan got; false when it cancels.
+  auto report = [&](int64_t consumed) {
+    if (!progress || consumed <= reported) return true;
+    if (progressReported) *progressReported = 1;
+    int answer = progress(static_cast<unsigned long>(consumed - reported), user);
+    reported = consumed;
+    while (answer == -1) answer = progress(0, user);
+    return answer != 0;
+  };
+
+  while (ok) {
+    const int64_t before = status->position;
+    Frame f;
+    TFrameResult r = DecodeOne(scan, &f);
+    if (r == FRAME_STARVED) {
+      if (inPos == inLen) {
+        if (readPos >= dataEnd) break;
+        int64_t got = source->Read(in.data(), std::min<int64_t>(kScanReadBytes, dataEnd - readPos));
+        if (got <= 0) break;
+        readPos += got;
+        inPos = 0;
+        inLen = got;
+      }
+      int64_t taken = Feed(scan, in.data() + inPos, inLen - inPos);
+      if (taken <= 0) break;
+      inPos += taken;
+      continue;
+    }
+    if (r == FRAME_END) break;
+    if (r != FRAME_OK) badFrames = true;
+    if (r != FRAME_BAD) {
+      if (map && !map->Add(decoded, static_cast<uint64_t>(before))) ok = false;
+      if (SameShape(f, dest)) {
+        const int64_t bytes = static_cast<int64_t>(f.count) * 2 * f.channels;
+        if (runs) runs->Add(reinterpret_cast<const char*>(f.samples), bytes);
+        decoded += static_cast<uint64_t>(bytes);
+      } else {
+        nonCD = true;
+        const int64_t need = PlacedBytes(f);
+        try {
+          if (converted.size() < static_cast<size_t>(need)) converted.resize(need);
+        } catch (const std::bad_alloc&) {
+          ok = false;
+          break;
+        }
+        char* block = converted.data();
+        int64_t capacity = static_cast<int64_t>(converted.size());
+        int64_t n = PlaceFrame(f, block, capacity, 0, false);
+        if (n > 0 && runs) runs->Add(block, n);
+        decoded += static_cast<uint64_t>(std::max<int64_t>(n, 0));
+      }
+    }
+    if (++framesSinceReport >= kFramesPerReport) {
+      framesSinceReport = 0;
+      if (!report(MpegDecoderInputPosition(scan))) ok = false;
+    }
+  }
+  // The bytes left over (a cut last frame, a trailing tag) count as parsed too.
+  if (ok && !report(dataEnd - dataStart)) ok = false;
+  source->SetDataMode(mode);
+  MpegDecoderDestroy(&scan);
+  if (!ok) {
+    discard();
+    return 0;
+  }
+  const int64_t ms =
+      static_cast<int64_t>(decoded * 1000 / static_cast<uint64_t>(dest->nAvgBytesPerSec));
+  if (lengthMs) *lengthMs = ms;
+  if (built) {
+    if (badFrames) built->SetHasBadFrames(1);
+    if (nonCD) built->SetHasNonCDQualityFrames(1);
+    built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
+    *peaks = built;
+  }
+  if (map) *seekMap = map;
+  return 1;
+}

@@ -1,0 +1,142 @@
+// The engine's MPEG audio decoder object (layers I, II and III of MPEG-1,
+// MPEG-2 and MPEG-2.5). It implements the ACMObject interface over the
+// engine's own MPEG decoder library, so a sound reads through it with an
+// ordinary CACMBuffer: the buffer feeds compressed bytes, Convert hands back
+// PCM. The destination is always 16-bit PCM; frames of another shape (a mono
+// frame for a stereo destination, another rate) are converted on the way.
+//
+// Playback decodes through the library's memory input (a 64 KiB streaming
+// ring); the whole-file scan uses a second decoder instance of its own.
+//
+// Life: made by the loader from the 30-byte MPEG wave format it builds (the
+// block-size field at byte 24 is the frame size), given the stream's
+// settings, scanned once (ParseScanAndBuild), then EnableStream(1) and
+// Convert calls, the first after every seek flagged CONVERSION_FIRST.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/codecs/ACMObject.h"
+
+namespace mpegaudio {
+struct MpegDecoder;
+struct MpegInputModule;
+}  // namespace mpegaudio
+
+class XAMObject : public ACMObject {
+ public:
+  // The destination becomes 16-bit PCM of the source's channels and rate.
+  XAMObject(const tWAVEFORMATEX* source, unsigned long flags, int64_t formatBytes = -1);
+  // The settings, not the decoder: a copy starts disabled, with mode 0.
+  XAMObject(const XAMObject& other);
+  ~XAMObject() override;
+
+  ACMObject* Copy() override;
+  int IsACM() override { return 0; }
+  int ACMDriverInstalled() override { return 1; }
+  int ActivateDriver(int) override { return 1; }
+  int SuggestPCMFormat() override { return 1; }
+  // Takes the first 18 bytes of the format, completed as 16-bit PCM.
+  int SetDestFormat(const tWAVEFORMATEX* format) override;
+  // "192 kbit/s, MPEG-1 Layer 3, Joint Stereo"-style text from the engine's strings.
+  int GetSrcFormatStr(char* out, long size) override;
+  // 1 creates and opens the decoder (once); 0 changes nothing.
+  int EnableStream(int on) override;
+  double GetConvertedBufferSize(int64_t sourceBytes) override;
+  int64_t GetSourceBufferSize(int64_t pcmBytes) override;
+  // The frame size: the 16-bit field at byte 24 of an MPEG wave format.
+  long BlockSize(const tWAVEFORMATEX* format) override;
+  // Decodes [dataStart, dataEnd) of the source once: the length, and on
+  // request the seek map (one point per frame) and the peaks. The progress
+  // callback gets the source bytes consumed, a few frames at a time, adding
+  // up to the data size.
+  int ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks, int64_t* lengthMs,
+                        int* progressReported, int64_t dataStart, int64_t dataEnd, int stopAsked,
+                        int scanFlag, int buildPeaks, int buildSeekMap, long msPerPeak,
+                        int peakFlag, int peaksToFile, TScanProgress progress, void* user) override;
+  // Feeds src to the ring (srcLength becomes the bytes it took) and decodes
+  // whole frames into dst while a frame still fits. dst is a malloc'ed block
+  // that may be reallocated (always when a frame needs more room than is
+  // left, doubled with mayGrow); a frame that cannot be placed is kept for
+  // the next call. Stops when the ring holds no complete frame.
+  int64_t Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize, TConversionFlag flag,
+                  int mayGrow) override;
+  int FirstFrameDecodesToCDQuality() override { return firstFrameDecodesToCDQuality; }
+  // At least 2048 bytes, so that every feed can complete a frame.
+  void CheckMinimumSrcSize(uint64_t* size) override;
+  int GetInitialNumOffsetsInRev() override { return -2; }
+  // Starts 4 bytes early, not before the data.
+  void AdjustSrcOffset(uint64_t* offset) override;
+
+  // Settings the loader gives from the stream information.
+  void SetVBR(int on) { vbr = on ? 1 : 0; }
+  int IsVBR() const { return vbr; }
+  void SetVersion(float v) { version = v; }
+  float Version() const { return version; }
+  void SetLayer(int l) { layer = l; }
+  int Layer() const { return layer; }
+  void SetMode(int m) { mode = m; }
+  int Mode() const { return mode; }
+  void SetAverageFrameSize(double bytes) { averageFrameSize = bytes; }
+  double AverageFrameSize() const { return averageFrameSize; }
+  void SetFirstFrameDecodesToCDQuality(int on) { firstFrameDecodesToCDQuality = on ? 1 : 0; }
+
+  // For the codec-layer driver, whose caller owns dst: feeds src and decodes
+  // into dst without ever growing it. srcLength becomes the bytes the decoder
+  // actually read; the rest is dropped from the ring for the caller to offer
+  // again, so no frame is left behind in the ring when the source ends.
+  int64_t DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize);
+  // Empties the ring and resets the decoder, as after a seek.
+  int Restart();
+
+  // Milliseconds per frame for the layer and source rate; 0 for rates
+  // outside 32000, 44100 and 48000 Hz.
+  double MilsPerFrame() const;
+  // The frames the playback decoder has decoded since it was last opened.
+  int64_t LastFrameDecoded() const;
+  // 1 at the first nonzero 16-bit sample, with zeroBytes the bytes of zero
+  // samples before it; 0 when all are zero (an odd last byte is ignored).
+  static int AllZeros(const short* samples, int64_t bytes, int64_t& zeroBytes);
+
+  // One decoded frame: 16-bit interleaved samples.
+  struct Frame {
+    const int16_t* samples = nullptr;
+    int count = 0;  // per channel
+    int channels = 0;
+    int rate = 0;
+  };
+
+ private:
+  // What decoding one frame gave.
+  enum TFrameResult { FRAME_OK, FRAME_BAD, FRAME_SILENT, FRAME_STARVED, FRAME_END };
+  // Decodes the next frame of `d`. FRAME_BAD: a damaged frame was skipped;
+  // FRAME_SILENT: a frame whose bit reservoir lies before the data seen (the
+  // first frame after a seek) stands as a frame of silence, so positions stay
+  // true; FRAME_STARVED: the input holds no complete frame; FRAME_END: the
+  // stream ends or fails.
+  TFrameResult DecodeOne(mpegaudio::MpegDecoder* d, Frame* frame) const;
+  int SamplesPerFrame(mpegaudio::MpegDecoder* d) const;
+  // Places a frame at dst + produced in the destination format, growing dst
+  // when allowed and needed; the bytes written, or -1 when there is no room.
+  int64_t PlaceFrame(const Frame& f, char*& dst, int64_t& capacity, int64_t produced,
+                     bool growable);
+  // The destination bytes a frame becomes (an upper bound when converted).
+  int64_t PlacedBytes(const Frame& f) const;
+  void KeepPending(const Frame& f);
+  void DestroyDecoder();
+
+  mpegaudio::MpegDecoder* decoder = nullptr;
+  const mpegaudio::MpegInputModule* memoryInput = nullptr;
+  int32_t streamEnabled = 0;
+  int32_t vbr = 0;
+  float version = 1.0f;
+  int32_t layer = 3;
+  double averageFrameSize = 0;
+  int32_t mode = 0;
+  int32_t firstFrameDecodesToCDQuality = 0;
+
+  // A decoded frame that found no room in the last Convert.
+  std::vector<int16_t> pending;
+  Frame pendingFrame;
+};
