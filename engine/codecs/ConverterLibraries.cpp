@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/codecs/ConversionTypes.h"
+#include "engine/core/EngineGlobals.h"
 #include "engine/core/TonalisStrings.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/paths/ProgramDirectory.h"
@@ -23,11 +24,20 @@ const EncoderRow kEncoders[3] = {{"Lame_enc.so", "IDS_STRING_LAME"},
                                  {"BladeEnc.so", "IDS_STRING_BLADE"},
                                  {nullptr, "IDS_STRING_NOT_ASSIGNED"}};
 
+// The current encoder and the WMA-decoding flag are engine-wide values
+// (EngineGlobals.h), reset at engine start-up; only the loaded libraries and
+// the encoders' availability live here.
 os::SharedLibrary encoderLibraries[2];
 int encoderAvailable[2] = {0, 0};
-_tMP3EncoderDllTypedef currentEncoder = MP3_ENCODER_NOT_ASSIGNED;
 CWmaGlue wmaDecoding, wmaWriting;
-int wmaDecodingAvailable = 0;
+
+_tMP3EncoderDllTypedef CurrentEncoder() {
+  int value = GetCurrentMP3EncoderValue();
+  return value == MP3_ENCODER_LAME || value == MP3_ENCODER_BLADE
+             ? static_cast<_tMP3EncoderDllTypedef>(value)
+             : MP3_ENCODER_NOT_ASSIGNED;
+}
+void SetCurrentEncoder(_tMP3EncoderDllTypedef e) { SetCurrentMP3EncoderValue(e); }
 
 std::string EngineText(const char* key, size_t max) {
   std::string s = TonalisLoadKeyed(key);
@@ -59,26 +69,27 @@ const char* MP3EncoderLibraryName(int encoder) {
 }
 
 void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void*) {
-  currentEncoder = preferred;
+  SetCurrentEncoder(preferred);
   for (int e = 0; e < 2; ++e) {
     if (LoadEncoder(e)) {
       encoderAvailable[e] = 1;
       encoderLibraries[e].Unload();
-      if (currentEncoder == MP3_ENCODER_NOT_ASSIGNED)
-        currentEncoder = static_cast<_tMP3EncoderDllTypedef>(e);
+      if (CurrentEncoder() == MP3_ENCODER_NOT_ASSIGNED)
+        SetCurrentEncoder(static_cast<_tMP3EncoderDllTypedef>(e));
     }
   }
-  bool currentAvailable = currentEncoder < 2 && encoderAvailable[currentEncoder];
+  const _tMP3EncoderDllTypedef current = CurrentEncoder();
+  bool currentAvailable = current < 2 && encoderAvailable[current];
   if (!currentAvailable) {
     for (int e = 0; e < 2; ++e)
       if (encoderAvailable[e]) {
-        currentEncoder = static_cast<_tMP3EncoderDllTypedef>(e);
+        SetCurrentEncoder(static_cast<_tMP3EncoderDllTypedef>(e));
         // The MP3 writers adjust the record to a new encoder once they exist.
         break;
       }
   }
   if (LoadLibraryWMADecoder()) {
-    wmaDecodingAvailable = 1;
+    SetWMADecodingAvailable(1);
     wmaDecoding.Unload();
   }
   if (wmaWriting.IsLoaded() || wmaWriting.Load()) {
@@ -110,13 +121,13 @@ void GetMP3EncodersAvailable(int* flags) {
   flags[1] = encoderAvailable[1];
 }
 
-_tMP3EncoderDllTypedef GetMP3Encoder() { return currentEncoder; }
+_tMP3EncoderDllTypedef GetMP3Encoder() { return CurrentEncoder(); }
 
 bool SetMP3Encoder(_tMP3EncoderDllTypedef e) {
   if (e != MP3_ENCODER_LAME && e != MP3_ENCODER_BLADE) return false;
-  if (e == currentEncoder && encoderLibraries[e].IsLoaded()) return true;
+  if (e == CurrentEncoder() && encoderLibraries[e].IsLoaded()) return true;
   if (!encoderAvailable[e]) return false;
-  currentEncoder = e;
+  SetCurrentEncoder(e);
   return true;
 }
 
@@ -142,15 +153,16 @@ void GetMP3EncoderNamesAndAvailablity(char** names, unsigned maxLen, int* availa
 
 void GetMP3EncoderMenuInfo(_tMP3EncoderDllTypedef* current, int* count, char** names,
                            unsigned maxLen, int* available) {
-  if (current) *current = currentEncoder;
+  if (current) *current = CurrentEncoder();
   if (count) *count = 3;
   GetMP3EncoderNamesAndAvailablity(names, maxLen, available);
 }
 
 int FreeConversionLibraries() {
   bool ok = true;
-  if (currentEncoder < 2 && encoderLibraries[currentEncoder].IsLoaded())
-    ok = encoderLibraries[currentEncoder].Unload() && ok;
+  const _tMP3EncoderDllTypedef current = CurrentEncoder();
+  if (current < 2 && encoderLibraries[current].IsLoaded())
+    ok = encoderLibraries[current].Unload() && ok;
   wmaDecoding.Unload();
   wmaWriting.Unload();
   return ok ? 1 : 0;
@@ -161,4 +173,4 @@ int LoadLibraryWMADecoder() {
   return wmaDecoding.IsLoaded() ? 1 : 0;
 }
 
-int WMADecodingAvailable() { return wmaDecodingAvailable; }
+int WMADecodingAvailable() { return GetWMADecodingAvailable(); }

@@ -6,6 +6,7 @@
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/ConversionTypes.h"
 #include "engine/codecs/ConverterLibraries.h"
+#include "engine/core/EngineGlobals.h"
 
 namespace {
 
@@ -37,6 +38,15 @@ TEST(ConverterLibraries, WithoutOutsideLibrariesOnlyWavIsOffered) {
   EXPECT_EQ(available[2], 0);
   EXPECT_GT(std::strlen(c), 0u);
   EXPECT_EQ(FreeConversionLibraries(), 1);
+}
+
+// The current encoder is the engine-wide value, which engine start-up resets.
+TEST(ConverterLibraries, CurrentEncoderIsTheEngineWideOne) {
+  DetermineConvertersAvailable(MP3_ENCODER_BLADE, nullptr);
+  EXPECT_EQ(GetCurrentMP3EncoderValue(), MP3_ENCODER_BLADE);
+  ResetEngineGlobals();
+  EXPECT_EQ(GetMP3Encoder(), MP3_ENCODER_NOT_ASSIGNED);
+  EXPECT_EQ(WMADecodingAvailable(), 0);
 }
 
 }  // namespace
