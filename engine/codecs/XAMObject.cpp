@@ -90,7 +90,7 @@ void XAMObject::DestroyDecoder() {
   if (decoder) MpegDecoderDestroy(&decoder);
   decoder = nullptr;
   streamEnabled = 0;
-  pendingFrame = Frame{};
+  DropPending();
 }
 
 ACMObject* XAMObject::Copy() { return new (std::nothrow) XAMObject(*this); }
@@ -130,20 +130,14 @@ int XAMObject::EnableStream(int on) {
   memoryInput = MpegMemoryInputModule();
   decoder = OpenRingDecoder(memoryInput);
   if (!decoder) return 0;
-  try {
-    pending.resize(kMaxFrameSamples);
-  } catch (const std::bad_alloc&) {
-    DestroyDecoder();
-    return 0;
-  }
-  pendingFrame = Frame{};
+  DropPending();
   streamEnabled = 1;
   return 1;
 }
 
 int XAMObject::Restart() {
   if (!streamEnabled) return EnableStream(1);
-  pendingFrame = Frame{};
+  DropPending();
   MpegDecoderCloseInput(decoder);
   if (MpegDecoderOpenInput(decoder) >= 0) return 1;
   DestroyDecoder();
@@ -302,10 +296,25 @@ int64_t XAMObject::PlaceFrame(const Frame& f, char*& dst, int64_t& capacity, int
 }
 
 void XAMObject::KeepPending(const Frame& f) {
-  const size_t n = static_cast<size_t>(f.count) * static_cast<size_t>(f.channels);
-  if (n > pending.size()) return;
-  std::copy(f.samples, f.samples + n, pending.begin());
-  pendingFrame = Frame{pending.data(), f.count, f.channels, f.rate};
+  const int64_t need = PlacedBytes(f);
+  try {
+    if (pending.size() < static_cast<size_t>(need)) pending.resize(static_cast<size_t>(need));
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  char* block = pending.data();
+  int64_t capacity = static_cast<int64_t>(pending.size());
+  pendingPos = 0;
+  pendingLen = std::max<int64_t>(PlaceFrame(f, block, capacity, 0, false), 0);
+}
+
+int64_t XAMObject::EmitPending(char* at, int64_t room) {
+  const int64_t n = std::min(std::max<int64_t>(room, 0), PendingBytes());
+  if (n <= 0) return 0;
+  std::memcpy(at, pending.data() + pendingPos, static_cast<size_t>(n));
+  pendingPos += n;
+  if (pendingPos == pendingLen) pendingPos = pendingLen = 0;
+  return n;
 }
 
 int64_t XAMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize,
@@ -318,12 +327,13 @@ int64_t XAMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t ds
   srcLength = src && srcLength > 0 ? Feed(decoder, src, srcLength) : 0;
 
   int64_t capacity = dstSize, produced = 0, frameBytes = 0;
-  if (pendingFrame.count > 0) {
-    int64_t n = PlaceFrame(pendingFrame, dst, capacity, produced, true);
-    if (n < 0) return 0;
-    pendingFrame = Frame{};
-    produced = frameBytes = n;
+  if (PendingBytes() > capacity) {
+    auto* grown = static_cast<char*>(std::realloc(dst, static_cast<size_t>(PendingBytes())));
+    if (!grown) return 0;
+    dst = grown;
+    capacity = PendingBytes();
   }
+  produced = frameBytes = EmitPending(dst, capacity);
   for (;;) {
     if (mayGrow && capacity - produced < frameBytes) {
       int64_t size = std::max(capacity * 2, produced + frameBytes);
@@ -356,34 +366,57 @@ int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, in
     srcLength = 0;
     return 0;
   }
+  const int64_t offered = src && srcLength > 0 ? srcLength : 0;
+  // Bytes handed back last time were read already: they are not fed again.
+  const int64_t skip = std::min(heldBack, offered);
+  heldBack -= skip;
   const int64_t before = MpegDecoderInputPosition(decoder);
-  const int64_t fed = src && srcLength > 0 ? Feed(decoder, src, srcLength) : 0;
-  int64_t capacity = dstSize, produced = 0, frameBytes = 0;
-  bool full = false;
-  if (pendingFrame.count > 0) {
-    int64_t n = PlaceFrame(pendingFrame, dst, capacity, 0, false);
-    if (n < 0) {
-      full = true;
-    } else {
-      pendingFrame = Frame{};
-      produced = frameBytes = n;
-    }
-  }
-  while (!full && capacity - produced >= frameBytes) {
+  const int64_t fed = offered > skip ? Feed(decoder, src + skip, offered - skip) : 0;
+  int64_t produced = EmitPending(dst, dstSize);
+  // A frame is decoded only when it fits, or when nothing came out yet (the
+  // room is smaller than a frame: it is then handed out in parts).
+  const int64_t oneFrame =
+      static_cast<int64_t>(SamplesPerFrame(decoder)) * DestFormat()->nBlockAlign;
+  int64_t frameBytes = oneFrame;
+  bool starved = false;
+  while (PendingBytes() == 0 && (produced == 0 || dstSize - produced >= frameBytes)) {
     Frame f;
     TFrameResult r = DecodeOne(decoder, &f);
-    if (r == FRAME_STARVED || r == FRAME_END) break;
+    if (r == FRAME_STARVED || r == FRAME_END) {
+      starved = true;
+      break;
+    }
     if (r == FRAME_BAD) continue;
+    int64_t capacity = dstSize;
     int64_t n = PlaceFrame(f, dst, capacity, produced, false);
     if (n < 0) {
       KeepPending(f);
+      produced += EmitPending(dst + produced, dstSize - produced);
       break;
     }
     produced += n;
-    frameBytes = PlacedBytes(f);
+    frameBytes = std::max(oneFrame, PlacedBytes(f));
   }
-  srcLength = std::clamp<int64_t>(MpegDecoderInputPosition(decoder) - before, 0, fed);
-  MpegDecoderSendInputMessage(decoder, kMemoryInputFlush, nullptr, 0);
+  const int64_t unread = ringHeld + fed - (MpegDecoderInputPosition(decoder) - before);
+  int64_t used = skip + fed;
+  if (starved) {
+    // The ring holds less than the next frame needs: it keeps those bytes.
+    ringHeld = std::max<int64_t>(unread, 0);
+  } else {
+    // Output is full: frames still in the ring go back to the caller. They
+    // were all fed in this call, since the first read of a call takes what an
+    // earlier one left.
+    used -= std::clamp<int64_t>(unread, 0, fed);
+    ringHeld = 0;
+    MpegDecoderSendInputMessage(decoder, kMemoryInputFlush, nullptr, 0);
+  }
+  // While output is held, one byte read stays with the caller, so that a
+  // source that is read to its end still offers it and is asked again.
+  if (PendingBytes() > 0 && heldBack == 0 && used > 0) {
+    --used;
+    heldBack = 1;
+  }
+  srcLength = used;
   return produced;
 }
 

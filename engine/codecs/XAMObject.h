@@ -85,7 +85,8 @@ class XAMObject : public ACMObject {
   // For the codec-layer driver, whose caller owns dst: feeds src and decodes
   // into dst without ever growing it. srcLength becomes the bytes the decoder
   // actually read; the rest is dropped from the ring for the caller to offer
-  // again, so no frame is left behind in the ring when the source ends.
+  // again, so no frame is left behind in the ring when the source ends. A
+  // frame larger than the room left is handed out over several calls.
   int64_t DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize);
   // Empties the ring and resets the decoder, as after a seek.
   int Restart();
@@ -136,7 +137,18 @@ class XAMObject : public ACMObject {
   int32_t mode = 0;
   int32_t firstFrameDecodesToCDQuality = 0;
 
-  // A decoded frame that found no room in the last Convert.
-  std::vector<int16_t> pending;
-  Frame pendingFrame;
+  // Copies up to room bytes of the held output to at; the bytes copied.
+  int64_t EmitPending(char* at, int64_t room);
+  int64_t PendingBytes() const { return pendingLen - pendingPos; }
+  void DropPending() { pendingPos = pendingLen = heldBack = ringHeld = 0; }
+
+  // Decoded output (destination format) that found no room yet.
+  std::vector<char> pending;
+  int64_t pendingPos = 0;
+  int64_t pendingLen = 0;
+  // Source bytes DecodeInto handed back although it had read them, so that
+  // its caller goes on offering data while output is still held.
+  int64_t heldBack = 0;
+  // Bytes DecodeInto left in the ring: the start of a frame still incomplete.
+  int64_t ringHeld = 0;
 };
