@@ -9,8 +9,14 @@
 
 #include "engine/codecs/ACMObject.h"
 #include "engine/codecs/SeekMap.h"
+#include "engine/codecs/XAMObject.h"
+#include "engine/core/EngineGlobals.h"
 #include "engine/core/SampleBuffer.h"
 #include "engine/core/TempPaths.h"
+#include "engine/core/TonalisStrings.h"
+#include "engine/media/FrameHeader.h"
+#include "engine/media/Id3TagV2.h"
+#include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
@@ -166,17 +172,19 @@ int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag,
         SetLastError(kErrNoData);
         return 0;
       }
-      if (!ParseMP3(source)) {
-        SetLastError(kErrNoMpegStream);
-        return 0;
-      }
-      return 0;
+      if (!ParseMpegChunk(source, riff)) return 0;
+      return ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks, peakFlag, msPerPeak,
+                            callback, user);
     }
-    if (IsMpegExtension(path)) return ParseAsMpeg(source, p0);
+    if (IsMpegExtension(path))
+      return ParseAsMpeg(source, p0) && ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks,
+                                                       peakFlag, msPerPeak, callback, user);
     SetLastError(kErrRiffForm);
     return 0;
   }
-  if (IsMpegExtension(path)) return ParseAsMpeg(source, p0);
+  if (IsMpegExtension(path))
+    return ParseAsMpeg(source, p0) && ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks,
+                                                     peakFlag, msPerPeak, callback, user);
   if (HasFileExtension(path, "wma")) {
     source->Seek(p0, kSeekBegin);
     return ParseWMA(source);
@@ -190,11 +198,303 @@ int CInitialLoad::ParseAsMpeg(CRefObj* source, int64_t p0) {
   return ParseMP3(source);
 }
 
-// MPEG audio is recognised by the MPEG decoding object; until it is linked
-// in, such sources are reported as holding no usable stream.
-int CInitialLoad::ParseMP3(CRefObj*) {
-  SetLastError(kErrNoMpegStream);
-  return 0;
+// MPEG audio held in a RIFF chunk (an "RMP3" file's or a WAVE file's "data"
+// chunk, the reader standing on it): the stream is looked for inside the
+// chunk and ends with it, so the chunks behind it are never decoded.
+int CInitialLoad::ParseMpegChunk(CRefObj* source, CRIFF& riff) {
+  _chunkInfo ci{};
+  _subChunk sub{};
+  riff.GetCurrentChunkInfo(&ci, &sub);
+  if (sub.dataSize <= 0) {
+    SetLastError(kErrEmptyData);
+    return 0;
+  }
+  const int64_t chunkEnd = sub.dataOffset + sub.dataSize;
+  source->Seek(sub.dataOffset, kSeekBegin);
+  if (!ParseMP3(source)) return 0;
+  if (dataEnd_ > chunkEnd) {
+    dataEnd_ = chunkEnd;
+    if (dataStart_ >= dataEnd_ || !source->SetDataOffsets(dataStart_, dataEnd_)) {
+      SetLastError(dataStart_ >= dataEnd_ ? kErrNoMpegStream : kErrDataArea);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int CInitialLoad::ScanCompressed(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks,
+                                 int peakFlag, long msPerPeak, TLoadCallback callback, void* user) {
+  const long length = ParseScanAndBuildForCompressed(source, buildSeekMap, scanFlag, buildPeaks,
+                                                     peakFlag, msPerPeak, callback, user);
+  if (length < 0) return 0;
+  lengthMs_ = length;
+  return 1;
+}
+
+namespace {
+
+#pragma pack(push, 1)
+// The MPEG layer-3 wave format that describes an MPEG stream to its decoder.
+struct TMpegLayer3Format {
+  tWAVEFORMATEX wfx;
+  uint16_t wID;
+  uint32_t fdwFlags;
+  uint16_t nBlockSize;  // the (average) frame size in bytes
+  uint16_t nFramesPerBlock;
+  uint16_t nCodecDelay;
+};
+#pragma pack(pop)
+static_assert(sizeof(TMpegLayer3Format) == 30);
+static_assert(offsetof(TMpegLayer3Format, nBlockSize) == 24);
+
+constexpr uint16_t kMpegLayer3IdMpeg = 1;
+constexpr uint32_t kMpegLayer3FlagPaddingOff = 2;
+constexpr uint16_t kMpegCodecDelay = 1393;
+
+// What the loader needs to know of a stream to set up its decoder.
+struct TStreamFacts {
+  int64_t dataStart = 0;
+  int64_t dataEnd = 0;
+  int channels = 0;
+  int frequency = 0;
+  int layer = 3;
+  float version = 1;
+  int mode = 0;
+  int bitrate = 0;      // kbit/s
+  int bestBitrate = 0;  // kbit/s
+  double frameSize = 0;
+  bool vbr = false;
+};
+
+// Samples per frame by layer and version: 384 for layer I, 1152 for layer II
+// and MPEG-1 layer III, 576 for layer III of the lower rates.
+int SamplesPerFrame(int layer, float version) {
+  if (layer == 1) return 384;
+  if (layer == 3 && version != 1.0f) return 576;
+  return 1152;
+}
+
+// A free-format stream (bit-rate index 0) states no frame length: it is the
+// distance between two consecutive headers of the same kind. The stream
+// information refuses such headers, so the loader finds the stream itself:
+// a header of free format followed by two more of the same kind at one frame
+// length (give or take one padding slot).
+bool FindFreeFormatStream(CRefObj* source, int64_t from, TStreamFacts* facts) {
+  constexpr int64_t kWindow = 256 * 1024;
+  std::vector<uint8_t> bytes(static_cast<size_t>(kWindow));
+  source->Seek(from, kSeekBegin);
+  const int64_t got = source->Read(bytes.data(), kWindow);
+  if (got < 8) return false;
+  auto word = [&](int64_t at) {
+    return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
+           static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+  };
+  auto freeHeader = [](uint32_t h) {
+    return (h >> 21) == 0x7ff && ((h >> 19) & 3) != 1 && ((h >> 17) & 3) != 0 &&
+           ((h >> 12) & 15) == 0 && ((h >> 10) & 3) != 3 && (h & 3) != 2;
+  };
+  // Sync, version, layer, bit-rate index, sample rate and channel mode stay
+  // the same from frame to frame.
+  constexpr uint32_t kSameKind = 0xfffefcc0;
+  for (int64_t i = 0; i + 4 <= got; ++i) {
+    if (bytes[i] != 0xff) continue;
+    const uint32_t h = word(i);
+    if (!freeHeader(h)) continue;
+    CFrameHeader header;
+    header.loadHeader(reinterpret_cast<char*>(&bytes[i]));
+    const int layer = 4 - static_cast<int>((h >> 17) & 3);
+    const int slot = layer == 1 ? 4 : 1;
+    for (int64_t j = i + 24; j + 4 <= got && j - i <= 8 * 1024; ++j) {
+      if (bytes[j] != 0xff || (word(j) & kSameKind) != (h & kSameKind)) continue;
+      const int64_t length = j - i - ((h >> 9) & 1) * slot;  // without padding
+      bool third = false;
+      for (int64_t k = j + length; k <= j + length + slot && k + 4 <= got; k += slot)
+        third = third || (word(k) & kSameKind) == (h & kSameKind);
+      if (!third) continue;
+      const int64_t end = source->Seek(0, kSeekEnd) >= 0 ? source->Tell() : from + got;
+      facts->dataStart = from + i;
+      facts->dataEnd = end;
+      facts->layer = layer;
+      facts->version = header.getVersion();
+      facts->frequency = header.getFrequency();
+      facts->mode = static_cast<int>((h >> 6) & 3);
+      facts->channels = facts->mode == 3 ? 1 : 2;
+      facts->frameSize = static_cast<double>(length);
+      const int samples = SamplesPerFrame(layer, facts->version);
+      facts->bitrate =
+          facts->frequency ? static_cast<int>(length * 8 * facts->frequency / samples / 1000) : 0;
+      facts->bestBitrate = facts->bitrate;
+      return facts->frequency > 0 && facts->bitrate > 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int CInitialLoad::ParseMP3(CRefObj* source) {
+  if (!source) {
+    SetLastError(kErrNoMpegStream);
+    return 0;
+  }
+  const int64_t start = source->Tell();
+  CMP3Info info{};
+  TStreamFacts facts;
+  bool measured = info.loadInfo(source) == 0;
+  const bool freeFormat = !measured;
+  if (measured) {
+    facts.dataStart = info.DataStart();
+    facts.dataEnd = info.DataEnd();
+    facts.channels = info.Channels();
+    facts.frequency = info.getFrequency();
+    facts.layer = info.getLayer();
+    facts.version = info.getZeVersion();
+    facts.mode = static_cast<int>(info.BestMode());
+    facts.bitrate = info.getBitrate();
+    facts.bestBitrate = static_cast<int>(info.BestBitrate());
+    facts.frameSize = info.GetAverageFrameSize();
+    facts.vbr = info.isVBitRate() != 0;
+  } else {
+    // A free-format stream, after an ID3v2 tag when there is one.
+    int64_t from = start;
+    if (info.GetTagType() == TAG_ID3_V2) from = start + 10 + info.GetTagSize();
+    measured = FindFreeFormatStream(source, from, &facts) ||
+               (from != start && FindFreeFormatStream(source, start, &facts));
+    if (measured && facts.dataEnd - facts.dataStart >= 128) {
+      // An ID3v1 tag ends the stream when the file carries one.
+      char last[3] = {};
+      source->Seek(-128, kSeekEnd);
+      if (source->Read(last, 3) == 3 && std::memcmp(last, "TAG", 3) == 0) facts.dataEnd -= 128;
+    }
+  }
+  if (!measured || facts.frequency <= 0 || facts.channels <= 0 || facts.bitrate <= 0 ||
+      facts.dataStart < 0 || facts.dataStart >= facts.dataEnd) {
+    SetLastError(kErrNoMpegStream);
+    return 0;
+  }
+  dataStart_ = facts.dataStart;
+  dataEnd_ = facts.dataEnd;
+
+  std::free(format_);
+  auto* mpeg = static_cast<TMpegLayer3Format*>(std::calloc(1, sizeof(TMpegLayer3Format)));
+  format_ = reinterpret_cast<tWAVEFORMATEX*>(mpeg);
+  if (!mpeg) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  mpeg->wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+  mpeg->wfx.nChannels = static_cast<uint16_t>(facts.channels);
+  mpeg->wfx.nSamplesPerSec = static_cast<uint32_t>(facts.frequency);
+  mpeg->wfx.nAvgBytesPerSec = static_cast<uint32_t>(facts.bitrate) * 125;
+  mpeg->wfx.nBlockAlign = facts.layer == 1 ? 4 : 1;
+  mpeg->wfx.wBitsPerSample = 16;
+  mpeg->wfx.cbSize = sizeof(TMpegLayer3Format) - sizeof(tWAVEFORMATEX);
+  mpeg->wID = kMpegLayer3IdMpeg;
+  mpeg->fdwFlags = kMpegLayer3FlagPaddingOff;
+  mpeg->nBlockSize = static_cast<uint16_t>(std::clamp(facts.frameSize, 1.0, 65535.0));
+  mpeg->nFramesPerBlock = 1;
+  mpeg->nCodecDelay = kMpegCodecDelay;
+
+  if (freeFormat) info.getID3InfoOnly(source);
+  SetMusInfoFromMP3Info(source, &info);
+  // Until a scan measures the decoded length, the stream information's
+  // estimate stands for it.
+  streamLengthMs_ = freeFormat ? 0 : info.getLengthInMs();
+  if (!GetMPEGDecodingEnabled()) {
+    SetLastError(kErrNoMpegStream);
+    return 0;
+  }
+  delete decoder_;
+  auto* xam = new (std::nothrow) XAMObject(format_, 0);
+  decoder_ = xam;
+  if (!xam) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  xam->SetBitRate(static_cast<uint32_t>(facts.bitrate) * 1000);
+  xam->SetBestBitRate(static_cast<uint32_t>(std::max(facts.bestBitrate, facts.bitrate)) * 1000);
+  xam->SetVBR(facts.vbr ? 1 : 0);
+  xam->SetLayer(facts.layer);
+  xam->SetFrequency(static_cast<uint32_t>(facts.frequency));
+  xam->SetAverageFrameSize(facts.frameSize);
+  xam->SetVersion(facts.version);
+  xam->SetMode(facts.mode);
+  xam->SetFirstFrameDecodesToCDQuality(facts.frequency == 44100 && facts.channels == 2 ? 1 : 0);
+  if (!xam->ActivateDriver(1) || !xam->SuggestPCMFormat()) {
+    SetLastError(kErrNoPCMFromMpeg);
+    return 0;
+  }
+  if (!source->SetDataOffsets(dataStart_, dataEnd_)) {
+    SetLastError(kErrDataArea);
+    return 0;
+  }
+  loaded_ = 1;
+  return 1;
+}
+
+namespace {
+// The text of the genre name a genre table lookup gives for numbers it does
+// not know.
+std::string UnknownGenreText() { return TonalisLoadKeyed("ID3_not_supported"); }
+}  // namespace
+
+int CInitialLoad::SetMusInfoFromMP3Info(CRefObj* source, CMP3Info* info) {
+  delete musicInfo_;
+  musicInfo_ = new (std::nothrow) TMusicInfo;
+  if (!musicInfo_) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  TMusicInfo* m = musicInfo_;
+  if (!info) return 1;
+  auto* file = dynamic_cast<CFileObj*>(source);
+  const int64_t position = source ? source->Tell() : 0;
+  if (info->GetTagType() == TAG_ID3_V2) {
+    // The tag reader takes its tag from the start of the file; a tag found
+    // anywhere else (inside a RIFF chunk) is not read.
+    if (file && info->DataStart() >= 10 + static_cast<int64_t>(info->GetTagSize())) {
+      // Text frames come first in practice; a tag larger than this (pictures)
+      // is read only as far.
+      constexpr uint32_t kMaxTagRead = 16u << 20;
+      const uint32_t size = std::min(info->GetTagSize(), kMaxTagRead);
+      CId3TagV2 tag(size);
+      // A tag that ends early still gives the frames read before its end.
+      tag.Read(file, size);
+      tag.GetMusicInfo(m);
+      if (m->genreIndex != 255 && m->genre == UnknownGenreText()) {
+        m->genre[0] = '\0';
+        m->genreIndex = 255;
+      }
+    }
+  } else if (info->isTagged()) {
+    char text[1024] = {};
+    info->getTitle(text);
+    CopyBounded(m->title, sizeof m->title, text);
+    info->getArtist(text);
+    CopyBounded(m->artist, sizeof m->artist, text);
+    info->getAlbum(text);
+    CopyBounded(m->album, sizeof m->album, text);
+    info->getComment(text);
+    CopyBounded(m->comment, sizeof m->comment, text);
+    // A genre number the table does not know is no genre at all.
+    const int genre = info->getGenreIndex();
+    info->getGenre(text);
+    if (genre >= 0 && genre < 255 && text != UnknownGenreText()) {
+      CopyBounded(m->genre, sizeof m->genre, text);
+      m->genreIndex = genre;
+    }
+    const int track = info->getTrackNumber();
+    if (track >= 1 && track <= 99) m->trackNumber = track;
+    const int year = info->getYear();
+    m->year = year >= 1000 && year <= 3000 ? year : 0;
+  }
+  if (source) source->Seek(position, kSeekBegin);
+  m->tagSize = static_cast<int32_t>(info->GetTagSize());
+  m->tagType = static_cast<int32_t>(info->GetTagType());
+  m->privateBit = info->Private() ? 1 : 0;
+  m->originalBit = info->Original() ? 1 : 0;
+  m->copyrighted = info->Copyrighted() || m->copyright[0] ? 1 : 0;
+  return 1;
 }
 
 // WMA sources need the WMA decoding object; without it they cannot be opened.
@@ -246,7 +546,24 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
       SetLastError(format_->nBlockAlign == 0 ? kErrBadPCMFormat : kErrShortFmt);
       return 0;
     }
-    if (tag == WAVE_FORMAT_MPEGLAYER3) return ParseAsMpeg(source, 0);
+    if (tag == WAVE_FORMAT_MPEGLAYER3) {
+      // The stream lies in the data chunk; the tags, when the stream has
+      // none, come from the file's INFO list.
+      if (!riff.SeekToChunk(kChunkData, 1)) {
+        SetLastError(kErrNoData);
+        return 0;
+      }
+      if (!ParseMpegChunk(source, riff)) return 0;
+      if (!musicInfo_ || musicInfo_->tagType == 0) {
+        TMusicInfo* fromStream = StealMusicInfo();
+        if (!SetMusInfoFromWaveInfo(source, &riff))
+          musicInfo_ = fromStream;
+        else
+          delete fromStream;
+      }
+      return ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks, peakFlag, msPerPeak,
+                            callback, user);
+    }
     // Any other compressed format is decoded through the codec registry
     // when a codec there can turn it into PCM.
     delete decoder_;
@@ -260,7 +577,9 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
         decoder_->DestFormat()->nAvgBytesPerSec == 0) {
       delete decoder_;
       decoder_ = nullptr;
-      if (IsMpegExtension(PathOf(source))) return ParseAsMpeg(source, 0);
+      if (IsMpegExtension(PathOf(source)))
+        return ParseAsMpeg(source, 0) && ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks,
+                                                        peakFlag, msPerPeak, callback, user);
       SetLastError(0);
       return 0;
     }
@@ -334,6 +653,11 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   if (built) {
     delete peaks_;
     peaks_ = built;
+    // The next load of the same file takes its peaks from the engine's cache
+    // folder instead of decoding it again.
+    const std::string path = PathOf(source);
+    if (!path.empty() && peaks_->GetNumPeaks() > 0)
+      peaks_->SaveAs(CacheFilePath(path, ".ipk", true).c_str());
   }
   if (map) {
     CSeekMap::Release(seekMap_);
@@ -343,6 +667,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
       callback(static_cast<unsigned long>(dataEnd_ - dataStart_), user) == 0)
     return -1;
   if (cachedPeaks && peaks_) length = peaks_->LengthOfSound();
+  if (length <= 0 && streamLengthMs_ > 0) length = streamLengthMs_;
   if (length <= 0) {
     // Without a scan the length follows from the compressed rate.
     const int64_t avg = format_->nAvgBytesPerSec;
@@ -571,7 +896,8 @@ int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
             info->chunkInfo[1] = ci.size;
             info->chunkInfo[2] = ci.type;
             info->format = format;
-            if (format.wFormatTag != WAVE_FORMAT_PCM) {
+            // While MPEG decoding is off every format counts as supported.
+            if (format.wFormatTag != WAVE_FORMAT_PCM && GetMPEGDecodingEnabled()) {
               info->compressed = 1;
               const uint16_t tag = format.wFormatTag;
               if (tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_WMAUDIO2 || tag == 0x0009) {

@@ -14,6 +14,7 @@ class ACMObject;
 class CPeaks;
 class CSeekMap;
 class CRefObj;
+class CMP3Info;
 class CRIFF;
 struct TMusicInfo;
 
@@ -47,6 +48,7 @@ class CInitialLoad {
   int ParseMP3(CRefObj* source);
   int ParseWMA(CRefObj* source);
   int SetMusInfoFromWaveInfo(CRefObj* source, CRIFF* riff);
+  int SetMusInfoFromMP3Info(CRefObj* source, CMP3Info* info);
   int ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,
                                 void* user);
   // Walks compressed data once through the decoder (length, peaks, seek
@@ -81,6 +83,10 @@ class CInitialLoad {
   int LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int scanFlag, int buildPeaks,
                int peakFlag, long msPerPeak, TLoadCallback callback, void* user);
   int ParseAsMpeg(CRefObj* source, int64_t p0);
+  int ParseMpegChunk(CRefObj* source, CRIFF& riff);
+  // The compressed scan; its length becomes lengthMs.
+  int ScanCompressed(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks, int peakFlag,
+                     long msPerPeak, TLoadCallback callback, void* user);
   int FindWaveData(CRefObj* source, CRIFF& riff);
 
   int loaded_ = 0;
@@ -89,6 +95,7 @@ class CInitialLoad {
   int64_t dataStart_ = -1;
   int64_t dataEnd_ = -1;
   long lengthMs_ = 0;
+  int64_t streamLengthMs_ = 0;  // an MPEG stream's length as its headers tell it
   CSeekMap* seekMap_ = nullptr;
   CPeaks* peaks_ = nullptr;
   TMusicInfo* musicInfo_ = nullptr;

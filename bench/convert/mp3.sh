@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Converting a long 192 kbit/s MP3 to WAV, twice:
+#  1. normalisation and trimming on (two decodes: the analysis scan and the
+#     conversion), against sox doing the same kind of two-pass job
+#     (sox IN.mp3 OUT.wav --norm=-0.26);
+#  2. normalisation and trimming off (one decode), against mpg123 -w.
+# The commands run in turn, alternating; CPU time (user + system) and peak
+# memory come from /usr/bin/time, medians over the runs. Each sonoduct run
+# starts with an empty cache folder, so the analysis scan is always done.
+# Results go to bench/results/.
+#
+# Usage: bench/convert/mp3.sh [minutes] [runs]     (defaults: 5 minutes, 5 runs)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/../.." && pwd)"
+minutes="${1:-5}"
+runs="${2:-5}"
+"$here/scripts/setup.sh" bench
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$here/build" --target sonoduct reg -j"$(nproc)" >/dev/null
+bin="$here/build/bin"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+results="$here/bench/results"
+mkdir -p "$results"
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+export XDG_RUNTIME_DIR="$work/run" DISPLAY= WAYLAND_DISPLAY=
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+key='HKCU\SOFTWARE\Quillon\Sonoduct'
+"$bin/reg" set "$key" DefaultDir sz "$work/out/"
+"$bin/reg" set "$key" CPUSleepTime dword 0
+"$bin/reg" set "$key" PlaySound dword 0
+"$bin/reg" set "$key" OpenDecodeOnExit dword 0
+"$bin/reg" set "$key" PromptForOverWrites dword 0
+
+src="$work/in.mp3"
+# Tones with a slow tremolo and noise, silence at both ends so that trimming
+# has work to do, encoded by lame at 192 kbit/s joint stereo.
+sox -n -r 44100 -c 2 -b 16 "$work/in.wav" synth "$((minutes * 60))" sine 220 sine 330 \
+  pinknoise tremolo 0.5 40 vol 0.5 pad 2 2
+lame --quiet -b 192 "$work/in.wav" "$src"
+rm -f "$work/in.wav"
+
+measure() {  # name command... : appends "cpu_seconds max_rss_kb"
+  local name="$1"
+  shift
+  /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >/dev/null 2>&1
+  awk '{printf "%.3f %d\n", $1 + $2, $3}' "$work/$name.time" >>"$work/$name.runs"
+}
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+
+report() {  # name-a name-b label
+  local a_cpu b_cpu a_mem b_mem
+  a_cpu=$(cut -d' ' -f1 "$work/$1.runs" | median)
+  b_cpu=$(cut -d' ' -f1 "$work/$2.runs" | median)
+  a_mem=$(cut -d' ' -f2 "$work/$1.runs" | median)
+  b_mem=$(cut -d' ' -f2 "$work/$2.runs" | median)
+  echo "$3"
+  echo "  sonoduct: median CPU ${a_cpu}s, peak RSS ${a_mem} KB"
+  echo "  $2: median CPU ${b_cpu}s, peak RSS ${b_mem} KB"
+  echo "  CPU ratio sonoduct/$2: $(awk -v a="$a_cpu" -v b="$b_cpu" 'BEGIN {printf "%.2f", a / b}')"
+}
+
+run_pair() {  # label reference-name reference-command...
+  local label="$1" ref="$2"
+  shift 2
+  : >"$work/sonoduct.runs"
+  : >"$work/$ref.runs"
+  for _ in $(seq "$runs"); do  # alternate the two
+    rm -rf "$work/out" "$XDG_CACHE_HOME"
+    measure sonoduct "$bin/sonoduct" -C "$src"
+    measure "$ref" "$@"
+  done
+  report sonoduct "$ref" "$label"
+}
+
+{
+  "$bin/reg" set "$key" NormalizeVolume dword 1
+  "$bin/reg" set "$key" bTrimSoundsAutomatically dword 1
+  run_pair "${minutes}-minute 192 kbit/s MP3 to WAV, normalise + trim, $runs runs each" \
+    sox sox "$src" "$work/sox-out.wav" --norm=-0.26
+  "$bin/reg" set "$key" NormalizeVolume dword 0
+  "$bin/reg" set "$key" bTrimSoundsAutomatically dword 0
+  "$bin/reg" set "$key" bWarnAboutIncompleteSongs dword 0
+  run_pair "${minutes}-minute 192 kbit/s MP3 to WAV, plain decode, $runs runs each" \
+    mpg123 mpg123 -q -w "$work/mpg123-out.wav" "$src"
+} | tee "$results/convert-mp3-${minutes}min.txt"
