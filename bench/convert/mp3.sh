@@ -10,14 +10,16 @@
 # Results go to bench/results/.
 #
 # Usage: bench/convert/mp3.sh [minutes] [runs]     (defaults: 5 minutes, 5 runs)
+# The Release build goes to build/ unless SONODUCT_BENCH_BUILD names another folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 minutes="${1:-5}"
 runs="${2:-5}"
 "$here/scripts/setup.sh" bench
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$here/build" --target sonoduct reg -j"$(nproc)" >/dev/null
-bin="$here/build/bin"
+build="${SONODUCT_BENCH_BUILD:-$here/build}"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target sonoduct reg -j"$(nproc)" >/dev/null
+bin="$build/bin"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 results="$here/bench/results"

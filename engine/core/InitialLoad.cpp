@@ -296,10 +296,14 @@ bool FindFreeFormatStream(CRefObj* source, int64_t from, TStreamFacts* facts) {
   // Sync, version, layer, bit-rate index, sample rate and channel mode stay
   // the same from frame to frame.
   constexpr uint32_t kSameKind = 0xfffefcc0;
-  for (int64_t i = 0; i + 4 <= got; ++i) {
+  // Each candidate costs a look over the next 8 KiB; noise that keeps
+  // looking like headers ends the search early.
+  int candidates = 0;
+  for (int64_t i = 0; i + 4 <= got && candidates < 256; ++i) {
     if (bytes[i] != 0xff) continue;
     const uint32_t h = word(i);
     if (!freeHeader(h)) continue;
+    ++candidates;
     CFrameHeader header;
     header.loadHeader(reinterpret_cast<char*>(&bytes[i]));
     const int layer = 4 - static_cast<int>((h >> 17) & 3);
@@ -311,7 +315,8 @@ bool FindFreeFormatStream(CRefObj* source, int64_t from, TStreamFacts* facts) {
       for (int64_t k = j + length; k <= j + length + slot && k + 4 <= got; k += slot)
         third = third || (word(k) & kSameKind) == (h & kSameKind);
       if (!third) continue;
-      const int64_t end = source->Seek(0, kSeekEnd) >= 0 ? source->Tell() : from + got;
+      source->Seek(0, kSeekEnd);
+      const int64_t end = std::max(source->Tell(), from + got);
       facts->dataStart = from + i;
       facts->dataEnd = end;
       facts->layer = layer;
@@ -388,6 +393,8 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   mpeg->wfx.nAvgBytesPerSec = static_cast<uint32_t>(facts.bitrate) * 125;
   mpeg->wfx.nBlockAlign = facts.layer == 1 ? 4 : 1;
   mpeg->wfx.wBitsPerSample = 16;
+  // The extra bytes are the 12 that follow the record; a larger count would
+  // send readers past its end.
   mpeg->wfx.cbSize = sizeof(TMpegLayer3Format) - sizeof(tWAVEFORMATEX);
   mpeg->wID = kMpegLayer3IdMpeg;
   mpeg->fdwFlags = kMpegLayer3FlagPaddingOff;
