@@ -15,7 +15,8 @@ packages=(
   id3v2 eyed3
 )
 if [[ "${1:-}" == bench ]]; then
-  packages+=(hyperfine time valgrind)
+  # libsox-fmt-mp3: sox reads MP3 for the MP3 conversion benchmark
+  packages+=(hyperfine libsox-fmt-mp3 time valgrind)
 fi
 
 missing=()
