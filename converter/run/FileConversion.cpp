@@ -84,8 +84,11 @@ int CConversionRun::ConvertNext() {
   }
   int result = 0;
   const std::string sourcePath = job ? job->GetPath() : std::string();
+  const double mixedBefore = mixedSource_;
+  int64_t sourceBytes = 0;
   CRefObj* copy = nullptr;
   if (job && job->Open(sourcePath, 0, 0)) copy = job->Copy();
+  if (copy) sourceBytes = copy->Size();
   if (job && !copy) LogKeyed("AFE_FILE_NOT_FOUND", sourcePath);
   if (copy) {
     auto* sound = new CPCMSound;
@@ -142,6 +145,10 @@ int CConversionRun::ConvertNext() {
     retry = false;
     return result;
   }
+  // Tags and bytes that do not decode are never mixed: once a file is done,
+  // all of its bytes count, so the run's progress reaches 100 %.
+  if (!quit && sourceBytes > 0 && mixedSource_ < mixedBefore + static_cast<double>(sourceBytes))
+    mixedSource_ = mixedBefore + static_cast<double>(sourceBytes);
   if (!quit) {
     std::lock_guard<std::mutex> lock(lock_);
     if (!jobs_.empty() && jobs_.front() == job) {
