@@ -563,10 +563,12 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
       if (!ParseMpegChunk(source, riff)) return 0;
       if (!musicInfo_ || musicInfo_->tagType == 0) {
         TMusicInfo* fromStream = StealMusicInfo();
-        if (!SetMusInfoFromWaveInfo(source, &riff))
-          musicInfo_ = fromStream;
-        else
+        if (SetMusInfoFromWaveInfo(source, &riff)) {
           delete fromStream;
+        } else {
+          delete musicInfo_;
+          musicInfo_ = fromStream;
+        }
       }
       return ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks, peakFlag, msPerPeak,
                             callback, user);

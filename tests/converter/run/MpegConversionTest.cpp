@@ -469,4 +469,44 @@ TEST_F(MpegConversion, ProgressFollowsTheSourceAndTheSecondRunUsesThePeakCache) 
   EXPECT_EQ(Read(Target(mp3)).samples, converted);
 }
 
+TEST_F(MpegConversion, DamagedSourcesAreLoggedOrConvertedAsFarAsTheyDecode) {
+  PlainCopies();
+  std::string good = Lame("good", "-b 128", 44100, 2, 4);
+  std::string audio = testsupport::ReadFile(good);
+  std::string truncated = dir_.File("truncated.mp3"), garbled = dir_.File("garbled.mp3");
+  std::string notMpeg = dir_.File("not-mpeg.mp3"), empty = dir_.File("empty.mp3");
+  std::string claims = dir_.File("tag-claims-too-much.mp3");
+  ASSERT_TRUE(testsupport::WriteFile(truncated, audio.substr(0, audio.size() / 2 + 77)));
+  std::string middle = audio;
+  for (size_t i = middle.size() / 3; i < middle.size() / 3 + 9000; ++i)
+    middle[i] = static_cast<char>((i * 2654435761u) >> 13);
+  ASSERT_TRUE(testsupport::WriteFile(garbled, middle));
+  ASSERT_TRUE(testsupport::WriteFile(notMpeg, std::string(20000, 'x') + "no audio here\n"));
+  ASSERT_TRUE(testsupport::WriteFile(empty, ""));
+  // An ID3v2 header whose size runs far past the end of the file.
+  ASSERT_TRUE(testsupport::WriteFile(
+      claims, std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + audio.substr(0, audio.size() / 2)));
+  auto r = Sonoduct({truncated, garbled, notMpeg, empty, claims, good});
+  EXPECT_EQ(r.exitCode, 1) << r.err;  // some failed, none crashed
+  EXPECT_NE(r.err.find("not-mpeg.mp3: the file is damaged or is not an audio file"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("empty.mp3: the file is empty"), std::string::npos) << r.err;
+  EXPECT_TRUE(testsupport::ReadFile(Target(notMpeg)).empty());
+  Pcm whole = Read(Target(good));
+  Pcm half = Read(Target(truncated));
+  Pcm mended = Read(Target(garbled));
+  Pcm claimed = Read(Target(claims));
+  double seconds = whole.samples.size() / 2 / 44100.0;
+  EXPECT_NEAR(seconds, 4.0, 0.1);
+  EXPECT_NEAR(half.samples.size() / 2 / 44100.0, seconds / 2, 0.1);
+  EXPECT_NEAR(claimed.samples.size() / 2 / 44100.0, seconds / 2, 0.1);
+  // The garbage replaced 9000 bytes of 128 kbit/s audio.
+  EXPECT_NEAR(mended.samples.size() / 2 / 44100.0, seconds - 9000 / 16000.0, 0.1);
+  // What decodes before the damage is the stream itself.
+  std::vector<int16_t> start(whole.samples.begin(), whole.samples.begin() + 44100);
+  EXPECT_GE(Psnr(half.samples, start), 96.0);
+  EXPECT_GE(Psnr(mended.samples, start), 96.0);
+}
+
 }  // namespace
