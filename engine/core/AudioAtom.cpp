@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "engine/core/PCMMixer.h"
+#include "engine/core/SoundEngine.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
@@ -239,4 +241,8 @@ void DeleteAtom(CAudioAtom** atom) {
   }
 }
 
-int PlayAtomOnCurrentMixer(CAudioAtom*, long) { return 0; }
+int PlayAtomOnCurrentMixer(CAudioAtom* atom, long startMs) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  CPCMMixer* mixer = GetCurrentMixer();
+  return mixer ? mixer->Play(atom, startMs, 0) : 0;
+}

@@ -8,18 +8,23 @@
 #include "engine/core/SampleBuffer.h"
 #include "engine/core/SoundEngine.h"
 #include "engine/core/SoundGroup.h"
+#include "platform/os/SystemInfo.h"
 
 CPCMMixer::CPCMMixer(_tInitMixer* init) {
   _tInitMixer defaults{0, 2, 512, {WAVE_FORMAT_PCM, 2, 44100, 0, 0, 16, 0}};
   if (!init) init = &defaults;
   InitPlayback(init);
   InitRecording(init);
+  SetMixerService(&CPCMMixer::ServeDevice);
   SetCurrentMixer(this);
 }
 
 CPCMMixer::~CPCMMixer() {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
-  if (IsOpen()) Close();
+  while (IsOpen()) Close();
+  // Atoms still held (played without a device pass since) are let go too.
+  CleanUpPlayingSounds(1);
+  while (!held_.empty()) StopAtom(held_.back(), 1);
   toFile_.RemoveAll();
   if (GetCurrentMixer() == this) SetCurrentMixer(nullptr);
 }
@@ -42,6 +47,9 @@ int CPCMMixer::InitPlayback(_tInitMixer* init) {
   if (playback_.format.nBlockAlign)
     playback_.bufferBytes =
         playback_.bufferBytes / playback_.format.nBlockAlign * playback_.format.nBlockAlign;
+  const int count = std::clamp<int32_t>(playback_.bufferCount, 0, 64);
+  buffers_.assign(static_cast<size_t>(count), MixBuffer{});
+  for (MixBuffer& b : buffers_) b.block.resize(playback_.bufferBytes);
   return 1;
 }
 
@@ -51,7 +59,28 @@ int CPCMMixer::InitRecording(_tInitMixer* init) {
   return 1;
 }
 
-int CPCMMixer::Open() { return 0; }
+int CPCMMixer::Open() {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (device_.IsOpen()) {
+    ++openCount_;
+    return 1;
+  }
+  tWAVEFORMATEX& f = playback_.format;
+  if (requested_.nChannels != f.nChannels || requested_.nSamplesPerSec != f.nSamplesPerSec ||
+      requested_.wBitsPerSample != f.wBitsPerSample) {
+    f = requested_;
+    _tInitMixer again = playback_;
+    InitPlayback(&again);
+  }
+  if (buffers_.empty() || playback_.bufferBytes == 0) return 0;
+  if (!device_.Open(f.nChannels, f.nSamplesPerSec, f.wBitsPerSample,
+                    int64_t{playback_.bufferBytes} * static_cast<int64_t>(buffers_.size())))
+    return 0;
+  for (MixBuffer& b : buffers_) b.free = true;
+  openCount_ = 1;
+  if (paused_) device_.Pause(true);
+  return 1;
+}
 
 void CPCMMixer::Close() {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
@@ -59,18 +88,289 @@ void CPCMMixer::Close() {
     paused_ = 0;
     Stop();
     SetPlayMode(0);
+    CloseDevice();
   }
   if (openCount_ > 0) --openCount_;
 }
 
-int CPCMMixer::IsOpen() { return openCount_ > 0; }
+void CPCMMixer::CloseDevice() {
+  device_.Reset();
+  for (MixBuffer& b : buffers_) b.free = true;
+  device_.Close();
+}
 
-int CPCMMixer::Play(CAudioAtom*, long, long) { return 0; }
+int CPCMMixer::IsOpen() { return device_.IsOpen() ? 1 : 0; }
+
+void CPCMMixer::Lock() { GetMixerLock().lock(); }
+void CPCMMixer::Unlock() { GetMixerLock().unlock(); }
+
+int CPCMMixer::Play(CAudioAtom* atom, long startMs, long lengthMs) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (!atom || playMode_ || !Open()) return 0;
+  playTick_ = os::TickCountMs();
+  SetPlayMode(1);
+  if (top_) StopAtom(top_, 1);
+  top_ = atom;
+  windowPos_ = playStart_ = static_cast<double>(startMs);
+  playEnd_ = static_cast<double>(startMs) +
+             static_cast<double>(lengthMs > 0 ? lengthMs : atom->Length(0) - startMs);
+  PlayAtom(atom, startMs, 0.0);
+  return 1;
+}
 
 int CPCMMixer::Stop() {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
-  playMode_ = 0;
+  if (playMode_) {
+    if (top_) StopAtom(top_, 1);
+    device_.Reset();
+    for (MixBuffer& b : buffers_) b.free = true;
+    CleanUpPlayingSounds(1);
+    playMode_ = 0;
+  }
   return 1;
+}
+
+long CPCMMixer::GetMillisecondsPlayedSoFar() {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  const uint32_t avg = playback_.format.nAvgBytesPerSec;
+  if (device_.IsOpen() && avg) return static_cast<long>(device_.PlayedBytes() * 1000 / avg);
+  int64_t ticks = os::TickCountMs() - playTick_;
+  int64_t latency = Latency();
+  return static_cast<long>(ticks > latency ? ticks - latency : ticks);
+}
+
+bool CPCMMixer::IsMixing(CAudioAtom* atom) const {
+  for (const PlayingEntry& e : playing_)
+    if (e.atom == atom) return true;
+  return false;
+}
+
+void CPCMMixer::StopAtom(CAudioAtom* atom, int force) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (!atom) return;
+  auto held = std::find(held_.begin(), held_.end(), atom);
+  if (!force && held == held_.end()) return;
+  playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
+                                [&](const PlayingEntry& e) { return e.atom == atom; }),
+                 playing_.end());
+  if (atom->Type() == kAtomGroup) {
+    // Its members that play stop with it.
+    for (size_t i = playing_.size(); i-- > 0;) {
+      if (i >= playing_.size()) continue;
+      CAudioAtom* member = playing_[i].atom;
+      for (CAudioAtom* p = member->Parent(); p; p = p->Parent())
+        if (p == atom) {
+          StopAtom(member, 1);
+          break;
+        }
+    }
+  }
+  atom->ClearMixerFlag(kMixerStopRequested);
+  SetAtomPlayMode(atom, 0, 0);
+  if (top_ == atom) top_ = nullptr;
+  held = std::find(held_.begin(), held_.end(), atom);
+  if (held != held_.end()) {
+    held_.erase(held);
+    DeleteAtom(&atom);  // the reference PlayAtom took
+  }
+}
+
+void CPCMMixer::PlayAtom(CAudioAtom* atom, long startMs, double delayMs) {
+  if (std::find(held_.begin(), held_.end(), atom) != held_.end()) return;
+  atom->AddReference();
+  held_.push_back(atom);
+  StartMixingAtom(atom, startMs, delayMs);
+  SetAtomPlayMode(atom, 1, startMs);
+}
+
+// Only single sounds are mixed; a group's members are started by the time
+// window as their time comes.
+void CPCMMixer::StartMixingAtom(CAudioAtom* atom, long startMs, double delayMs) {
+  if (atom->Type() != kAtomSound) return;
+  auto* sound = static_cast<CPCMSound*>(atom);
+  if (!sound->Load(startMs)) return;
+  sound->Idle(&playback_.format);
+  playing_.insert(playing_.begin(), PlayingEntry{atom, 1, delayMs});
+}
+
+void CPCMMixer::SetAtomPlayMode(CAudioAtom* atom, int mode, long timeMs) {
+  if (mode) {
+    startNotices_.emplace_back(atom, timeMs);
+    return;
+  }
+  startNotices_.erase(
+      std::remove_if(startNotices_.begin(), startNotices_.end(),
+                     [&](const std::pair<CAudioAtom*, long>& n) { return n.first == atom; }),
+      startNotices_.end());
+  atom->SetPlayMode(0, timeMs);
+}
+
+void CPCMMixer::Pause(int on) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (on && !paused_) {
+    paused_ = 1;
+    if (device_.IsOpen()) device_.Pause(true);
+  } else if (!on && paused_) {
+    paused_ = 0;
+    if (device_.IsOpen()) device_.Pause(false);
+  }
+}
+
+int CPCMMixer::IsPaused() { return paused_; }
+
+void CPCMMixer::SetPlayMode(int mode) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  playMode_ = mode;
+}
+
+int CPCMMixer::ServeDevice(CPCMMixer* mixer) {
+  mixer->Idle();
+  if (mixer->Playing()) {
+    mixer->Mix();
+    return 1;
+  }
+  if (mixer->IsOpen()) mixer->Close();
+  return 0;
+}
+
+void CPCMMixer::Idle() {
+  for (const PlayingEntry& e : playing_)
+    if (e.atom->Type() == kAtomSound) static_cast<CPCMSound*>(e.atom)->Idle(&playback_.format);
+}
+
+void CPCMMixer::Mix() {
+  const bool topEnded = top_ && (top_->GetFlag(kMixerStopRequested) ||
+                                 playEnd_ - playStart_ <= GetMillisecondsPlayedSoFar());
+  const bool active = (top_ && top_->Playing()) || !startNotices_.empty() || !playing_.empty();
+  if (top_ && !topEnded && active) {
+    const int64_t played = device_.PlayedBytes();
+    double ms = 0.0;
+    for (MixBuffer& b : buffers_)
+      if (b.free || played >= b.end) {
+        b.free = true;
+        ms += bufferMs_;
+      }
+    if (ms <= 0.0) return;
+    IncrementTimeWindow(ms);
+    for (MixBuffer& b : buffers_)
+      if (b.free) {
+        MixIntoBuffer(b);
+        b.free = false;
+      }
+    std::vector<std::pair<CAudioAtom*, long>> notices;
+    notices.swap(startNotices_);
+    for (auto& [atom, time] : notices) atom->SetPlayMode(1, time);
+    return;
+  }
+  if (topEnded) {
+    if (top_->Playing() || std::find(held_.begin(), held_.end(), top_) != held_.end())
+      StopAtom(top_, 1);
+  } else {
+    // Nothing left to mix: close once the device has played what it holds.
+    if (device_.IsOpen() && device_.PlayedBytes() < device_.WrittenBytes()) return;
+  }
+  if (device_.IsOpen()) {
+    windowPos_ += bufferMs_;
+    SetPlayMode(0);
+    Close();
+  }
+}
+
+void CPCMMixer::MixIntoBuffer(MixBuffer& buffer) {
+  const tWAVEFORMATEX& f = playback_.format;
+  std::fill(buffer.block.begin(), buffer.block.end(), f.wBitsPerSample == 8 ? 128 : 0);
+  CleanUpPlayingSounds(0);
+  const int64_t avg = f.nAvgBytesPerSec, align = f.nBlockAlign;
+  const int64_t bytes = static_cast<int64_t>(buffer.block.size());
+  for (PlayingEntry& e : playing_) {
+    if (e.state != 1) continue;
+    if (e.delayMs >= bufferMs_) {
+      e.delayMs -= bufferMs_;
+      continue;
+    }
+    int64_t offset = align ? align * static_cast<int64_t>(static_cast<double>(avg) * e.delayMs *
+                                                          0.001 / static_cast<double>(align))
+                           : 0;
+    offset = std::clamp<int64_t>(offset, 0, bytes);
+    _bufferType out{};
+    out.precision = PRECISION_NATIVE;
+    out.format = &playback_.format;
+    out.data = buffer.block.data() + offset;
+    out.bufferBytes = static_cast<uint32_t>(bytes - offset);
+    long written = 0;
+    e.delayMs = 0.0;
+    e.state = e.atom->Type() == kAtomSound
+                  ? static_cast<CPCMSound*>(e.atom)->ReadData(&out, written)
+                  : RENDER_ENDED;
+    if (e.state == RENDER_ENDED) e.delayMs = static_cast<double>(buffers_.size()) * bufferMs_;
+  }
+  if (device_.IsOpen()) {
+    device_.Write(buffer.block.data(), bytes);
+    buffer.end = device_.WrittenBytes();
+  }
+}
+
+void CPCMMixer::CleanUpPlayingSounds(int force) {
+  if (force) {
+    while (!playing_.empty()) StopAtom(playing_.front().atom, 1);
+    return;
+  }
+  // Entries go away while walking: go over a copy of the atoms.
+  std::vector<CAudioAtom*> atoms;
+  for (const PlayingEntry& e : playing_) atoms.push_back(e.atom);
+  for (CAudioAtom* atom : atoms) {
+    auto it = std::find_if(playing_.begin(), playing_.end(),
+                           [&](const PlayingEntry& e) { return e.atom == atom; });
+    if (it == playing_.end()) continue;
+    if (it->state == 1 && atom->GetFlag(kMixerNewPosition)) {
+      atom->ClearMixerFlag(kMixerNewPosition);
+      long offset = atom->CurrentPlayOffset();
+      if (offset < atom->Length(0) && atom->Type() == kAtomSound &&
+          static_cast<CPCMSound*>(atom)->Load(offset))
+        continue;
+      StopAtom(atom, 1);
+    } else if (atom->GetFlag(kMixerStopRequested)) {
+      StopAtom(atom, 1);
+    } else if (it->state != 1) {
+      if (it->delayMs > bufferMs_)
+        it->delayMs -= bufferMs_;
+      else
+        StopAtom(atom, 1);
+    }
+  }
+}
+
+// Moves the time window on; for a group being played, its members whose
+// start falls into the new window begin, each after its delay.
+void CPCMMixer::IncrementTimeWindow(double ms) {
+  if (top_ && top_->Type() == kAtomGroup) {
+    auto* group = static_cast<CSoundGroup*>(top_);
+    MixTimeWindow(group, group->AbsoluteOffset(), windowPos_, windowPos_ + ms);
+  }
+  windowPos_ += ms;
+}
+
+void CPCMMixer::MixTimeWindow(CSoundGroup* group, long groupOffset, double windowStart,
+                              double windowEnd) {
+  const bool first = windowStart <= playStart_;
+  int n = group->NumAtoms(kAtomMaskAll, 0);
+  for (int i = 0; i < n; ++i) {
+    CAudioAtom* atom = group->GetAtom(i, nullptr);
+    if (!atom) continue;
+    if (atom->Type() == kAtomGroup) {
+      MixTimeWindow(static_cast<CSoundGroup*>(atom), groupOffset, windowStart, windowEnd);
+      continue;
+    }
+    if (atom->Type() != kAtomSound || std::find(held_.begin(), held_.end(), atom) != held_.end())
+      continue;
+    double start = static_cast<double>(atom->AbsoluteOffset() - groupOffset);
+    if (start >= windowStart && start < windowEnd) {
+      PlayAtom(atom, 0, start - windowStart);
+    } else if (first && start < windowStart && start + atom->Length(0) > windowStart) {
+      // Playing from inside the group: a sound under way at the start joins midway.
+      PlayAtom(atom, static_cast<long>(windowStart - start), 0.0);
+    }
+  }
 }
 
 int CPCMMixer::SetFormat(const tWAVEFORMATEX* format) {
@@ -85,18 +385,9 @@ long CPCMMixer::Latency() {
              : 0;
 }
 
-void CPCMMixer::Pause(int on) { paused_ = on ? 1 : 0; }
-
-int CPCMMixer::IsPaused() { return paused_; }
-
-void CPCMMixer::SetPlayMode(int mode) {
-  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
-  playMode_ = mode;
-}
-
 const tWAVEFORMATEX* CPCMMixer::GetFormat() const {
   if (mixingToFile_) return &fileFormat_;
-  if (openCount_ > 0) return &playback_.format;
+  if (device_.IsOpen()) return &playback_.format;
   return &requested_;
 }
 

@@ -1,7 +1,7 @@
 // Renders a tree of audio atoms into PCM. For conversion, MixToDataSink runs
 // on the caller's thread and hands each rendered chunk to a sink (a
-// conversion writer); it needs no sound device. Listening through a device
-// is served by the engine thread.
+// conversion writer); it needs no sound device. For listening, Play opens the
+// sound device and the engine thread keeps a ring of device buffers filled.
 #pragma once
 
 #include <atomic>
@@ -11,6 +11,7 @@
 
 #include "engine/media/MyList.h"
 #include "platform/WaveFormat.h"
+#include "platform/audio/WaveOut.h"
 
 class CAudioAtom;
 class CPCMSound;
@@ -36,13 +37,18 @@ class CPCMMixer {
 
   virtual int InitPlayback(_tInitMixer* init);
   virtual int InitRecording(_tInitMixer* init);
-  // No sound device is driven yet: opening and playing report failure.
+  // Opens the sound device in the requested format (nested opens count);
+  // 0 when there is no device.
   virtual int Open();
   virtual void Close();
   virtual int IsOpen();
+  // Plays an atom from startMs for lengthMs (0: to its end) through the
+  // device; 0 when already playing or when the device can't be opened.
   virtual int Play(CAudioAtom* atom, long startMs, long lengthMs);
   virtual int Stop();
   virtual int SetFormat(const tWAVEFORMATEX* format);
+  virtual long GetMillisecondsPlayedSoFar();
+  virtual void StopAtom(CAudioAtom* atom, int force);
   virtual long Latency();
   virtual void Pause(int on);
   virtual int IsPaused();
@@ -54,12 +60,43 @@ class CPCMMixer {
   virtual void SetPlayMode(int mode);
 
   int Playing() const { return playMode_; }
+  void Lock();
+  void Unlock();
   const tWAVEFORMATEX* GetFormat() const;
   int MixingSoundToFile(CPCMSound* sound);
   long GetPercentageMixedToFile() const { return percentMixed_; }
   void SetPercentMixedFile(long percent) { percentMixed_ = percent; }
 
  private:
+  // One device buffer: its block, and the device's write position at its
+  // end, which tells when the device has played it.
+  struct MixBuffer {
+    std::vector<uint8_t> block;
+    int64_t end = 0;
+    bool free = true;
+  };
+  // An atom being mixed to the device. state 1: mixing, else the last render
+  // result; delayMs: before it starts, the time until its first sample;
+  // after it ended, the time until its last data has left the device.
+  struct PlayingEntry {
+    CAudioAtom* atom;
+    int state;
+    double delayMs;
+  };
+
+  // The engine thread's pass over the current mixer.
+  static int ServeDevice(CPCMMixer* mixer);
+  void Mix();
+  void Idle();
+  void PlayAtom(CAudioAtom* atom, long startMs, double delayMs);
+  void StartMixingAtom(CAudioAtom* atom, long startMs, double delayMs);
+  void SetAtomPlayMode(CAudioAtom* atom, int mode, long timeMs);
+  void MixIntoBuffer(MixBuffer& buffer);
+  void CleanUpPlayingSounds(int force);
+  void IncrementTimeWindow(double ms);
+  void MixTimeWindow(CSoundGroup* group, long groupOffset, double windowStart, double windowEnd);
+  bool IsMixing(CAudioAtom* atom) const;
+  void CloseDevice();
   void ReadAtomsOnRIFFList(CSoundGroup* group, long groupOffset, double windowStart,
                            double windowEnd);
 
@@ -74,6 +111,16 @@ class CPCMMixer {
   tWAVEFORMATEX fileFormat_{};
   std::atomic<long> percentMixed_{0};
   CMyList toFile_;  // sounds being mixed to the sink, key: start offset in the chunk (ms)
+
+  // Device playback, under the engine's mixer lock.
+  os::WaveOut device_;
+  std::vector<MixBuffer> buffers_;
+  std::vector<PlayingEntry> playing_;
+  std::vector<std::pair<CAudioAtom*, long>> startNotices_;  // atom, time (ms)
+  std::vector<CAudioAtom*> held_;                           // atoms PlayAtom holds a reference on
+  CAudioAtom* top_ = nullptr;
+  double playStart_ = 0.0, playEnd_ = 0.0, windowPos_ = 0.0;
+  int64_t playTick_ = 0;
   // Reused per chunk, so that mixing allocates nothing once running.
   std::vector<std::pair<CPCMSound*, long>> listed_;
   std::vector<CPCMSound*> keep_;
