@@ -21,7 +21,10 @@ CPCMMixer::CPCMMixer(_tInitMixer* init) {
 
 CPCMMixer::~CPCMMixer() {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
-  while (IsOpen()) Close();
+  if (IsOpen()) {
+    openCount_ = 1;  // however often it was opened, it closes now
+    Close();
+  }
   // Atoms still held (played without a device pass since) are let go too.
   CleanUpPlayingSounds(1);
   while (!held_.empty()) StopAtom(held_.back(), 1);

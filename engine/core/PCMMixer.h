@@ -105,7 +105,7 @@ class CPCMMixer {
   _tInitMixer recording_[2]{};
   double bufferMs_ = 0.0;
   int paused_ = 0;
-  int playMode_ = 0;
+  std::atomic<int> playMode_{0};  // read by callers without the mixer lock
   int openCount_ = 0;
   std::atomic<int> mixingToFile_{0};
   tWAVEFORMATEX fileFormat_{};
