@@ -83,6 +83,11 @@ inline void ReadHeader(Stream* s) {
     s->version = v == 3 ? 1.0f : v == 2 ? 2.0f : 2.5f;
     s->layer = 4 - l;
     s->mode = p[i + 3] >> 6;
+    static const int kRates[3] = {44100, 48000, 32000};
+    int r = (p[i + 2] >> 2) & 3;
+    if (r == 3) continue;
+    s->rate = kRates[r] / (v == 3 ? 1 : v == 2 ? 2 : 4);
+    s->channels = s->mode == 3 ? 1 : 2;
     return;
   }
 }
@@ -105,9 +110,9 @@ inline bool Make(const testsupport::TempDir& dir, const std::string& name,
   if (r.exitCode != 0) return false;
   s->bytes = testsupport::ReadFile(s->path);
   s->reference = Samples(testsupport::ReadFile(raw));
+  ReadHeader(s);
   s->rate = rate;
   s->channels = channels;
-  ReadHeader(s);
   double secondsDecoded = static_cast<double>(s->reference.size()) / channels / rate;
   s->kbps = secondsDecoded > 0
                 ? static_cast<int>(std::lround(s->bytes.size() * 8 / secondsDecoded / 1000))
