@@ -53,6 +53,22 @@ class HeaderWindow {
   int64_t start_ = 0, count_ = 0;
 };
 
+// Audio data holds patterns that pass for a header now and then; the first
+// frame counts only when a header of the same stream follows it, or the file
+// (or its ID3v1 tag) ends there. Otherwise a free-format stream, whose own
+// headers never pass, would be measured from such a pattern.
+bool FollowedByFrame(CRefObj* source, int64_t pos, const CFrameHeader& h, int64_t fileSize) {
+  const int64_t next = pos + h.getFrameLength();
+  if (next + 4 > fileSize) return next <= fileSize;
+  char bytes[4];
+  if (ReadAt(source, next, bytes, 4) < 4) return false;
+  if (std::memcmp(bytes, "TAG", 3) == 0) return true;
+  CFrameHeader n;
+  n.loadHeader(bytes);
+  return n.isValidHeader() && n.getVersionIndex() == h.getVersionIndex() &&
+         n.getLayerIndex() == h.getLayerIndex() && n.getFrequencyIndex() == h.getFrequencyIndex();
+}
+
 }  // namespace
 
 int CMP3Info::loadInfo(CRefObj* src) {
@@ -101,7 +117,7 @@ int CMP3Info::loadInfo(CRefObj* src) {
   int64_t pos = scan;
   CFrameHeader h;
   while (pos < fileSize && window.At(pos, &h)) {
-    if (!h.isValidHeader()) {
+    if (!h.isValidHeader() || (first < 0 && !FollowedByFrame(source, pos, h, fileSize))) {
       ++pos;
       continue;
     }

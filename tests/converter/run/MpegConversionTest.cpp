@@ -175,9 +175,13 @@ class MpegConversion : public ::testing::Test {
     std::memcpy(p.samples.data(), bytes.data(), p.samples.size() * 2);
     return p;
   }
+  // mpg123's decoding of `mpeg`, or `mpeg` itself when it is already a WAV.
   Pcm Reference(const std::string& mpeg) {
     std::string wav = dir_.File("reference.wav");
-    Sh("mpg123 -q --no-gapless -w '" + wav + "' '" + mpeg + "'");
+    if (mpeg.ends_with(".wav"))
+      Sh("cp '" + mpeg + "' '" + wav + "'");
+    else
+      Sh("mpg123 -q --no-gapless -w '" + wav + "' '" + mpeg + "'");
     return Read(wav);
   }
   std::string Target(const std::string& source) {
@@ -278,13 +282,17 @@ TEST_F(MpegConversion, LayerOneAndTwoAndWaveWrappedStreamsMatchMpg123) {
 // Free-format streams load (their frame length measured between headers),
 // but the decoding object's playback path does not yet decode them in step
 // with the stream: enable once it does.
-TEST_F(MpegConversion, DISABLED_FreeFormatStreamsMatchMpg123) {
+TEST_F(MpegConversion, FreeFormatStreamsMatchTheirReferences) {
   PlainCopies();
   const std::string mpeg = testsupport::VectorsDir() + "/mpeg/";
+  // mpg123 misses bits in some frames of the layer II stream; its reference
+  // decoding (32 kHz stereo) stands in for it.
+  const std::string reference2 = dir_.File("free2-reference.wav");
+  Sh("sox -t raw -r 32000 -e signed -b 16 -c 2 '" + mpeg + "l2-nonstandard-free_format.pcm' '" +
+     reference2 + "'");
   std::vector<std::pair<std::string, std::string>> cases = {
       {Copy(mpeg + "l3-he_free.bit", "free3.mp3"), mpeg + "l3-he_free.bit"},
-      {Copy(mpeg + "l2-nonstandard-free_format.bit", "free2.mp2"),
-       mpeg + "l2-nonstandard-free_format.bit"}};
+      {Copy(mpeg + "l2-nonstandard-free_format.bit", "free2.mp2"), reference2}};
   auto r = Sonoduct({cases[0].first, cases[1].first});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const auto& [source, reference] : cases) ExpectMatches(source, reference);

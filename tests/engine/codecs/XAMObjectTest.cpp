@@ -465,4 +465,38 @@ TEST(XAMObjectArithmetic, SizesOffsetsAndText) {
   EXPECT_EQ(c->IsACM(), 0);
 }
 
+
+// Free-format streams fed through the streaming ring in small pieces decode as
+// they do from a file: the frame size is measured once enough bytes are in.
+TEST_F(XAMObjectTest, FreeFormatStreamsDecodeThroughTheRing) {
+  const std::string mpeg = testsupport::VectorsDir() + "/mpeg/";
+  for (const char* name : {"l3-he_free", "l2-nonstandard-free_format"}) {
+    SCOPED_TRACE(name);
+    Opened o;
+    o.stream.path = mpeg + name + ".bit";
+    o.stream.bytes = testsupport::ReadFile(o.stream.path);
+    if (o.stream.bytes.empty()) GTEST_SKIP() << "no vectors";
+    o.stream.reference = mpegtest::Samples(testsupport::ReadFile(mpeg + name + ".pcm"));
+    mpegtest::ReadHeader(&o.stream);
+    const auto* p = reinterpret_cast<const uint8_t*>(o.stream.bytes.data());
+    size_t i = 0;
+    while (i + 4 <= o.stream.bytes.size() && !(p[i] == 0xFF && (p[i + 1] & 0xE0) == 0xE0)) ++i;
+    static const int kRates[] = {44100, 48000, 32000};
+    o.stream.rate = kRates[(p[i + 2] >> 2) & 3];
+    o.stream.channels = o.stream.mode == 3 ? 1 : 2;
+    o.stream.kbps = 128;
+    ASSERT_EQ(o.file.Open(o.stream.path), 1);
+    ASSERT_EQ(o.file.SetDataOffsets(0, static_cast<int64_t>(o.stream.bytes.size())), 1);
+    o.decoder = mpegtest::NewDecoder(o.stream);
+    for (uint32_t piece : {1000u, 65536u}) {
+      TestBuffer b;
+      Attach(&b, &o);
+      ASSERT_EQ(b.SetReadVariables(0, o.stream.reference.size() * 4), 1);
+      std::vector<int16_t> got = ReadAll(&b, piece);
+      EXPECT_GE(got.size() + 2304, o.stream.reference.size()) << "piece " << piece;
+      EXPECT_GE(mpegtest::Psnr(got, o.stream.reference), 96.0) << "piece " << piece;
+    }
+  }
+}
+
 }  // namespace
