@@ -49,11 +49,7 @@ ProcessResult Run(const std::string& command, const std::vector<std::string>& en
 std::string BinDir() { return SONODUCT_TEST_BIN_DIR; }
 std::string BinPath(const std::string& name) { return BinDir() + "/" + name; }
 std::string SourceDir() { return SONODUCT_TEST_SOURCE_DIR; }
-std::string VectorsDir() {
-  // SONODUCT_VECTORS points elsewhere when the shared vectors are not beside the checkout.
-  if (const char* dir = std::getenv("SONODUCT_VECTORS"); dir && *dir) return dir;
-  return SONODUCT_TEST_VECTORS_DIR;
-}
+std::string VectorsDir() { return SONODUCT_TEST_VECTORS_DIR; }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

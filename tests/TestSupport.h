@@ -1,5 +1,5 @@
 // Helpers shared by the test programs: temporary folders, running the real
-// programs, and locating build outputs and shared test vectors.
+// programs, and locating build outputs and the test data.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +37,7 @@ ProcessResult Run(const std::string& command, const std::vector<std::string>& en
 std::string BinDir();                          // build/bin
 std::string BinPath(const std::string& name);  // build/bin/name
 std::string SourceDir();                       // repository root
-std::string VectorsDir();                      // shared test vectors
+std::string VectorsDir();                      // the test data folder, tests/data
 
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& data);

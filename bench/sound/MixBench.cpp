@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/core/PCMSound.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/data/MemObj.h"
 

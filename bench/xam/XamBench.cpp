@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/codecs/ACMBuffer.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/SeekMap.h"
 #include "engine/codecs/XAMObject.h"
 #include "engine/media/Peaks.h"
 #include "platform/data/FileObj.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/codecs/ConverterLibraries.h"
-#include "engine/core/TempPaths.h"
+#include "engine/base/TempPaths.h"
 #include "platform/os/UserDirectories.h"
 #include "platform/registry/RegBatch.h"
 #include "platform/registry/RegKey.h"

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/codecs/ACMObject.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/RefObj.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/core/PCMBuffer.h"
+#include "engine/base/PCMBuffer.h"
 
 class ACMObject;
 class CSeekMap;

@@ -7,9 +7,9 @@
 #include <new>
 
 #include "engine/codecs/ACMBuffer.h"
-#include "engine/codecs/PeakRuns.h"
-#include "engine/codecs/SeekMap.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/media/PeakRuns.h"
+#include "engine/media/SeekMap.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/media/Peaks.h"
 #include "platform/data/RefObj.h"
 

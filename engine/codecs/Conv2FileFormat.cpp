@@ -5,7 +5,7 @@
 
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/DecoderFacts.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/media/MusicInfo.h"
 
 CConv2FileFormat::CConv2FileFormat() : CConv2FileFormat(kFormatTagPcm) {}

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "engine/codecs/ConversionTypes.h"
-#include "engine/codecs/TagType.h"
+#include "engine/media/TagType.h"
 #include "platform/WaveFormat.h"
 
 class ACMObject;

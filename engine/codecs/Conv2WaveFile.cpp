@@ -7,8 +7,8 @@
 
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/WaveConverter.h"
-#include "engine/core/SampleBuffer.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Id3Tag.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/riff/FourCC.h"

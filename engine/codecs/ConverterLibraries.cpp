@@ -4,8 +4,8 @@
 #include <string>
 
 #include "engine/codecs/ConversionTypes.h"
-#include "engine/core/EngineGlobals.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/EngineGlobals.h"
+#include "engine/base/TonalisStrings.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/wma/SupportsWma.h"

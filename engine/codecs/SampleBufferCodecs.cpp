@@ -1,6 +1,6 @@
 // The sample-buffer helpers that depend on the decoder object.
 #include "engine/codecs/ACMObject.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 
 long BlockSize(const tWAVEFORMATEX* format, ACMObject* decoder) {
   if (decoder) return decoder->BlockSize(format);

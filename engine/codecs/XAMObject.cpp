@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
-#include "engine/codecs/PeakRuns.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/PeakRuns.h"
+#include "engine/media/SeekMap.h"
 #include "engine/codecs/mpeg/MemoryInput.h"
 #include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegDecoder.h"
-#include "engine/core/SampleBuffer.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Peaks.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"

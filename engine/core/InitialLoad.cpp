@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "engine/codecs/ACMObject.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/SeekMap.h"
 #include "engine/codecs/XAMObject.h"
-#include "engine/core/EngineGlobals.h"
-#include "engine/core/SampleBuffer.h"
-#include "engine/core/TempPaths.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/EngineGlobals.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TempPaths.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MP3Info.h"

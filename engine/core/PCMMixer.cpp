@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/core/PCMSound.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/core/SoundEngine.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/os/SystemInfo.h"

@@ -9,11 +9,11 @@
 
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/MpegAcmDriver.h"
-#include "engine/core/AnalysisThresholds.h"
-#include "engine/core/EngineGlobals.h"
+#include "engine/base/AnalysisThresholds.h"
+#include "engine/base/EngineGlobals.h"
 #include "engine/core/SoundLoaded.h"
-#include "engine/core/TempPaths.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TempPaths.h"
+#include "engine/base/TonalisStrings.h"
 #include "platform/Log.h"
 #include "utilities/strings/StringsFileLocation.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "utilities/strings/BoundedCopy.h"
 
 static_assert(std::is_trivially_copyable_v<CId3Tag>, "CId3Tag is copied bytewise");

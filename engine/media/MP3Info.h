@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "engine/codecs/TagType.h"
+#include "engine/media/TagType.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3Tag.h"
 #include "engine/media/VBitRate.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/codecs/TagType.h"
+#include "engine/media/TagType.h"
 
 struct TMusicInfo {
   char title[1024];

@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "engine/core/AnalysisThresholds.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/AnalysisThresholds.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/media/MyArrayList.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileOps.h"

@@ -6,7 +6,7 @@
 
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2WaveFile.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/data/FileObj.h"
 #include "platform/riff/FourCC.h"

@@ -6,7 +6,7 @@
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/ConversionTypes.h"
 #include "engine/codecs/ConverterLibraries.h"
-#include "engine/core/EngineGlobals.h"
+#include "engine/base/EngineGlobals.h"
 
 namespace {
 

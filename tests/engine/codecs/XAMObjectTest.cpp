@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/codecs/ACMBuffer.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/SeekMap.h"
 #include "engine/codecs/XAMObject.h"
-#include "engine/core/SampleBuffer.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Peaks.h"
 #include "platform/data/FileObj.h"
 #include "tests/TestSupport.h"

@@ -7,7 +7,7 @@
 
 #include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
-#include "engine/core/PCMBuffer.h"
+#include "engine/base/PCMBuffer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"

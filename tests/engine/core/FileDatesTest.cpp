@@ -4,7 +4,7 @@
 
 #include <regex>
 
-#include "engine/core/FileDates.h"
+#include "engine/base/FileDates.h"
 #include "tests/TestSupport.h"
 
 using testsupport::TempDir;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/core/InitialLoad.h"
-#include "engine/core/PCMBuffer.h"
+#include "engine/base/PCMBuffer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/data/FileObj.h"

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "engine/core/InitialLoad.h"
-#include "engine/core/PCMBuffer.h"
+#include "engine/base/PCMBuffer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundLoaded.h"
-#include "engine/core/TempPaths.h"
+#include "engine/base/TempPaths.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"

@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "engine/core/EngineGlobals.h"
+#include "engine/base/EngineGlobals.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/core/PCMSound.h"
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"

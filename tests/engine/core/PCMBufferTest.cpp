@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/PCMBuffer.h"
+#include "engine/base/PCMBuffer.h"
 #include "platform/data/FileObj.h"
 #include "platform/data/MemObj.h"
 #include "tests/TestSupport.h"

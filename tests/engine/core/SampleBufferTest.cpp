@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <thread>
 
 #include "engine/codecs/Conv2FileObj.h"
-#include "engine/core/AnalysisThresholds.h"
-#include "engine/core/EngineGlobals.h"
+#include "engine/base/AnalysisThresholds.h"
+#include "engine/base/EngineGlobals.h"
 #include "engine/core/SoundEngine.h"
 #include "engine/core/SoundLoaded.h"
-#include "engine/core/TempPaths.h"
-#include "engine/core/TonalisStrings.h"
-#include "engine/core/UniqueName.h"
+#include "engine/base/TempPaths.h"
+#include "engine/base/TonalisStrings.h"
+#include "engine/base/UniqueName.h"
 #include "tests/TestSupport.h"
 
 using testsupport::TempDir;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/core/PCMSound.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/core/SoundGroup.h"
 #include "tests/TestSupport.h"
 

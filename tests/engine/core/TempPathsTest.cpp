@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/core/TempPaths.h"
+#include "engine/base/TempPaths.h"
 #include "tests/TestSupport.h"
 
 using testsupport::TempDir;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Id3Tag.h"
 #include "tests/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Id3TagV2.h"
 #include "platform/data/FileObj.h"
 #include "tests/TestSupport.h"

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "engine/core/TonalisStrings.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Id3TagV2.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/AnalysisThresholds.h"
+#include "engine/base/AnalysisThresholds.h"
 #include "engine/media/MyArrayList.h"
 #include "engine/media/Peaks.h"
 #include "tests/TestSupport.h"

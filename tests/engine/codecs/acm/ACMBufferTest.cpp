@@ -9,7 +9,7 @@
 
 #include "engine/codecs/ACMBuffer.h"
 #include "engine/codecs/ACMObject.h"
-#include "engine/codecs/SeekMap.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/FileObj.h"
 #include "tests/TestSupport.h"
 #include "tests/platform/acm/WavTestFile.h"

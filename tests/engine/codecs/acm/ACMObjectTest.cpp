@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/codecs/ACMObject.h"
-#include "engine/codecs/SeekMap.h"
-#include "engine/core/SampleBuffer.h"
+#include "engine/media/SeekMap.h"
+#include "engine/base/SampleBuffer.h"
 #include "engine/media/Peaks.h"
 #include "platform/acm/AcmDriver.h"
 #include "platform/data/FileObj.h"
