@@ -15,6 +15,7 @@
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/media/FrameHeader.h"
+#include "engine/media/Id3Tag.h"
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
@@ -108,6 +109,17 @@ void SetGenre(TMusicInfo* info, const std::string& text) {
       CopyBounded(info->genre, sizeof info->genre, "(" + std::to_string(n) + ")");
       return;
     }
+  }
+  // A genre's display name (what our own WAV writer and other programs
+  // write) is read as its number, so the genre reaches ID3 targets too.
+  CId3Tag tag;
+  char name[CId3Tag::kGenreTextSize];
+  CopyBounded(name, sizeof name, text);
+  tag.genreString(name, 0);
+  if (tag.getGenreIndex() != CId3Tag::kNoGenre) {
+    info->genreIndex = tag.getGenreIndex();
+    CopyBounded(info->genre, sizeof info->genre, "(" + std::to_string(info->genreIndex) + ")");
+    return;
   }
   CopyBounded(info->genre, sizeof info->genre, text);
 }
