@@ -117,7 +117,7 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
 }
 
 bool CConversionRun::PollHandOff() {
-  if (waiting || !channel_) return false;
+  if (waiting_ || !channel_) return false;
   std::lock_guard<std::mutex> polling(pollLock_);
   uint32_t count = channel_->Count();
   if (count <= handOffTaken_) return false;
@@ -204,10 +204,27 @@ bool CConversionRun::AskWindow(int question, int parameter) {
     PollHandOff();
   }
   if (quit || !window_) return false;
-  waiting = true;
+  waiting_ = true;
   window_->PostQuestion(question, parameter);
-  while (waiting && !quit) SleepMs(50);
+  while (waiting_ && !quit) SleepMs(50);
   return !quit;
+}
+
+// Each answer is stored before the wait ends, so the worker reads it once
+// it sees the wait over.
+void CConversionRun::Answer(TOverwriteAnswer answer) {
+  overwrite_ = answer;
+  waiting_ = false;
+}
+
+void CConversionRun::Answer(TDiskFullAnswer answer) {
+  diskFull_ = answer;
+  waiting_ = false;
+}
+
+void CConversionRun::Answer(TConvertAnywayAnswer answer) {
+  convertAnyway_ = answer;
+  waiting_ = false;
 }
 
 // The worker stays until the window ends the run, taking files handed off

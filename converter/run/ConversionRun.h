@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "converter/run/IRunWindow.h"
 #include "engine/codecs/Conv2FileFormat.h"
 
 class CConv2FileObj;
@@ -23,7 +24,6 @@ class CPCMMixer;
 class CPCMSound;
 class CPreferences;
 class CSoundGroup;
-class IRunWindow;
 
 class CConversionRun {
  public:
@@ -71,20 +71,47 @@ class CConversionRun {
   int AnalysisPercent() const { return analysisPercent_; }
   int CurrentTargetType() const { return currentType_; }
 
-  // Set by the window.
+  // The window's answer to the question the worker asked; it ends the
+  // worker's wait.
+  void Answer(TOverwriteAnswer answer);
+  void Answer(TDiskFullAnswer answer);
+  void Answer(TConvertAnywayAnswer answer);
+  // Ends the wait without an answer (the run quits, or the question is not known).
+  void DropQuestion() { waiting_ = false; }
+  bool WaitingForAnswer() const { return waiting_; }
+
+  // Requests from the window: cancel ends the worker, quit abandons the file
+  // in progress (the user stopped the run), retry converts it again.
   std::atomic<bool> cancel{false};
   std::atomic<bool> quit{false};
   std::atomic<bool> retry{false};
-  std::atomic<bool> waiting{false};
-  std::atomic<bool> overwriteThis{false}, overwriteAll{false}, skipAll{false};
-  std::atomic<bool> continueUntilFull{false};
-  std::atomic<bool> skipThis{false};
 
  private:
   friend struct TRunCallbacks;
+  struct TTargetFile;
+  // How a step of the target left the file: go on, skipped by an answer
+  // (done without being written), or failed.
+  enum class TStep { Go, Skipped, Failed };
+
   void Worker();
   int ConvertNext();
   int ConvertToTarget(CPCMSound* sound, CConv2FileObj* job);
+  // The steps of ConvertToTarget, in order.
+  bool NameTarget(TTargetFile& file);
+  bool WaitForDiskSpace(TTargetFile& file);
+  bool PlaceTarget(TTargetFile& file);
+  TStep AskAboutTarget(TTargetFile& file);
+  TStep CheckExistingTarget(TTargetFile& file);
+  TStep CheckPartialSong(TTargetFile& file);
+  TStep CheckSilence(TTargetFile& file);
+  TStep AskConvertAnyway(TTargetFile& file, int question);
+  TStep SkipTarget(const TTargetFile& file, bool countSource);
+  bool SettleFormat(TTargetFile& file);
+  bool CreateTarget(TTargetFile& file);
+  int Render(TTargetFile& file);
+  int FinishTarget(TTargetFile& file, int result);
+  void AccountFor(const TTargetFile& file, int result);
+  void CountWritten(int64_t bytes);
   int WriteBlock(char* data, long& length);
   int AnalysisProgress(unsigned long bytes);
   // Asks the window and waits for the answer; false when the run quits meanwhile.
@@ -121,6 +148,13 @@ class CConversionRun {
   double positionMs_ = 0;
   bool writeFailed_ = false;
   CConv2FileFormat runFormat_{1};
+
+  // The open question and the last answer to each. Answers that stand for
+  // the rest of the run (OverwriteAll, SkipAll, ContinueUntilFull) stay.
+  std::atomic<bool> waiting_{false};
+  std::atomic<TOverwriteAnswer> overwrite_{TOverwriteAnswer::SkipThis};
+  std::atomic<TDiskFullAnswer> diskFull_{TDiskFullAnswer::Retry};
+  std::atomic<TConvertAnywayAnswer> convertAnyway_{TConvertAnywayAnswer::Convert};
 
   std::atomic<bool> analysing_{false};
   std::atomic<int> analysisPercent_{0};

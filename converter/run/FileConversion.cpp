@@ -44,6 +44,10 @@ bool MakeFolders(const std::string& dir) {
   return os::IsDirectory(dir);
 }
 
+const char* ExtensionOf(CConv2FileObj* job) {
+  return job->DefaultExt() ? job->DefaultExt() : "wav";
+}
+
 }  // namespace
 
 struct TRunCallbacks {
@@ -164,187 +168,279 @@ int CConversionRun::ConvertNext() {
   return result;
 }
 
+// The file in hand during the target step.
+struct CConversionRun::TTargetFile {
+  TTargetFile(CPCMSound* s, CConv2FileObj* j, CPreferences& prefs)
+      : sound(s),
+        job(j),
+        type(j->GetConversionType()),
+        prefFormat(prefs.Format(type)),
+        sourcePath(j->GetPath()),
+        sourceSize(j->Size()),
+        estimate(j->GetBytesToWrite(&prefFormat, nullptr, -1.0)) {}
+
+  CPCMSound* sound;
+  CConv2FileObj* job;
+  int type;
+  CConv2FileFormat& prefFormat;
+  std::string sourcePath;
+  int64_t sourceSize;
+  double estimate;         // the writer's own estimate of the target's size
+  std::string name;        // the target's file name
+  std::string dir;         // its directory
+  std::string target;      // its path
+  tWAVEFORMATEX pcm{};     // what the mixer renders: the target format as PCM
+  bool abandoned = false;  // cancelled, quit or retried when the stream ended
+};
+
 int CConversionRun::ConvertToTarget(CPCMSound* sound, CConv2FileObj* job) {
-  skipThis = false;
-  const int type = job->GetConversionType();
-  CConv2FileFormat& prefFormat = prefs_.Format(type);
-  const std::string sourcePath = job->GetPath();
-  const int64_t sourceSize = job->Size();
-  double estimate = job->GetBytesToWrite(&prefFormat, nullptr, -1.0);
+  TTargetFile file(sound, job, prefs_);
   fileWritten_ = 0;
   writeFailed_ = false;
 
-  std::string name = ExtractFileName(sourcePath);
-  if (name.empty()) {
-    LogKeyed("CFE_ExtractFailure", sourcePath);
-    return 0;
-  }
-  RemoveExtensionFromFile(name);
-  if (name.empty() || name.back() != '.') name += '.';
-  name += job->DefaultExt() ? job->DefaultExt() : "wav";
+  if (!NameTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file)) return 0;
+  TStep asked = AskAboutTarget(file);
+  if (asked != TStep::Go) return asked == TStep::Skipped ? 1 : 0;
+  if (!SettleFormat(file) || !CreateTarget(file)) return 0;
+  int result = FinishTarget(file, Render(file));
+  AccountFor(file, result);
+  return result;
+}
 
-  std::string dir = TargetDirectory();
-  while (!continueUntilFull && static_cast<double>(os::FreeBytes(dir)) < estimate) {
-    if (!AskWindow(kAskDiskFull)) return 0;
-    PollHandOff();
-    if (quit || cancel) return 0;
-    dir = TargetDirectory();
+// The source's file name with the writer's extension.
+bool CConversionRun::NameTarget(TTargetFile& file) {
+  file.name = ExtractFileName(file.sourcePath);
+  if (file.name.empty()) {
+    LogKeyed("CFE_ExtractFailure", file.sourcePath);
+    return false;
   }
-  std::string target = dir + name;
-  SetNames(sourcePath, target);
+  RemoveExtensionFromFile(file.name);
+  if (file.name.empty() || file.name.back() != '.') file.name += '.';
+  file.name += ExtensionOf(file.job);
+  return true;
+}
+
+// Asks while the target directory has less room than the estimate, unless
+// the user chose to go on until the disk is full; an answer may have changed
+// the directory, so it is measured again.
+bool CConversionRun::WaitForDiskSpace(TTargetFile& file) {
+  file.dir = TargetDirectory();
+  while (diskFull_ != TDiskFullAnswer::ContinueUntilFull &&
+         static_cast<double>(os::FreeBytes(file.dir)) < file.estimate) {
+    diskFull_ = TDiskFullAnswer::Retry;  // what an unanswered question means
+    if (!AskWindow(kAskDiskFull)) return false;
+    PollHandOff();
+    if (quit || cancel || diskFull_ == TDiskFullAnswer::Stop) return false;
+    file.dir = TargetDirectory();
+  }
+  return true;
+}
+
+// The target path, with its directory made where missing.
+bool CConversionRun::PlaceTarget(TTargetFile& file) {
+  const std::string& dir = file.dir;
+  file.target = dir + file.name;
+  SetNames(file.sourcePath, file.target);
   if (!MakeFolders(dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir)) {
     LogKeyed("CFE_DirectoryDoesNotExist", dir);
-    return 0;
+    return false;
   }
-  overwriteThis = false;
   // A target is never its own source, whatever the names look like.
-  if (SameFile(target, sourcePath) || target == sourcePath) {
-    target = target.substr(0, target.size() - 4) + "1." +
-             (job->DefaultExt() ? job->DefaultExt() : "wav");
-    SetNames(sourcePath, target);
+  if (SameFile(file.target, file.sourcePath) || file.target == file.sourcePath) {
+    file.target = file.target.substr(0, file.target.size() - 4) + "1." + ExtensionOf(file.job);
+    SetNames(file.sourcePath, file.target);
   }
-  if (DoesFileExist(target)) {
-    if (skipAll) {
-      SkipFile(estimate, true, sourceSize);
-      return 1;
-    }
-    if (prefs_.promptForOverWrites && !overwriteAll) {
-      if (!AskWindow(kAskOverwrite)) return 0;
-      PollHandOff();
-      if (!overwriteThis) {
-        SkipFile(estimate, true, sourceSize);
-        return 1;
-      }
-    }
-  }
-  if (sound->IsPartialSong() && prefs_.warnAboutIncompleteSongs) {
-    if (!AskWindow(kAskPartial)) return 0;
-    PollHandOff();
-    if (skipThis) {
-      SkipFile(estimate, false, sourceSize);
-      return 1;
-    }
-  }
-  if (prefs_.trimSoundsAutomatically) {
-    if (sound->IsTotalSilence()) {
-      if (!AskWindow(kAskSilent)) return 0;
-      PollHandOff();
-      if (skipThis) {
-        SkipFile(estimate, false, sourceSize);
-        return 1;
-      }
-    } else {
-      sound->SetVirtualLength(sound->GetAutoTrimTimeEnd());
-      sound->SetAutoTrim(1);
-    }
-  }
+  return true;
+}
 
-  job->GetTargetFormat(&runFormat_, &prefFormat, sound);
-  if (!job->ValidateFormat(&runFormat_)) {
-    LogKeyed("CFE_InvalidTargetFormat", sourcePath);
-    return 0;
+// The questions, in order: an existing target, a song that ends early, a
+// silent source.
+CConversionRun::TStep CConversionRun::AskAboutTarget(TTargetFile& file) {
+  TStep step = CheckExistingTarget(file);
+  if (step == TStep::Go) step = CheckPartialSong(file);
+  if (step == TStep::Go) step = CheckSilence(file);
+  return step;
+}
+
+CConversionRun::TStep CConversionRun::CheckExistingTarget(TTargetFile& file) {
+  if (!DoesFileExist(file.target)) return TStep::Go;
+  const TOverwriteAnswer standing = overwrite_;
+  if (standing == TOverwriteAnswer::SkipAll) return SkipTarget(file, true);
+  if (!prefs_.promptForOverWrites || standing == TOverwriteAnswer::OverwriteAll) return TStep::Go;
+  overwrite_ = TOverwriteAnswer::SkipThis;  // what an unanswered question means
+  if (!AskWindow(kAskOverwrite)) return TStep::Failed;
+  PollHandOff();
+  switch (overwrite_.load()) {
+    case TOverwriteAnswer::OverwriteThis:
+    case TOverwriteAnswer::OverwriteAll:
+      return TStep::Go;
+    case TOverwriteAnswer::Cancel:
+      return TStep::Failed;
+    case TOverwriteAnswer::SkipThis:
+    case TOverwriteAnswer::SkipAll:
+      break;
   }
-  {
-    char text[1024];
-    job->GetTargetFormatStr(text, sizeof text, &runFormat_);
-    std::lock_guard<std::mutex> lock(lock_);
-    formatText_ = text;
-    formatToggle_ = false;
-    lastToggle_ = std::time(nullptr);
+  return SkipTarget(file, true);
+}
+
+CConversionRun::TStep CConversionRun::CheckPartialSong(TTargetFile& file) {
+  if (!file.sound->IsPartialSong() || !prefs_.warnAboutIncompleteSongs) return TStep::Go;
+  return AskConvertAnyway(file, kAskPartial);
+}
+
+// With trimming on, a silent source is asked about; any other loses its
+// silent end here and its silent start in WriteBlock.
+CConversionRun::TStep CConversionRun::CheckSilence(TTargetFile& file) {
+  if (!prefs_.trimSoundsAutomatically) return TStep::Go;
+  if (file.sound->IsTotalSilence()) return AskConvertAnyway(file, kAskSilent);
+  file.sound->SetVirtualLength(file.sound->GetAutoTrimTimeEnd());
+  file.sound->SetAutoTrim(1);
+  return TStep::Go;
+}
+
+CConversionRun::TStep CConversionRun::AskConvertAnyway(TTargetFile& file, int question) {
+  convertAnyway_ = TConvertAnywayAnswer::Convert;  // what an unanswered question means
+  if (!AskWindow(question)) return TStep::Failed;
+  PollHandOff();
+  switch (convertAnyway_.load()) {
+    case TConvertAnywayAnswer::Convert:
+      break;
+    case TConvertAnywayAnswer::Skip:
+      return SkipTarget(file, false);
+    case TConvertAnywayAnswer::Cancel:
+      return TStep::Failed;
   }
-  tWAVEFORMATEX pcm{};
-  runFormat_.MakeIntoWaveFormatEx(&pcm);
-  pcm.wFormatTag = WAVE_FORMAT_PCM;
-  if (!job->Create(target.c_str(), &runFormat_, &pcm)) {
-    LogKeyed("CFE_FileCreationFail", target);
-    return 0;
+  return TStep::Go;
+}
+
+// A skipped file counts as done; an existing target's source counts as mixed.
+CConversionRun::TStep CConversionRun::SkipTarget(const TTargetFile& file, bool countSource) {
+  SkipFile(file.estimate, countSource, file.sourceSize);
+  return TStep::Skipped;
+}
+
+// The actual target format, from the preference and the source; its
+// description goes to the window.
+bool CConversionRun::SettleFormat(TTargetFile& file) {
+  file.job->GetTargetFormat(&runFormat_, &file.prefFormat, file.sound);
+  if (!file.job->ValidateFormat(&runFormat_)) {
+    LogKeyed("CFE_InvalidTargetFormat", file.sourcePath);
+    return false;
   }
-  long reserved = job->ReserveTagSpace();
+  char text[1024];
+  file.job->GetTargetFormatStr(text, sizeof text, &runFormat_);
+  std::lock_guard<std::mutex> lock(lock_);
+  formatText_ = text;
+  formatToggle_ = false;
+  lastToggle_ = std::time(nullptr);
+  return true;
+}
+
+// Creates the target and reserves its tag space; a target without that
+// space goes again.
+bool CConversionRun::CreateTarget(TTargetFile& file) {
+  runFormat_.MakeIntoWaveFormatEx(&file.pcm);
+  file.pcm.wFormatTag = WAVE_FORMAT_PCM;
+  if (!file.job->Create(file.target.c_str(), &runFormat_, &file.pcm)) {
+    LogKeyed("CFE_FileCreationFail", file.target);
+    return false;
+  }
+  long reserved = file.job->ReserveTagSpace();
   if (reserved == -1) {
-    LogKeyed("CFE_TagSpaceReservationFail", target);
-    job->Close();
-    os::RemoveFile(target);
-    return 0;
+    LogKeyed("CFE_TagSpaceReservationFail", file.target);
+    file.job->Close();
+    os::RemoveFile(file.target);
+    return false;
   }
-  fileWritten_ += reserved;
-  written_ = written_ + reserved;
+  CountWritten(reserved);
+  return true;
+}
 
-  sound->Add(group_.get(), 0);
+// The mixer renders the sound once, in the target format, into WriteBlock;
+// 1 when the mix ran to its end.
+int CConversionRun::Render(TTargetFile& file) {
+  file.sound->Add(group_.get(), 0);
   group_->SetPlayOnceMode(1);
   group_->Resize(nullptr);
   positionMs_ = 0;
   soundMixedSeen_ = 0;
   long groupLength = group_->Length(0);
-  job->SetNeedToResample(0);
-  int mixed = mixer_->MixToDataSink(group_.get(), &TRunCallbacks::Sink, this, &pcm, groupLength,
-                                    job->GetDesiredBufferSize());
+  file.job->SetNeedToResample(0);
+  int mixed = mixer_->MixToDataSink(group_.get(), &TRunCallbacks::Sink, this, &file.pcm,
+                                    groupLength, file.job->GetDesiredBufferSize());
   {
     std::lock_guard<std::mutex> lock(lock_);
     sound_ = nullptr;
   }
-  int result = mixed ? 1 : 0;
+  return mixed ? 1 : 0;
+}
+
+// Ends the stream, writes the final data, closes the file and writes the
+// tag. A file the disk refused is a failure: its broken target goes. A
+// cancel keeps what was written.
+int CConversionRun::FinishTarget(TTargetFile& file, int result) {
+  CConv2FileObj* job = file.job;
   long ended = job->EndWriteStream();
-  if (ended > 0) {
-    fileWritten_ += ended;
-    written_ = written_ + ended;
-  } else if (ended == -1) {
+  if (ended > 0)
+    CountWritten(ended);
+  else if (ended == -1)
     writeFailed_ = true;
-  }
-  const bool abandoned = cancel || quit || retry;
+  file.abandoned = cancel || quit || retry;
+  char title[1024] = {};
+  CConv2FileObj::CreateDefaultTagTitleString(file.sourcePath.c_str(), title);
   if (result && !writeFailed_) {
     int done = 0;
-    char title[1024] = {};
-    CConv2FileObj::CreateDefaultTagTitleString(sourcePath.c_str(), title);
-    long list = job->FinalData(target.c_str(), title, &done, sound->GetMusicInfo());
+    long list = job->FinalData(file.target.c_str(), title, &done, file.sound->GetMusicInfo());
     if (list < 0) writeFailed_ = true;
-    if (done && list > 0) {
-      fileWritten_ += list;
-      written_ = written_ + list;
-    }
+    if (done && list > 0) CountWritten(list);
   }
-  sound->Remove();
+  file.sound->Remove();
   if (!job->Close()) writeFailed_ = true;
-  if (result && !writeFailed_ && !abandoned) {
-    char title[1024] = {};
-    CConv2FileObj::CreateDefaultTagTitleString(sourcePath.c_str(), title);
-    long tag = job->WriteTag(target.c_str(), title, sound);
+  if (result && !writeFailed_ && !file.abandoned) {
+    long tag = job->WriteTag(file.target.c_str(), title, file.sound);
     if (tag == -1) {
-      LogKeyed("CFE_TagSpaceCreationFail", target);
+      LogKeyed("CFE_TagSpaceCreationFail", file.target);
       result = 0;
     } else {
-      fileWritten_ += tag;
-      written_ = written_ + tag;
+      CountWritten(tag);
     }
   }
-  // A file the disk refused is a failure: its broken target goes. A cancel
-  // keeps what was written.
-  if (writeFailed_ && !abandoned) {
-    LogKeyed("CFE_WriteFailure", target);
-    os::RemoveFile(target);
+  if (writeFailed_ && !file.abandoned) {
+    LogKeyed("CFE_WriteFailure", file.target);
+    os::RemoveFile(file.target);
     result = 0;
   }
-  if (result && !abandoned)
-    prefs_.SaveLastConversionType(static_cast<uint32_t>(type), HKEY_CURRENT_USER);
+  if (result && !file.abandoned)
+    prefs_.SaveLastConversionType(static_cast<uint32_t>(file.type), HKEY_CURRENT_USER);
+  return result;
+}
 
+// A retried file takes its counts back and loses its target; any other
+// corrects the estimated total by what it really wrote.
+void CConversionRun::AccountFor(const TTargetFile& file, int result) {
   if (retry) {
     double m = mixedSource_ - static_cast<double>(soundMixedSeen_);
     mixedSource_ = m > 0 ? m : 0;
     double w = written_ - static_cast<double>(fileWritten_);
     written_ = w > 0 ? w : 0;
-    os::RemoveFile(target);
+    os::RemoveFile(file.target);
   } else {
-    if (static_cast<double>(fileWritten_) != estimate) {
-      double e = estimatedTotal_ + static_cast<double>(fileWritten_) - estimate;
+    if (static_cast<double>(fileWritten_) != file.estimate) {
+      double e = estimatedTotal_ + static_cast<double>(fileWritten_) - file.estimate;
       estimatedTotal_ = e > 0 ? e : 0;
     }
-    if (result || abandoned) {
+    if (result || file.abandoned) {
       std::lock_guard<std::mutex> lock(lock_);
-      writtenTargets_.push_back(target);
+      writtenTargets_.push_back(file.target);
     }
   }
   std::lock_guard<std::mutex> lock(lock_);
   formatText_.clear();
-  return result;
+}
+
+void CConversionRun::CountWritten(int64_t bytes) {
+  fileWritten_ += bytes;
+  written_ = written_ + static_cast<double>(bytes);
 }
 
 int CConversionRun::WriteBlock(char* data, long& length) {
@@ -389,8 +485,7 @@ int CConversionRun::WriteBlock(char* data, long& length) {
       return 1;
     }
   }
-  fileWritten_ += n;
-  written_ = written_ + n;
+  CountWritten(n);
   PollHandOff();
   positionMs_ += duration;
   if (sound) {

@@ -11,10 +11,22 @@ enum TRunQuestion {
   kAskPartial = 1033
 };
 
+// The answers, one type per question. OverwriteAll, SkipAll and
+// ContinueUntilFull stand for the rest of the run; the others for one file.
+// Cancel and Stop mean that the user stopped the run: the file is abandoned.
+
+// An existing target (1027).
+enum class TOverwriteAnswer { OverwriteThis, OverwriteAll, SkipThis, SkipAll, Cancel };
+// The disk is almost full (1029). Retry measures again, in the run's target
+// directory as it is then (a new folder may have been chosen meanwhile).
+enum class TDiskFullAnswer { Retry, ContinueUntilFull, Stop };
+// A silent source (1032) or a partial song (1033).
+enum class TConvertAnywayAnswer { Convert, Skip, Cancel };
+
 class IRunWindow {
  public:
   virtual ~IRunWindow() = default;
   // Called on the worker's thread; the window answers later on its own
-  // thread, stores the answer in the run and clears its waiting flag.
+  // thread through the run's Answer (or DropQuestion), which ends the wait.
   virtual void PostQuestion(int question, int parameter) = 0;
 };

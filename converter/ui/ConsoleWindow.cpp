@@ -42,6 +42,42 @@ std::string DateText(const std::string& path) {
   return std::string(" ") + out;
 }
 
+// The buttons that answer a worker's question; the others stop the run.
+bool AnswersQuestion(int button) {
+  return button == kButtonYes || button == kButtonYesAll || button == kButtonSkip ||
+         button == kButtonSkipAll || button == kButtonContinue;
+}
+
+TOverwriteAnswer OverwriteAnswerOf(int button) {
+  switch (button) {
+    case kButtonYes:
+      return TOverwriteAnswer::OverwriteThis;
+    case kButtonYesAll:
+      return TOverwriteAnswer::OverwriteAll;
+    case kButtonSkip:
+      return TOverwriteAnswer::SkipThis;
+    case kButtonSkipAll:
+      return TOverwriteAnswer::SkipAll;
+    default:
+      return TOverwriteAnswer::Cancel;
+  }
+}
+
+TDiskFullAnswer DiskFullAnswerOf(int button) {
+  return button == kButtonContinue ? TDiskFullAnswer::ContinueUntilFull : TDiskFullAnswer::Stop;
+}
+
+TConvertAnywayAnswer ConvertAnywayAnswerOf(int button) {
+  switch (button) {
+    case kButtonYes:
+      return TConvertAnywayAnswer::Convert;
+    case kButtonSkip:
+      return TConvertAnywayAnswer::Skip;
+    default:
+      return TConvertAnywayAnswer::Cancel;
+  }
+}
+
 }  // namespace
 
 CConsoleWindow::CConsoleWindow(CPreferences& preferences, CConsolePrompts& prompts)
@@ -111,63 +147,63 @@ void CConsoleWindow::ShowNames(CConversionRun& run) {
   lastTargetShown_ = target;
 }
 
+// The prompt of a worker's question; an empty one for a question not known here.
+TPrompt CConsoleWindow::QuestionPrompt(int question, const std::string& source,
+                                       const std::string& target) const {
+  TPrompt p;
+  switch (question) {
+    case kAskOverwrite:
+      p = BuildPrompt(kPromptOverwrite,
+                      LoadFormatted("CW_Overwrite", target, DateText(target)).substr(0, 256));
+      break;
+    case kAskDiskFull:
+      p = BuildPrompt(kPromptDiskFull, "");
+      // There is no Options sheet to pick another folder from here.
+      p.choices.erase(p.choices.begin());
+      break;
+    case kAskSilent:
+      p = BuildPrompt(kPromptSilent, LoadFormatted("CW_TrimAll", source).substr(0, 512));
+      break;
+    case kAskPartial:
+      p = BuildPrompt(kPromptPartial, LoadFormatted("CW_WarnIncomplete", source).substr(0, 512));
+      break;
+    default:
+      break;
+  }
+  return p;
+}
+
 void CConsoleWindow::Answer(CConversionRun& run, int question) {
   ClearLine();
   if (run.quit) {
-    run.waiting = false;
+    run.DropQuestion();
     return;
   }
   std::string source = run.TakeSourceName();
   std::string target = run.TakeTargetName();
+  int button = kButtonCancel;
   for (;;) {
-    TPrompt p;
-    switch (question) {
-      case kAskOverwrite:
-        p = BuildPrompt(kPromptOverwrite,
-                        LoadFormatted("CW_Overwrite", target, DateText(target)).substr(0, 256));
-        break;
-      case kAskDiskFull:
-        p = BuildPrompt(kPromptDiskFull, "");
-        // There is no Options sheet to pick another folder from here.
-        p.choices.erase(p.choices.begin());
-        break;
-      case kAskSilent:
-        p = BuildPrompt(kPromptSilent, LoadFormatted("CW_TrimAll", source).substr(0, 512));
-        break;
-      case kAskPartial:
-        p = BuildPrompt(kPromptPartial, LoadFormatted("CW_WarnIncomplete", source).substr(0, 512));
-        break;
-      default:
-        run.waiting = false;
-        return;
+    TPrompt p = QuestionPrompt(question, source, target);
+    if (p.choices.empty()) {
+      run.DropQuestion();
+      return;
     }
-    int answer = prompts_.Ask(p);
-    ApplyPromptAnswer(p, answer, &prefs_);
-    bool again = false;
-    switch (answer) {
-      case kButtonYes:
-        if (question == kAskOverwrite) run.overwriteThis = true;
-        break;
-      case kButtonYesAll:
-        run.overwriteThis = true;
-        run.overwriteAll = true;
-        break;
-      case kButtonSkip:
-        if (question != kAskOverwrite) run.skipThis = true;
-        break;
-      case kButtonSkipAll:
-        run.skipAll = true;
-        break;
-      case kButtonContinue:
-        run.continueUntilFull = true;
-        break;
-      default:
-        again = !Cancel(run);  // back to the run: ask again
-        break;
-    }
-    if (!again) break;
+    button = prompts_.Ask(p);
+    ApplyPromptAnswer(p, button, &prefs_);
+    // Any other button runs the Cancel command; back in the run, it asks again.
+    if (AnswersQuestion(button) || Cancel(run)) break;
   }
-  run.waiting = false;
+  switch (question) {
+    case kAskOverwrite:
+      run.Answer(OverwriteAnswerOf(button));
+      break;
+    case kAskDiskFull:
+      run.Answer(DiskFullAnswerOf(button));
+      break;
+    default:
+      run.Answer(ConvertAnywayAnswerOf(button));
+      break;
+  }
 }
 
 bool CConsoleWindow::Cancel(CConversionRun& run) {

@@ -12,6 +12,7 @@
 
 #include "converter/app/IConversionRun.h"
 #include "converter/run/IRunWindow.h"
+#include "converter/ui/PromptModel.h"
 
 class CConsolePrompts;
 class CConversionRun;
@@ -33,6 +34,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
  private:
   void Tick(CConversionRun& run);
   void ShowNames(CConversionRun& run);
+  TPrompt QuestionPrompt(int question, const std::string& source, const std::string& target) const;
   void Answer(CConversionRun& run, int question);
   // The Cancel command; true when the run is to end.
   bool Cancel(CConversionRun& run);
