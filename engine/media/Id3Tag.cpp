@@ -232,6 +232,8 @@ std::string CId3Tag::Utf8ToLatin1(std::string_view text) {
 void CId3Tag::SetField(char* field, const char* text, int maxChars) {
   std::string bytes = Utf8ToLatin1(text ? text : "");
   if (bytes.size() > size_t(maxChars)) bytes.resize(maxChars);
+  // Loading drops trailing spaces, so a saved field never holds them.
+  while (!bytes.empty() && bytes.back() == ' ') bytes.pop_back();
   CopyBounded(field, kTextSize, Latin1ToUtf8(bytes.data(), static_cast<int64_t>(bytes.size())));
 }
 
