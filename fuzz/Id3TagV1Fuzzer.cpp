@@ -10,13 +10,10 @@
 
 #include "engine/media/Id3Tag.h"
 #include "engine/media/MP3Info.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/data/MemObj.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 void ReadFields(const CId3Tag& tag) {
   char text[CId3Tag::kTextSize];
@@ -46,17 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(bytes, "TAG", 3);
 
   CId3Tag tag;
-  Check(tag.loadTag(bytes) == 1);
+  FUZZ_CHECK(tag.loadTag(bytes) == 1);
   ReadFields(tag);
 
   char saved[CId3Tag::kTagBytes];
   tag.saveTag(saved);
   CId3Tag again;
-  Check(again.loadTag(saved) == 1);
-  Check(SameFields(tag, again));
+  FUZZ_CHECK(again.loadTag(saved) == 1);
+  FUZZ_CHECK(SameFields(tag, again));
   char resaved[CId3Tag::kTagBytes];
   again.saveTag(resaved);
-  Check(std::memcmp(saved, resaved, sizeof saved) == 0);
+  FUZZ_CHECK(std::memcmp(saved, resaved, sizeof saved) == 0);
 
   // The setters take UTF-8; the loaded title read as UTF-8 and the raw bytes
   // of the input (not UTF-8 as a rule) go through them.
@@ -71,10 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   text[30] = 0;
   set.genreString(text, 0);
   set.saveTag(saved);
-  Check(again.loadTag(saved) == 1);
-  Check(std::strcmp(again.TitleString(), set.TitleString()) == 0);
-  Check(std::strcmp(again.ArtistString(), set.ArtistString()) == 0);
-  Check(std::strcmp(again.CommentString(), set.CommentString()) == 0);
+  FUZZ_CHECK(again.loadTag(saved) == 1);
+  FUZZ_CHECK(std::strcmp(again.TitleString(), set.TitleString()) == 0);
+  FUZZ_CHECK(std::strcmp(again.ArtistString(), set.ArtistString()) == 0);
+  FUZZ_CHECK(std::strcmp(again.CommentString(), set.CommentString()) == 0);
 
   // The whole input as a file with the tag at its end.
   CMemObj file;

@@ -12,13 +12,10 @@
 
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MusicInfo.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/data/FileObj.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // The tag reader takes a file object; this one keeps the file in memory, so
 // no input touches the disk.
@@ -101,19 +98,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // shortened on the way back.
   {
     CId3TagV2 own(64 * 1024);
-    Check(own.UpdateFromMusicInfo(&info));
+    FUZZ_CHECK(own.UpdateFromMusicInfo(&info));
     MemoryFile out(nullptr, 0);
-    Check(own.CreateInitialTagV2(&out));
+    FUZZ_CHECK(own.CreateInitialTagV2(&out));
     CId3TagV2 back(own.GetBufferSize());
-    Check(back.Read(&out, back.GetBufferSize()));
+    FUZZ_CHECK(back.Read(&out, back.GetBufferSize()));
     TMusicInfo again;
-    Check(back.GetMusicInfo(&again));
-    Check(SameTexts(info, again));
-    Check(again.year == info.year);
-    Check(again.genreIndex == info.genreIndex || info.genreIndex < 0 || info.genreIndex > 254);
+    FUZZ_CHECK(back.GetMusicInfo(&again));
+    FUZZ_CHECK(SameTexts(info, again));
+    FUZZ_CHECK(again.year == info.year);
+    FUZZ_CHECK(again.genreIndex == info.genreIndex || info.genreIndex < 0 || info.genreIndex > 254);
     if (info.trackNumber >= 1 && info.trackNumber <= 99) {
-      Check(again.trackNumber == info.trackNumber);
-      Check(again.totalTracks == info.totalTracks);
+      FUZZ_CHECK(again.trackNumber == info.trackNumber);
+      FUZZ_CHECK(again.totalTracks == info.totalTracks);
     }
   }
 
@@ -121,19 +118,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char kValue[] = "Fuzz value";
   char text[1024];
   if (tag.UpdateTitle(kValue, true)) {
-    Check(tag.GetTitle(text));
-    Check(std::strcmp(text, kValue) == 0);
+    FUZZ_CHECK(tag.GetTitle(text));
+    FUZZ_CHECK(std::strcmp(text, kValue) == 0);
   }
   if (tag.UpdateComments(kValue, true)) {
-    Check(tag.GetComments(text));
-    Check(std::strcmp(text, kValue) == 0);
+    FUZZ_CHECK(tag.GetComments(text));
+    FUZZ_CHECK(std::strcmp(text, kValue) == 0);
   }
   if (tag.UpdateYear(1999, true)) {
     long year = 0;
-    Check(tag.GetYear(&year));
-    Check(year == 1999);
+    FUZZ_CHECK(tag.GetYear(&year));
+    FUZZ_CHECK(year == 1999);
   }
-  if (tag.UpdateArtist("", true)) Check(!tag.GetArtist(text));
+  if (tag.UpdateArtist("", true)) FUZZ_CHECK(!tag.GetArtist(text));
   if (tag.UpdateTrack(7, 12, false)) {
     int track = 0, total = 0;
     tag.GetTrack(&track, &total);

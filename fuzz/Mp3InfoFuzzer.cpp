@@ -7,15 +7,8 @@
 
 #include "engine/media/FrameHeader.h"
 #include "engine/media/MP3Info.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/data/MemObj.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CMemObj file;
@@ -23,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CMP3Info info{};
   if (info.loadInfo(&file) != CMP3Info::kInfoOk) return 0;
 
-  Check(info.DataStart() >= 0 && info.DataStart() <= info.DataEnd());
-  Check(info.DataEnd() <= static_cast<int64_t>(size));
-  Check(info.FrameHeader().isValidHeader() == 1);
-  Check(info.getFrequency() > 0 && info.FrameHeader().getFrameLength() > 0);
+  FUZZ_CHECK(info.DataStart() >= 0 && info.DataStart() <= info.DataEnd());
+  FUZZ_CHECK(info.DataEnd() <= static_cast<int64_t>(size));
+  FUZZ_CHECK(info.FrameHeader().isValidHeader() == 1);
+  FUZZ_CHECK(info.getFrequency() > 0 && info.FrameHeader().getFrameLength() > 0);
   volatile int64_t sink = 0;
   sink = sink + info.getBitrate() + info.getLengthInSeconds() + info.getLengthInMs() +
          info.getNumberOfFrames() + info.HeaderFrameCount() + info.BestBitrate() +
@@ -37,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char text[64];
   info.getVersion(text);
   info.getMode(text);
-  Check(info.getLengthInMs() >= 0 && info.getNumberOfFrames() >= 0);
+  FUZZ_CHECK(info.getLengthInMs() >= 0 && info.getNumberOfFrames() >= 0);
   return 0;
 }

@@ -8,23 +8,20 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/registry/RegTree.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
 // Every key below folded, as the registry calls list them.
 void List(const CRegTree& tree, const std::string& folded, int depth) {
-  Check(tree.KeyExists(folded));
+  FUZZ_CHECK(tree.KeyExists(folded));
   std::string path = tree.DisplayPath(folded);
-  Check(CRegTree::Fold(path) == folded);
+  FUZZ_CHECK(CRegTree::Fold(path) == folded);
   const auto* values = tree.Values(folded);
-  Check(values != nullptr);
+  FUZZ_CHECK(values != nullptr);
   for (const TRegValue& v : *values) {
-    Check(tree.FindValue(folded, v.name) == &v);
+    FUZZ_CHECK(tree.FindValue(folded, v.name) == &v);
     (void)CRegTree::FormatValue(v);
   }
   if (depth > 64) return;
@@ -43,15 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CRegTree tree;
   std::string error;
   if (!tree.Parse(text, error)) {
-    Check(!error.empty() && tree == CRegTree());
+    FUZZ_CHECK(!error.empty() && tree == CRegTree());
     return 0;
   }
   List(tree, "", 0);
 
   std::string written = tree.Serialize("HKEY_CURRENT_USER");
   CRegTree reread;
-  Check(reread.Parse(written, error));
-  Check(reread == tree);
-  Check(reread.Serialize("HKEY_CURRENT_USER") == written);
+  FUZZ_CHECK(reread.Parse(written, error));
+  FUZZ_CHECK(reread == tree);
+  FUZZ_CHECK(reread.Serialize("HKEY_CURRENT_USER") == written);
   return 0;
 }

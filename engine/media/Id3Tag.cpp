@@ -163,9 +163,11 @@ const char* const kGenreKeys[CId3Tag::kGenreCount] = {"ID3_Blues",
                                                       "ID3_JPop",
                                                       "ID3_Synthpop"};
 
-// A field of the tag with its trailing spaces and NULs removed, as UTF-8.
+// A field of the tag as UTF-8: its text ends at the first NUL, and the
+// spaces that pad it before that are removed.
 void LoadField(char* field, const char* bytes, int len) {
-  while (len > 0 && (bytes[len - 1] == ' ' || bytes[len - 1] == 0)) --len;
+  len = static_cast<int>(BoundedLength(bytes, len));
+  while (len > 0 && bytes[len - 1] == ' ') --len;
   std::string text = CId3Tag::Latin1ToUtf8(bytes, len);
   CopyBounded(field, CId3Tag::kTextSize, text);
 }
