@@ -2,20 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
 
-#include "engine/media/PeakRuns.h"
-#include "engine/media/SeekMap.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/codecs/mpeg/MemoryInput.h"
 #include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegDecoder.h"
-#include "engine/base/SampleBuffer.h"
-#include "engine/base/TonalisStrings.h"
+#include "engine/codecs/mpeg/MpegHeader.h"
+#include "engine/media/PeakRuns.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
 
@@ -156,11 +158,8 @@ long XAMObject::BlockSize(const tWAVEFORMATEX* format) {
   if (!format) return 0;
   // The frame size sits in the MPEG extra bytes; a record too short to hold
   // it falls back on the average frame size.
-  if (format->cbSize >= 8) {
-    uint16_t frameSize;
-    std::memcpy(&frameSize, reinterpret_cast<const uint8_t*>(format) + 24, 2);
-    return frameSize;
-  }
+  if (FormatHolds(*format, offsetof(tMPEGLAYER3WAVEFORMAT, nBlockSize) + sizeof(uint16_t)))
+    return reinterpret_cast<const tMPEGLAYER3WAVEFORMAT*>(format)->nBlockSize;
   return static_cast<long>(averageFrameSize);
 }
 
@@ -214,9 +213,7 @@ int XAMObject::SamplesPerFrame(MpegDecoder* d) const {
   int64_t l = layer, level = static_cast<int>(version) == 1 ? 1 : 2;
   MpegDecoderGetPropertyInteger(d, kPropertyMpegLayer, &l);
   MpegDecoderGetPropertyInteger(d, kPropertyMpegLevel, &level);
-  if (l == 1) return 384;
-  if (l == 3 && level != 1) return 576;
-  return 1152;
+  return mpegaudio::SamplesPerFrame(static_cast<int>(l), level != 1);
 }
 
 XAMObject::TFrameResult XAMObject::DecodeOne(MpegDecoder* d, Frame* frame) const {

@@ -7,19 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "engine/codecs/ACMObject.h"
-#include "engine/media/SeekMap.h"
-#include "engine/codecs/XAMObject.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ACMObject.h"
+#include "engine/codecs/XAMObject.h"
+#include "engine/codecs/mpeg/MpegHeader.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3Tag.h"
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileStatus.h"
@@ -245,22 +246,7 @@ int CInitialLoad::ScanCompressed(CRefObj* source, int buildSeekMap, int scanFlag
 
 namespace {
 
-#pragma pack(push, 1)
-// The MPEG layer-3 wave format that describes an MPEG stream to its decoder.
-struct TMpegLayer3Format {
-  tWAVEFORMATEX wfx;
-  uint16_t wID;
-  uint32_t fdwFlags;
-  uint16_t nBlockSize;  // the (average) frame size in bytes
-  uint16_t nFramesPerBlock;
-  uint16_t nCodecDelay;
-};
-#pragma pack(pop)
-static_assert(sizeof(TMpegLayer3Format) == 30);
-static_assert(offsetof(TMpegLayer3Format, nBlockSize) == 24);
-
-constexpr uint16_t kMpegLayer3IdMpeg = 1;
-constexpr uint32_t kMpegLayer3FlagPaddingOff = 2;
+// The decoder delay in samples that the MPEG wave format announces.
 constexpr uint16_t kMpegCodecDelay = 1393;
 
 // What the loader needs to know of a stream to set up its decoder.
@@ -278,68 +264,57 @@ struct TStreamFacts {
   bool vbr = false;
 };
 
-// Samples per frame by layer and version: 384 for layer I, 1152 for layer II
-// and MPEG-1 layer III, 576 for layer III of the lower rates.
-int SamplesPerFrame(int layer, float version) {
-  if (layer == 1) return 384;
-  if (layer == 3 && version != 1.0f) return 576;
-  return 1152;
-}
-
 // A free-format stream (bit-rate index 0) states no frame length: it is the
 // distance between two consecutive headers of the same kind. The stream
 // information refuses such headers, so the loader finds the stream itself:
 // a header of free format followed by two more of the same kind at one frame
 // length (give or take one padding slot).
 bool FindFreeFormatStream(CRefObj* source, int64_t from, TStreamFacts* facts) {
+  using mpegaudio::FrameHeader;
   constexpr int64_t kWindow = 256 * 1024;
   std::vector<uint8_t> bytes(static_cast<size_t>(kWindow));
   source->Seek(from, kSeekBegin);
   const int64_t got = source->Read(bytes.data(), kWindow);
   if (got < 8) return false;
-  auto word = [&](int64_t at) {
-    return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-           static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+  // Version, layer, bit-rate index, sample rate and channel mode stay the
+  // same from frame to frame.
+  auto sameKind = [&](int64_t at, const FrameHeader& h) {
+    FrameHeader n;
+    return mpegaudio::ParseFrameHeader(&bytes[at], &n) && mpegaudio::HeadersCompatible(h, n) &&
+           n.bitrateIndex == h.bitrateIndex && n.mode == h.mode;
   };
-  auto freeHeader = [](uint32_t h) {
-    return (h >> 21) == 0x7ff && ((h >> 19) & 3) != 1 && ((h >> 17) & 3) != 0 &&
-           ((h >> 12) & 15) == 0 && ((h >> 10) & 3) != 3 && (h & 3) != 2;
-  };
-  // Sync, version, layer, bit-rate index, sample rate and channel mode stay
-  // the same from frame to frame.
-  constexpr uint32_t kSameKind = 0xfffefcc0;
   // Each candidate costs a look over the next 8 KiB; noise that keeps
   // looking like headers ends the search early.
   int candidates = 0;
   for (int64_t i = 0; i + 4 <= got && candidates < 256; ++i) {
-    if (bytes[i] != 0xff) continue;
-    const uint32_t h = word(i);
-    if (!freeHeader(h)) continue;
+    FrameHeader h;
+    if (bytes[i] != 0xff || !mpegaudio::ParseFrameHeader(&bytes[i], &h) || h.bitrateIndex != 0)
+      continue;
     ++candidates;
-    CFrameHeader header;
-    header.loadHeader(reinterpret_cast<char*>(&bytes[i]));
-    const int layer = 4 - static_cast<int>((h >> 17) & 3);
-    const int slot = layer == 1 ? 4 : 1;
+    const int slot = mpegaudio::SlotBytes(h);
     for (int64_t j = i + 24; j + 4 <= got && j - i <= 8 * 1024; ++j) {
-      if (bytes[j] != 0xff || (word(j) & kSameKind) != (h & kSameKind)) continue;
-      const int64_t length = j - i - ((h >> 9) & 1) * slot;  // without padding
+      if (bytes[j] != 0xff || !sameKind(j, h)) continue;
+      const int64_t length = j - i - mpegaudio::PaddingBytes(h);
       bool third = false;
       for (int64_t k = j + length; k <= j + length + slot && k + 4 <= got; k += slot)
-        third = third || (word(k) & kSameKind) == (h & kSameKind);
+        third = third || sameKind(k, h);
       if (!third) continue;
       source->Seek(0, kSeekEnd);
       const int64_t end = std::max(source->Tell(), from + got);
+      CFrameHeader header;
+      header.header = h.word;
       facts->dataStart = from + i;
       facts->dataEnd = end;
-      facts->layer = layer;
+      facts->layer = h.layer;
       facts->version = header.getVersion();
-      facts->frequency = header.getFrequency();
-      facts->mode = static_cast<int>((h >> 6) & 3);
-      facts->channels = facts->mode == 3 ? 1 : 2;
+      facts->frequency = h.sampleRate;
+      facts->mode = h.mode;
+      facts->channels = h.channels;
       facts->frameSize = static_cast<double>(length);
-      const int samples = SamplesPerFrame(layer, facts->version);
       facts->bitrate =
-          facts->frequency ? static_cast<int>(length * 8 * facts->frequency / samples / 1000) : 0;
+          facts->frequency
+              ? static_cast<int>(length * 8 * facts->frequency / h.samplesPerFrame / 1000)
+              : 0;
       facts->bestBitrate = facts->bitrate;
       return facts->frequency > 0 && facts->bitrate > 0;
     }
@@ -393,7 +368,7 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   dataEnd_ = facts.dataEnd;
 
   std::free(format_);
-  auto* mpeg = static_cast<TMpegLayer3Format*>(std::calloc(1, sizeof(TMpegLayer3Format)));
+  auto* mpeg = static_cast<tMPEGLAYER3WAVEFORMAT*>(std::calloc(1, sizeof(tMPEGLAYER3WAVEFORMAT)));
   format_ = reinterpret_cast<tWAVEFORMATEX*>(mpeg);
   if (!mpeg) {
     SetLastError(kErrMemory);
@@ -407,9 +382,9 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   mpeg->wfx.wBitsPerSample = 16;
   // The extra bytes are the 12 that follow the record; a larger count would
   // send readers past its end.
-  mpeg->wfx.cbSize = sizeof(TMpegLayer3Format) - sizeof(tWAVEFORMATEX);
-  mpeg->wID = kMpegLayer3IdMpeg;
-  mpeg->fdwFlags = kMpegLayer3FlagPaddingOff;
+  mpeg->wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+  mpeg->wID = MPEGLAYER3_ID_MPEG;
+  mpeg->fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
   mpeg->nBlockSize = static_cast<uint16_t>(std::clamp(facts.frameSize, 1.0, 65535.0));
   mpeg->nFramesPerBlock = 1;
   mpeg->nCodecDelay = kMpegCodecDelay;

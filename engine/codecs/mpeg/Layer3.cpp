@@ -518,7 +518,7 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
     for (int ch = 0; ch < nch; ++ch) std::memset(out[ch], 0, sizeof(float) * 32 * size_t(nslots));
     return code;
   };
-  const size_t sideLen = h.lsf ? (nch == 1 ? 9 : 17) : (nch == 1 ? 17 : 32);
+  const size_t sideLen = size_t(Layer3SideInfoBytes(h));
   if (!data || len < sideLen) {
     return silence(kFrameBadData);
   }
