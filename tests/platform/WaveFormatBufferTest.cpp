@@ -1,10 +1,10 @@
 // The wave format with its extra bytes: copies, limits, blocks filled in
 // place and the longer records read through it.
-#include "platform/WaveFormatBuffer.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "platform/WaveFormatBuffer.h"
 
 namespace {
 
