@@ -77,7 +77,9 @@ long CConv2WaveFile::WriteStreamData(const void* data, long length, long* writte
     convertBufferSize = convertBuffer ? static_cast<uint32_t>(out) : 0;
     if (!convertBuffer) return -1;
   }
-  std::memset(convertBuffer.get(), 0, static_cast<size_t>(out));
+  // The mix adds into the block: it starts as silence of the target's width.
+  const int silence = targetFormat.wBitsPerSample == 8 ? 0x80 : 0;
+  std::memset(convertBuffer.get(), silence, static_cast<size_t>(out));
   long c;
   if (converter) {
     c = WaveConverterConvert(converter, static_cast<const uint8_t*>(data), length,
