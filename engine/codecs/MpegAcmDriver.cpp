@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -131,13 +132,12 @@ MMRESULT CMpegAcmDriver::Open(const tWAVEFORMATEX* src, const tWAVEFORMATEX* dst
   if (!IsMpegFormat(src) || !acm::IsPcm16(dst, src->nSamplesPerSec, src->nChannels))
     return ACMERR_NOTPOSSIBLE;
   if (!out) return MMSYSERR_NOERROR;
-  auto* c = new (std::nothrow) CMpegConversion(src);
+  std::unique_ptr<CMpegConversion> c(new (std::nothrow) CMpegConversion(src));
   if (!c || !c->Ready()) {
-    delete c;
     *out = nullptr;
     return c ? ACMERR_NOTPOSSIBLE : MMSYSERR_NOMEM;
   }
-  *out = c;
+  *out = c.release();  // the codec layer owns the open stream
   return MMSYSERR_NOERROR;
 }
 
@@ -145,13 +145,12 @@ int RegisterMpegAcmDriver() {
   static std::once_flag once;
   static int added = 0;
   std::call_once(once, [] {
-    auto* driver = new (std::nothrow) CMpegAcmDriver;
+    std::unique_ptr<CMpegAcmDriver> driver(new (std::nothrow) CMpegAcmDriver);
     if (!driver) return;
     HACMDRIVERID id = nullptr;
-    if (acmDriverAdd(&id, driver, 0, 0) == MMSYSERR_NOERROR)
-      added = 1;
-    else
-      delete driver;
+    if (acmDriverAdd(&id, driver.get(), 0, 0) != MMSYSERR_NOERROR) return;
+    driver.release();  // the codec layer owns an added driver
+    added = 1;
   });
   return added;
 }

@@ -75,7 +75,7 @@ XAMObject::XAMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t forma
   // A source that no PCM record can describe leaves an incomplete one, which
   // EnableStream refuses.
   ValidateFormat(&pcm, WAVE_FORMAT_PCM);
-  destFormat = CopyFormat(&pcm);
+  CopyFormat(&pcm, &destFormat);
 }
 
 XAMObject::XAMObject(const XAMObject& other)
@@ -102,8 +102,7 @@ int XAMObject::SetDestFormat(const tWAVEFORMATEX* format) {
   tWAVEFORMATEX copy = *format;
   copy.cbSize = 0;
   ValidateFormat(&copy, WAVE_FORMAT_PCM);
-  destFormat = CopyFormat(&copy);
-  return 1;
+  return CopyFormat(&copy, &destFormat) ? 1 : 0;
 }
 
 int XAMObject::GetSrcFormatStr(char* out, long size) {
@@ -429,19 +428,18 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
   const tWAVEFORMATEX* dest = DestFormat();
 
   CSeekMap* map = nullptr;
-  CPeaks* built = nullptr;
+  std::unique_ptr<CPeaks> built;
   MpegDecoder* scan = nullptr;
   int toFile = peaksToFile;
   auto discard = [&]() {
     if (scan) MpegDecoderDestroy(&scan);
     CSeekMap::Release(map);
     if (built && toFile) built->DeletePeakFile();
-    delete built;
-    built = nullptr;
+    built.reset();
   };
   if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
   if (buildPeaks) {
-    built = new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0);
+    built.reset(new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0));
     if (!built) {
       discard();
       return 0;
@@ -449,7 +447,7 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     built->InitStreamPeaksFromParse(&toFile, source);
   }
   std::optional<CPeakRuns> runs;
-  if (built) runs.emplace(built, dest, msPerPeak, toFile);
+  if (built) runs.emplace(built.get(), dest, msPerPeak, toFile);
 
   std::vector<char> in, converted;
   try {
@@ -544,7 +542,7 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     if (badFrames) built->SetHasBadFrames(1);
     if (nonCD) built->SetHasNonCDQualityFrames(1);
     built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
-    *peaks = built;
+    *peaks = built.release();  // the caller owns the peaks
   }
   if (map) *seekMap = map;
   return 1;
