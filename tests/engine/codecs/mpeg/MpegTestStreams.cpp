@@ -44,6 +44,18 @@ bool IsConformance(const std::string& n) {
   return (layered && n.find("nonstandard") == std::string::npos) || n.rfind("M2L3_", 0) == 0;
 }
 
+int ConformanceLayer(const std::string& name) { return name[0] == 'M' ? 3 : name[1] - '0'; }
+
+void ExpectConformanceLength(const std::vector<int16_t>& got, const std::vector<int16_t>& ref,
+                             int layer) {
+  if (layer != 3) {
+    EXPECT_LE(got.size(), ref.size());
+    return;
+  }
+  EXPECT_GE(got.size(), ref.size());
+  EXPECT_LE(got.size(), ref.size() + 2304);
+}
+
 std::vector<int16_t> Reference(const std::string& name) {
   return ToSamples(ReadStreamFile(name + ".pcm"));
 }

@@ -33,6 +33,16 @@ std::vector<std::string> ListStreams(const std::string& prefix = "");
 // The ISO conformance streams: l1-, l2-, l3- without "nonstandard", M2L3_.
 bool IsConformance(const std::string& name);
 
+// The layer a conformance stream's name gives.
+int ConformanceLayer(const std::string& name);
+
+// A decoding of a conformance stream is as long as its reference allows:
+// layer I and II references run on past the streams' audio (the PSNR is
+// taken over the decoding's length); a layer III reference may leave out up
+// to one frame's samples (2304, all channels counted) at the end.
+void ExpectConformanceLength(const std::vector<int16_t>& got, const std::vector<int16_t>& ref,
+                             int layer);
+
 // NAME.pcm, the reference decoding of NAME.bit, as samples.
 std::vector<int16_t> Reference(const std::string& name);
 
