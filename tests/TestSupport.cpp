@@ -1,8 +1,10 @@
 #include "tests/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +68,43 @@ bool WriteFile(const std::string& path, const std::string& data) {
 
 bool HaveProgram(const std::string& name) {
   return Run("command -v " + name).exitCode == 0;
+}
+
+std::string ReadInput(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "test input missing: " << path;
+    return std::string();
+  }
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string MissingPrograms(const std::vector<std::string>& names) {
+  std::string missing;
+  for (const std::string& name : names)
+    if (!HaveProgram(name)) missing += (missing.empty() ? "" : " ") + name;
+  return missing.empty() ? missing : "not installed (scripts/setup.sh installs them): " + missing;
+}
+
+std::vector<int16_t> ToSamples(const std::string& bytes) {
+  std::vector<int16_t> s(bytes.size() / 2);
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = int16_t(uint16_t(uint8_t(bytes[2 * i])) | (uint16_t(uint8_t(bytes[2 * i + 1])) << 8));
+  return s;
+}
+
+double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  if (n == 0) return 0.0;
+  double sum = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    double d = double(a[i]) - double(b[i]);
+    sum += d * d;
+  }
+  if (sum == 0.0) return 200.0;
+  return 10.0 * std::log10(32767.0 * 32767.0 / (sum / double(n)));
 }
 
 }  // namespace testsupport

@@ -43,4 +43,20 @@ std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& data);
 bool HaveProgram(const std::string& name);  // on PATH
 
+// The contents of a test input that belongs to the tree (tests/data): a
+// missing or unreadable one fails the test, naming its path.
+std::string ReadInput(const std::string& path);
+
+// Empty when every program named is on PATH, else which are missing. The
+// outside programs the tests use are installed by scripts/setup.sh, so a test
+// asserts this is empty: a missing one is a broken machine, not a skip.
+std::string MissingPrograms(const std::vector<std::string>& names);
+
+// 16-bit little-endian samples of raw bytes.
+std::vector<int16_t> ToSamples(const std::string& bytes);
+
+// 10 log10(32767^2 / MSE) over the shorter of the two; 200 when identical,
+// 0 when either is empty.
+double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
+
 }  // namespace testsupport

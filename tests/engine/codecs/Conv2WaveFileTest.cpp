@@ -88,11 +88,10 @@ TEST(Conv2WaveFile, SamePcmIsWrittenUnchangedAndSoxReadsIt) {
   EXPECT_EQ(w.info[0].first, "ISFT");
   EXPECT_EQ(w.info[0].second.size(), 8u);  // 5 characters: even 6, plus 2
   EXPECT_EQ(listBytes, 4 + 8 + 8);
-  if (testsupport::HaveProgram("soxi")) {
-    auto r = testsupport::Run("soxi -s '" + path + "'");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(std::stol(r.out), static_cast<long>((a.size() + b.size()) / 4));
-  }
+  ASSERT_EQ(testsupport::MissingPrograms({"soxi"}), "");
+  auto r = testsupport::Run("soxi -s '" + path + "'");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(std::stol(r.out), static_cast<long>((a.size() + b.size()) / 4));
 }
 
 TEST(Conv2WaveFile, MixesToTheTargetShapeWithoutAConverter) {

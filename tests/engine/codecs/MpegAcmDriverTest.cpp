@@ -24,8 +24,7 @@ class TestBuffer : public CACMBuffer {
 };
 
 TEST(MpegAcmDriverTest, MpegWavDecodesThroughTheCodecLayer) {
-  for (const char* p : {"sox", "lame", "twolame", "mpg123", "ffmpeg"})
-    if (!testsupport::HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "twolame", "mpg123", "ffmpeg"}), "");
   ASSERT_EQ(RegisterMpegAcmDriver(), 1);
   ASSERT_EQ(RegisterMpegAcmDriver(), 1);  // once per process
   testsupport::TempDir dir;

@@ -1,7 +1,8 @@
 // The MPEG decoding object on real files made with lame and twolame, checked
 // against mpg123's decoding: through the decoding buffer in pieces, after
 // seeks, into other destination shapes, in the whole-file scan, and on
-// damaged data.
+// damaged data. (Every shared test stream goes through the engine in
+// tests/engine/core/MpegVectorsTest.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,8 +41,7 @@ struct Opened {
 class XAMObjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* p : {"sox", "lame", "twolame", "mpg123"})
-      if (!testsupport::HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
+    ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "twolame", "mpg123"}), "");
   }
 
   // Makes the stream and opens it as the loader would.
@@ -312,66 +312,6 @@ TEST_F(XAMObjectTest, DamagedDataKeepsGoing) {
   }
 }
 
-// The conformance streams of every layer and version decode through the
-// buffer to their shared reference or to mpg123's decoding (the references
-// of some are zero-padded, and mpg123 is less exact on others); the odd and
-// illegal ones never crash.
-TEST_F(XAMObjectTest, VectorsDecodeThroughTheBuffer) {
-  const std::string folder = testsupport::VectorsDir() + "/mpeg/";
-  auto r = testsupport::Run(
-      "cd '" + folder +
-      "' && find . -maxdepth 2 \\( -name '*.bit' -o -path './fuzz/*' \\) -printf '%P\\n'");
-  ASSERT_EQ(r.exitCode, 0);
-  int compared = 0;
-  for (size_t at = 0, next; at < r.out.size(); at = next + 1) {
-    next = r.out.find('\n', at);
-    if (next == std::string::npos) next = r.out.size();
-    std::string name = r.out.substr(at, next - at);
-    if (name.empty()) continue;
-    SCOPED_TRACE(name);
-    Opened o;
-    o.stream.path = folder + name;
-    o.stream.bytes = testsupport::ReadFile(o.stream.path);
-    std::string raw = dir.File("ref.raw");
-    testsupport::Run("mpg123 --no-gapless -q -s '" + o.stream.path + "' > '" + raw + "'");
-    o.stream.reference = mpegtest::Samples(testsupport::ReadFile(raw));
-    mpegtest::ReadHeader(&o.stream);
-    if (o.stream.rate == 0) o.stream.rate = 44100, o.stream.channels = 2;
-    double seconds =
-        static_cast<double>(o.stream.reference.size()) / o.stream.channels / o.stream.rate;
-    o.stream.kbps =
-        seconds > 0.05 ? static_cast<int>(o.stream.bytes.size() * 8 / seconds / 1000) : 128;
-    ASSERT_EQ(o.file.Open(o.stream.path), 1);
-    ASSERT_EQ(o.file.SetDataOffsets(0, static_cast<int64_t>(o.stream.bytes.size())), 1);
-    o.decoder = mpegtest::NewDecoder(o.stream);
-    int64_t lengthMs = 0;
-    CPeaks* peaks = nullptr;
-    CSeekMap* map = nullptr;
-    ScanAll(&o, &map, &peaks, &lengthMs);
-    delete peaks;
-    TestBuffer b(map);
-    CSeekMap::Release(map);
-    Attach(&b, &o);
-    ASSERT_EQ(b.SetReadVariables(0, o.stream.bytes.size() * 100 + 100000), 1);
-    std::vector<int16_t> got = ReadAll(&b, 7777);
-    const bool conformance = (name.rfind("l1-", 0) == 0 || name.rfind("l2-", 0) == 0 ||
-                              name.rfind("l3-", 0) == 0 || name.rfind("M2L3_", 0) == 0) &&
-                             name.find("nonstandard") == std::string::npos &&
-                             name.find("he_mode") == std::string::npos &&  // channels switch
-                             name.find('/') == std::string::npos;
-    if (!conformance || o.stream.reference.empty()) continue;
-    ++compared;
-    std::vector<int16_t> shared = mpegtest::Samples(
-        testsupport::ReadFile(o.stream.path.substr(0, o.stream.path.rfind('.')) + ".pcm"));
-    const auto mpg123 = static_cast<int64_t>(o.stream.reference.size());
-    const auto size = static_cast<int64_t>(got.size());
-    EXPECT_TRUE(size == static_cast<int64_t>(shared.size()) || std::abs(size - mpg123) <= 2304)
-        << size << " samples, mpg123 " << mpg123 << ", reference " << shared.size();
-    EXPECT_GE(std::max(mpegtest::Psnr(got, o.stream.reference), mpegtest::Psnr(got, shared)), 96.0);
-  }
-  EXPECT_GT(compared, 20);
-}
-
 // Convert alone, as a caller without a buffer would use it: the ring empty
 // ends the loop, a small block grows, and a frame with no room is kept.
 TEST_F(XAMObjectTest, ConvertStopsOnAnEmptyRingAndKeepsFramesWithoutRoom) {
@@ -474,9 +414,9 @@ TEST_F(XAMObjectTest, FreeFormatStreamsDecodeThroughTheRing) {
     SCOPED_TRACE(name);
     Opened o;
     o.stream.path = mpeg + name + ".bit";
-    o.stream.bytes = testsupport::ReadFile(o.stream.path);
-    if (o.stream.bytes.empty()) GTEST_SKIP() << "no vectors";
-    o.stream.reference = mpegtest::Samples(testsupport::ReadFile(mpeg + name + ".pcm"));
+    o.stream.bytes = testsupport::ReadInput(o.stream.path);
+    ASSERT_FALSE(o.stream.bytes.empty());
+    o.stream.reference = mpegtest::Samples(testsupport::ReadInput(mpeg + name + ".pcm"));
     mpegtest::ReadHeader(&o.stream);
     const auto* p = reinterpret_cast<const uint8_t*>(o.stream.bytes.data());
     size_t i = 0;

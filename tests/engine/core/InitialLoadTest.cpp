@@ -220,7 +220,7 @@ TEST(InitialLoad, GenreNamesAreReadAsTheirNumbers) {
 }
 
 TEST(InitialLoad, InfoWrittenByFfmpegIsRead) {
-  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"ffmpeg"}), "");
   TempDir dir;
   std::string path = dir.File("ff.wav");
   ASSERT_EQ(testsupport::Run("ffmpeg -v error -f lavfi -i sine=d=0.3 -metadata title=Hello "

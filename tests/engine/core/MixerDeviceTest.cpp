@@ -42,9 +42,9 @@ bool Within(std::chrono::milliseconds limit, const std::function<bool()>& done) 
 class MixerDevice : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!soundtest::Sox("-n -r 44100 -c 2 -b 16 '" + dir_.File("long.wav") +
-                        "' synth 120 sine 440 vol 0.5"))
-      GTEST_SKIP() << "sox is not installed";
+    ASSERT_EQ(testsupport::MissingPrograms({"sox"}), "");
+    ASSERT_TRUE(soundtest::Sox("-n -r 44100 -c 2 -b 16 '" + dir_.File("long.wav") +
+                               "' synth 120 sine 440 vol 0.5"));
     ASSERT_EQ(SoundEngineStartup(nullptr), 1);
   }
   void TearDown() override {

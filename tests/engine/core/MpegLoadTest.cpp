@@ -88,8 +88,7 @@ class MpegLoad : public ::testing::Test {
  protected:
   void SetUp() override {
     oldStrings_ = GetTonalisStringFile();
-    for (const char* tool : {"sox", "lame"})
-      if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame"}), "");
     // Genre names come from the engine's strings file.
     SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
   }
@@ -131,9 +130,8 @@ TEST_F(MpegLoad, TheStoredFormatDescribesTheStreamToItsDecoder) {
 
   // Layer I (block align 4), MPEG-2 at a low rate, mono.
   std::string mp1 = dir_.File("fl1.mp1");
-  ASSERT_EQ(testsupport::Run("cp '" + testsupport::VectorsDir() + "/mpeg/l1-fl1.bit' '" + mp1 + "'")
-                .exitCode,
-            0);
+  ASSERT_TRUE(testsupport::WriteFile(
+      mp1, testsupport::ReadInput(testsupport::VectorsDir() + "/mpeg/l1-fl1.bit")));
   Probe l1 = Load(mp1);
   ASSERT_EQ(l1.ok, 1) << std::hex << l1.error;
   EXPECT_EQ(l1.Format()->nBlockAlign, 4);
@@ -153,10 +151,8 @@ TEST_F(MpegLoad, FreeFormatStreamsAreFoundWithoutABitRateInTheirHeaders) {
   for (const char* name : {"l3-he_free.bit", "l2-nonstandard-free_format.bit"}) {
     SCOPED_TRACE(name);
     std::string path = dir_.File(std::string(name) + (name[1] == '3' ? ".mp3" : ".mp2"));
-    ASSERT_EQ(
-        testsupport::Run("cp '" + testsupport::VectorsDir() + "/mpeg/" + name + "' '" + path + "'")
-            .exitCode,
-        0);
+    ASSERT_TRUE(testsupport::WriteFile(
+        path, testsupport::ReadInput(testsupport::VectorsDir() + "/mpeg/" + name)));
     Probe p = Load(path);
     ASSERT_EQ(p.ok, 1) << std::hex << p.error;
     EXPECT_GT(p.Format()->nAvgBytesPerSec, 1000u);

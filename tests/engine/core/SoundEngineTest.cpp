@@ -14,11 +14,7 @@
 #include "engine/core/SoundLoaded.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
-#include "engine/base/UniqueName.h"
 #include "tests/TestSupport.h"
-
-using testsupport::TempDir;
-using testsupport::WriteFile;
 
 namespace {
 
@@ -115,41 +111,6 @@ TEST(SoundEngine, ProcessExitWithoutShutdownJoinsTheThread) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
-TEST(TonalisStrings, LooksUpInTheEngineFile) {
-  TempDir dir;
-  std::string path = dir.File("tonalis-strings.ini");
-  ASSERT_TRUE(WriteFile(path, "[Strings]\nFS_MONO=Mono\nFS_WAVE_FORMAT=%s, %d Hz\nLF=a\\nb\n"));
-  std::string old = GetTonalisStringFile();
-  SetTonalisStringFile(path);
-  char out[16];
-  EXPECT_EQ(TonalisLoadString("FS_MONO", out, sizeof out), 1);
-  EXPECT_STREQ(out, "Mono");
-  EXPECT_EQ(TonalisLoadString("LF", out, sizeof out), 1);
-  EXPECT_STREQ(out, "a\nb");
-  EXPECT_EQ(TonalisLoadString("FS_NOT_THERE", out, 6), 1);
-  EXPECT_STREQ(out, "FS_NO");
-  EXPECT_EQ(TonalisLoadFormatted("FS_WAVE_FORMAT", "PCM", 44100), "PCM, 44100 Hz");
-  EXPECT_EQ(TonalisLoadFormatted("FS_WAVE_FORMAT", 44100), "FS_WAVE_FORMAT 44100");
-  // The converter's current strings file is never consulted for engine keys.
-  SetStringFile(path.c_str());
-  SetTonalisStringFile("");
-  EXPECT_EQ(TonalisLoadKeyed("FS_MONO"), "FS_MONO");
-  SetStringFile(nullptr);
-  SetTonalisStringFile(old);
-}
-
-TEST(UniqueName, PrefixAndRunningNumber) {
-  SetNewNamePrefix("Track");
-  std::string first = GenerateUniqueName();
-  ASSERT_EQ(first.rfind("Track", 0), 0u);
-  int n = std::stoi(first.substr(5));
-  char out[32];
-  GenerateUniqueName(out);
-  EXPECT_EQ(std::string(out), "Track" + std::to_string(n + 1));
-  SetNewNamePrefix(nullptr);
-  EXPECT_EQ(GenerateUniqueName(), std::to_string(n + 2));
 }
 
 }  // namespace

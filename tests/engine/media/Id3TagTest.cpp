@@ -211,7 +211,7 @@ TEST(Id3Tag, SetTextsAreWhatASavedTagGivesBack) {
 }
 
 TEST(Id3Tag, OtherTagReadersReadWhatIsSaved) {
-  if (!testsupport::HaveProgram("id3v2")) GTEST_SKIP() << "id3v2 is not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"id3v2"}), "");
   TempDir dir;
   std::string path = dir.File("t.mp3");
   CId3Tag tag;

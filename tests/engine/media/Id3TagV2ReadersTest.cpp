@@ -16,12 +16,6 @@ using testsupport::TempDir;
 
 namespace {
 
-bool HaveTools() {
-  for (const char* p : {"sox", "lame", "id3v2", "eyeD3"})
-    if (!testsupport::HaveProgram(p)) return false;
-  return true;
-}
-
 // Half a second of MPEG audio made by lame, without any tag.
 std::string MakeMp3(const TempDir& dir) {
   std::string wav = dir.File("s.wav"), mp3 = dir.File("s.mp3");
@@ -47,12 +41,12 @@ TMusicInfo ReadInfo(const std::string& path, bool* decoded) {
 class Id3TagV2Readers : public testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTools()) GTEST_SKIP() << "needs sox, lame, id3v2 and eyeD3";
     savedStrings_ = GetTonalisStringFile();
+    ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "id3v2", "eyeD3"}), "");
     SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
   }
   void TearDown() override {
-    if (HaveTools()) SetTonalisStringFile(savedStrings_);
+    SetTonalisStringFile(savedStrings_);
   }
   std::string savedStrings_;
 };

@@ -305,8 +305,7 @@ TEST(MP3Info, ShortReadsLeaveNoStaleBytes) {
 // Real files from outside encoders: the length is what mpg123 decodes (without
 // its gapless trimming), to within the rounding of a millisecond.
 TEST(MP3Info, LengthOfEncodedFilesMatchesADecoder) {
-  for (const char* p : {"sox", "lame", "twolame", "mpg123", "soxi"})
-    if (!testsupport::HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "twolame", "mpg123", "soxi"}), "");
   TempDir dir;
   auto run = [](const std::string& cmd) {
     auto r = testsupport::Run(cmd);
@@ -373,8 +372,9 @@ TEST(MP3Info, LengthOfEncodedFilesMatchesADecoder) {
 
 TEST(MP3Info, ConformanceStreams) {
   // Layer I at 44100 Hz alternates 416- and 420-byte frames: 49 of them.
+  const std::string mpeg = testsupport::VectorsDir() + "/mpeg/";
   CFileObj file;
-  ASSERT_TRUE(file.Open(testsupport::VectorsDir() + "/mpeg/l1-fl2.bit", 0, 0));
+  ASSERT_TRUE(file.Open(mpeg + "l1-fl2.bit", 0, 0)) << "test input missing: " << mpeg << "l1-fl2.bit";
   CMP3Info info;
   ASSERT_EQ(info.loadInfo(&file), 0);
   EXPECT_EQ(info.getLayer(), 1);
@@ -382,8 +382,8 @@ TEST(MP3Info, ConformanceStreams) {
   EXPECT_EQ(info.getLengthInMs(), 49 * 384 * 1000 / 44100);
   // A "Xing" count far beyond a one-frame file is not believed.
   CFileObj corrupt;
-  ASSERT_TRUE(
-      corrupt.Open(testsupport::VectorsDir() + "/mpeg/l3-nonstandard-vbrtag-corrupted.bit", 0, 0));
+  ASSERT_TRUE(corrupt.Open(mpeg + "l3-nonstandard-vbrtag-corrupted.bit", 0, 0))
+      << "test input missing: " << mpeg << "l3-nonstandard-vbrtag-corrupted.bit";
   ASSERT_EQ(info.loadInfo(&corrupt), 0);
   EXPECT_LE(info.getLengthInMs(), 27);
   EXPECT_GT(info.getBitrate(), 0);

@@ -37,7 +37,7 @@ struct Source {
 class ACMBufferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
+    ASSERT_EQ(testsupport::MissingPrograms({"sox"}), "");
   }
 
   void Open(Source* s, const std::string& encoding, int rate, int channels, const char* seconds) {

@@ -10,34 +10,35 @@
 #include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegDecoder.h"
 #include "tests/TestSupport.h"
-#include "tests/mpeg/conformance/LibraryDecode.h"
+#include "tests/engine/codecs/mpeg/MpegTestStreams.h"
 
-using namespace mpeglib;
+using mpegtest::Decode;
+using mpegtest::Decoded;
 using namespace mpegaudio;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 
 namespace {
 
-std::string Vector(const std::string& name) { return testsupport::VectorsDir() + "/mpeg/" + name; }
+std::string Vector(const std::string& name) { return mpegtest::StreamPath(name); }
 
 }  // namespace
 
 TEST(MpegFormatChange, LevelLayerAndModeChangesAreReportedAndDecodingGoesOn) {
-  std::string a = ReadFile(Vector("l3-compl.bit"));      // MPEG-1 layer III
-  std::string b = ReadFile(Vector("M2L3_compl24.bit"));  // MPEG-2 layer III
-  std::string c = ReadFile(Vector("l2-fl10.bit"));       // MPEG-1 layer II
-  if (a.empty() || b.empty() || c.empty()) GTEST_SKIP() << "vectors missing";
+  std::string a = mpegtest::ReadStreamFile("l3-compl.bit");      // MPEG-1 layer III
+  std::string b = mpegtest::ReadStreamFile("M2L3_compl24.bit");  // MPEG-2 layer III
+  std::string c = mpegtest::ReadStreamFile("l2-fl10.bit");       // MPEG-1 layer II
+  ASSERT_FALSE(a.empty() || b.empty() || c.empty());
   // l3-compl ends in a cut frame, which would take in the start of the next
   // part; its whole frames are 192 bytes each.
   a.resize(a.size() / 192 * 192);
   TempDir dir;
   ASSERT_TRUE(testsupport::WriteFile(dir.File("mixed.mp3"), a + b + c));
   ASSERT_TRUE(testsupport::WriteFile(dir.File("a.mp3"), a));
-  LibraryResult mixed = DecodeWithLibrary(dir.File("mixed.mp3"));
-  LibraryResult ra = DecodeWithLibrary(dir.File("a.mp3"));
-  LibraryResult rb = DecodeWithLibrary(Vector("M2L3_compl24.bit"));
-  LibraryResult rc = DecodeWithLibrary(Vector("l2-fl10.bit"));
+  Decoded mixed = Decode(dir.File("mixed.mp3"));
+  Decoded ra = Decode(dir.File("a.mp3"));
+  Decoded rb = Decode(Vector("M2L3_compl24.bit"));
+  Decoded rc = Decode(Vector("l2-fl10.bit"));
   EXPECT_EQ(mixed.endResult, kMpegErrorEndOfInput);
   EXPECT_EQ(mixed.frames, ra.frames + rb.frames + rc.frames);
   ASSERT_GE(mixed.formats.size(), 3u);
@@ -61,14 +62,14 @@ TEST(MpegFormatChange, LevelLayerAndModeChangesAreReportedAndDecodingGoesOn) {
   EXPECT_TRUE(std::equal(rc.pcm.begin(), rc.pcm.end(), at));
 
   // Mode changes within one stream.
-  LibraryResult modes = DecodeWithLibrary(Vector("l3-he_mode.bit"));
+  Decoded modes = Decode(Vector("l3-he_mode.bit"));
   EXPECT_GE(modes.formats.size(), 2u);
 }
 
 TEST(MpegFormatChange, BitRateIsSmoothedAndTimesFollowTheBytes) {
   std::string path = Vector("l3-compl.bit");
-  if (ReadFile(path).empty()) GTEST_SKIP() << "vectors missing";
-  LibraryResult r = DecodeWithLibrary(path);
+  ASSERT_FALSE(mpegtest::ReadStreamFile("l3-compl.bit").empty());
+  Decoded r = Decode(path);
   ASSERT_GT(r.bitrates.size(), 10u);
   for (int b : r.bitrates) EXPECT_GT(b, 0);
   // Elapsed time grows, remaining time shrinks to (nearly) nothing.
@@ -89,14 +90,14 @@ TEST(MpegFormatChange, BitRateIsSmoothedAndTimesFollowTheBytes) {
 }
 
 TEST(MpegFormatChange, Id3v2TagIsSkippedAndAnOversizedOneMeansNoAudio) {
-  std::string audio = ReadFile(Vector("l2-test32.bit"));
-  if (audio.empty()) GTEST_SKIP() << "vectors missing";
+  std::string audio = mpegtest::ReadStreamFile("l2-test32.bit");
+  ASSERT_FALSE(audio.empty());
   TempDir dir;
   // A 300-byte tag full of sync patterns.
   std::string tag = std::string("ID3\x04\x00\x00\x00\x00\x02\x2c", 10) + std::string(300, '\xff');
   ASSERT_TRUE(testsupport::WriteFile(dir.File("tagged.mp2"), tag + audio));
-  LibraryResult plain = DecodeWithLibrary(Vector("l2-test32.bit"));
-  LibraryResult tagged = DecodeWithLibrary(dir.File("tagged.mp2"));
+  Decoded plain = Decode(Vector("l2-test32.bit"));
+  Decoded tagged = Decode(dir.File("tagged.mp2"));
   EXPECT_EQ(tagged.pcm, plain.pcm);
 
   // The layer is known as soon as the input is open.
@@ -133,7 +134,7 @@ TEST(MpegFormatChange, Id3v2TagIsSkippedAndAnOversizedOneMeansNoAudio) {
   // A tag that claims more bytes than the file holds leaves no stream.
   std::string huge = std::string("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10);
   ASSERT_TRUE(testsupport::WriteFile(dir.File("huge.mp2"), huge + audio));
-  LibraryResult none = DecodeWithLibrary(dir.File("huge.mp2"));
+  Decoded none = Decode(dir.File("huge.mp2"));
   EXPECT_TRUE(none.pcm.empty());
   EXPECT_EQ(none.endResult, kMpegErrorEndOfInput);
 }

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
-#include "tests/mpeg/layer3/Layer3Stream.h"
+#include "tests/engine/codecs/mpeg/MpegTestStreams.h"
 
 namespace mpegaudio::test {
 namespace {
 
 TEST(Layer3Lame, AgreesWithMpg123AtEveryRate) {
-  for (const char* tool : {"sox", "lame", "mpg123"})
-    if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "mpg123"}), "");
   testsupport::TempDir dir;
   const std::string src = dir.File("src.wav");
   // Noise and a sweep: every band and many code tables are used.
@@ -38,18 +37,17 @@ TEST(Layer3Lame, AgreesWithMpg123AtEveryRate) {
     auto dec = testsupport::Run("mpg123 -q --no-gapless -s '" + mp3 + "' > '" + pcm + "'");
     ASSERT_EQ(dec.exitCode, 0) << dec.err;
     std::string bits = testsupport::ReadFile(mp3), ref = testsupport::ReadFile(pcm);
-    std::vector<FrameSpan> frames = FindFrames(bits);
+    std::vector<mpegtest::FrameSpan> frames = mpegtest::FindFrames(bits);
     ASSERT_FALSE(frames.empty());
     // mpg123 plays lame's tag frame as nothing.
     std::string first = bits.substr(frames[0].offset, size_t(frames[0].h.frameBytes));
     if (first.find("Xing") != std::string::npos || first.find("Info") != std::string::npos)
       frames.erase(frames.begin());
-    DecodedStream got = DecodeFrames(bits, frames);
-    EXPECT_EQ(got.failedFrames, 0);
-    ASSERT_EQ(got.pcm.size(), ref.size() / 2);
-    std::vector<int16_t> want(ref.size() / 2);
-    std::memcpy(want.data(), ref.data(), want.size() * 2);
-    EXPECT_GE(Psnr(got.pcm.data(), want.data(), want.size()), 96.0);
+    mpegtest::Decoded got = mpegtest::DecodeFrames(bits, frames);
+    EXPECT_EQ(got.badFrames, 0);
+    std::vector<int16_t> want = mpegtest::ToSamples(ref);
+    ASSERT_EQ(got.pcm.size(), want.size());
+    EXPECT_GE(mpegtest::Psnr(got.pcm, want), 96.0);
   }
 }
 

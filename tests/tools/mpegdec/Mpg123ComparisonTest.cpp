@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
-#include "tests/mpeg/core/StreamWalker.h"
 
 using testsupport::BinPath;
-using testsupport::HaveProgram;
 using testsupport::ReadFile;
 using testsupport::Run;
 using testsupport::TempDir;
@@ -43,9 +41,7 @@ std::string MakeSource(const TempDir& dir, int rate, int channels) {
 }
 
 void Compare(const std::vector<Case>& cases) {
-  if (!HaveProgram("mpg123") || !HaveProgram("sox") || !HaveProgram("lame") ||
-      !HaveProgram("twolame"))
-    GTEST_SKIP() << "mpg123, sox, lame or twolame missing";
+  ASSERT_EQ(testsupport::MissingPrograms({"mpg123", "sox", "lame", "twolame"}), "");
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -60,7 +56,7 @@ void Compare(const std::vector<Case>& cases) {
     ASSERT_EQ(ours.exitCode, 0) << ours.err;
     EXPECT_EQ(ours.err, "");
     std::string ref = ReadFile(dir.File("ref.raw")), got = ReadFile(dir.File("ours.raw"));
-    double psnr = mpegtest::Psnr(mpegtest::ToSamples(got), mpegtest::ToSamples(ref));
+    double psnr = testsupport::Psnr(testsupport::ToSamples(got), testsupport::ToSamples(ref));
     std::printf("%-36s %8zu samples  PSNR %6.1f dB\n", c.label, got.size() / 2, psnr);
     EXPECT_EQ(got.size(), ref.size());
     EXPECT_GE(psnr, 96.0);

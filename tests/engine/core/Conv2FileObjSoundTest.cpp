@@ -17,7 +17,7 @@ using testsupport::TempDir;
 // size estimate, target format and file from the sound, a play-once render
 // into the writer, and the music information carried over.
 TEST(Conv2FileObjSound, ConvertsASoundThroughTheWaveWriter) {
-  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"ffmpeg"}), "");
   TempDir dir;
   std::string source = dir.File("source.wav");
   ASSERT_EQ(testsupport::Run("ffmpeg -v error -f lavfi -i 'sine=f=330:d=1.5' -ac 2 -ar 44100 "
