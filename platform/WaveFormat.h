@@ -24,12 +24,15 @@ static_assert(offsetof(tWAVEFORMATEX, cbSize) == 16);
 // Format tags used across the system.
 constexpr uint16_t WAVE_FORMAT_PCM = 0x0001;
 constexpr uint16_t WAVE_FORMAT_ADPCM = 0x0002;
+constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 0x0003;
 constexpr uint16_t WAVE_FORMAT_ALAW = 0x0006;
 constexpr uint16_t WAVE_FORMAT_MULAW = 0x0007;
 constexpr uint16_t WAVE_FORMAT_IMA_ADPCM = 0x0011;
 constexpr uint16_t WAVE_FORMAT_MPEG = 0x0050;
 constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 constexpr uint16_t WAVE_FORMAT_WMAUDIO2 = 0x0161;
+// The record is followed by valid bits, a speaker mask and a sub-format GUID.
+constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
 #pragma pack(push, 1)
 // The record of format tag WAVE_FORMAT_MPEGLAYER3: the wave format and its 12

@@ -80,6 +80,11 @@ int ACMObject::GetSrcFormatStr(char* out, long size) {
   ACMFORMATTAGDETAILSA details{};
   details.cbStruct = sizeof details;
   details.dwFormatTag = SourceFormat()->wFormatTag;
+  // An extensible record is named by its sub-format, whose GUID starts with
+  // the plain tag (PCM, IEEE float).
+  constexpr size_t kSubFormatAt = 24;
+  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE && sourceFormat.size() >= kSubFormatAt + 2)
+    details.dwFormatTag = sourceFormat[kSubFormatAt] | sourceFormat[kSubFormatAt + 1] << 8;
   MMRESULT r = acmFormatTagDetailsA(driver, &details, ACM_FORMATTAGDETAILSF_FORMATTAG);
   if (driver) acmDriverClose(driver, 0);
   if (r != MMSYSERR_NOERROR) return 0;
