@@ -96,7 +96,12 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     if (job->GetPath() == path) return 1;
   if (targetType > 2) return 0;
   CConv2FileObj* writer = NewCConv2FileObj(static_cast<_tFileConversionTypedef>(targetType), -1);
-  if (!writer) return 0;
+  if (!writer) {
+    // No encoder for the target (nor memory for a writer): the file is not taken.
+    unavailableTargets_ |= 1u << targetType;
+    LogKeyed("AFE_TARGET_UNAVAILABLE", path);
+    return 0;
+  }
   int opened = writer->Open(path, 0, 0);
   int64_t size = opened ? writer->Size() : -1;
   if (opened && size > 0) {
@@ -114,6 +119,11 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   LogKeyed(size == 0 ? "AFE_EMPTY_FILE" : "AFE_FILE_NOT_FOUND", path);
   Release(writer);
   return opened;
+}
+
+uint32_t CConversionRun::TakeUnavailableTargets() {
+  uint32_t all = unavailableTargets_;
+  return all & ~unavailableReported_.fetch_or(all);
 }
 
 bool CConversionRun::PollHandOff() {

@@ -37,6 +37,9 @@ class CConversionRun {
   int Start();
   // The intake of one source file; 1 also when it was only logged.
   int AddFile(const std::string& path, uint32_t targetType);
+  // Target types (as bits 1 << type) that files asked for but no writer
+  // exists for, since the last call; each is reported once per run.
+  uint32_t TakeUnavailableTargets();
   // Cancels: the worker abandons the current file and ends; waits for it.
   void Stop();
   // Ends a run whose files are all done: the worker finishes and ends.
@@ -138,6 +141,7 @@ class CConversionRun {
   std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0};
   std::atomic<bool> running_{true}, paused_{false}, workerActive_{false};
   uint32_t handOffTaken_;
+  std::atomic<uint32_t> unavailableTargets_{0}, unavailableReported_{0};
 
   std::unique_ptr<CSoundGroup> group_;
   std::unique_ptr<CPCMMixer> mixer_;

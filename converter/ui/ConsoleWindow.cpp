@@ -173,6 +173,20 @@ TPrompt CConsoleWindow::QuestionPrompt(int question, const std::string& source,
   return p;
 }
 
+// Once per run and target type, the user learns why its files were not taken.
+void CConsoleWindow::ReportUnavailableTargets(CConversionRun& run) {
+  static const char* const kTypeNames[] = {"IDS_OPTIONS_WAVE", "IDS_OPTIONS_MP3",
+                                           "IDS_OPTIONS_WMA"};
+  uint32_t missing = run.TakeUnavailableTargets();
+  for (uint32_t type = 0; type < 3; ++type) {
+    if (!(missing & 1u << type)) continue;
+    ClearLine();
+    prompts_.Say("sonoduct: " + LoadFormatted("CW_TargetUnavailable",
+                                              LoadKeyedString(kTypeNames[type]).substr(0, 64))
+                                    .substr(0, 512));
+  }
+}
+
 void CConsoleWindow::Answer(CConversionRun& run, int question) {
   ClearLine();
   if (run.quit) {
@@ -267,6 +281,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   os::InstallInterruptHandler();
   auto nextTick = Clock::now();
   for (;;) {
+    ReportUnavailableTargets(run);
     if (int q = question_.exchange(0)) Answer(run, q);
     if (os::TakeInterrupt() && !ended_) Cancel(run);
     if (!ended_) ShowNames(run);
@@ -277,6 +292,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     if (ended_ && !run.IsRunning()) break;
     SleepMs(20);
   }
+  ReportUnavailableTargets(run);
   ClearLine();
   if (deleteConverted_) run.DeleteWrittenTargets();
   nextEntry = run.HandOffTaken();
