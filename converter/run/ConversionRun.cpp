@@ -164,6 +164,13 @@ void CConversionRun::SetNames(const std::string& source, const std::string& targ
   sourceChanged_ = targetChanged_ = true;
 }
 
+std::vector<TNamedTarget> CConversionRun::TakeNamedTargets() {
+  std::lock_guard<std::mutex> lock(lock_);
+  std::vector<TNamedTarget> named;
+  named.swap(namedTargets_);
+  return named;
+}
+
 std::string CConversionRun::TakeSourceName() {
   std::lock_guard<std::mutex> lock(lock_);
   sourceChanged_ = false;

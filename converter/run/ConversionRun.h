@@ -25,6 +25,14 @@ class CPCMSound;
 class CPreferences;
 class CSoundGroup;
 
+// A file whose target is settled, as the window names it: its number in
+// the run and the run's job count at that moment.
+struct TNamedTarget {
+  int number = 0;
+  int count = 0;
+  std::string source, target;
+};
+
 class CConversionRun {
  public:
   CConversionRun(CPreferences& preferences, CInstanceChannel* channel, uint32_t firstEntry);
@@ -57,6 +65,9 @@ class CConversionRun {
   // For the window, under the run's lock.
   std::string TakeSourceName();
   std::string TakeTargetName();
+  // Every file whose target was settled since the last call, in order, so
+  // that each can be named even when it ends before the window looks.
+  std::vector<TNamedTarget> TakeNamedTargets();
   bool SourceNameChanged() const { return sourceChanged_; }
   bool TargetNameChanged() const { return targetChanged_; }
   bool FormatToggle();
@@ -131,6 +142,7 @@ class CConversionRun {
   std::mutex pollLock_;
   std::deque<CConv2FileObj*> jobs_;
   std::vector<std::string> writtenTargets_;
+  std::vector<TNamedTarget> namedTargets_;
   std::string sourceName_, targetName_, targetDir_, formatText_;
   std::atomic<bool> sourceChanged_{false}, targetChanged_{false};
   bool formatToggle_ = false;

@@ -135,16 +135,15 @@ void CConsoleWindow::Tick(CConversionRun& run) {
 
 // One line per file, once its target is known.
 void CConsoleWindow::ShowNames(CConversionRun& run) {
-  if (!run.TargetNameChanged()) return;
-  std::string source = run.TakeSourceName();
-  std::string target = run.TakeTargetName();
-  if (source.empty() || target.empty() || target == lastTargetShown_) return;
-  int file = run.ConvertedCount() + run.FailedCount() + 1;
-  if (file > run.JobCount()) file = run.JobCount();
-  ClearLine();
-  prompts_.Say(LoadFormatted("CW_Progress", file, run.JobCount()).substr(0, 64) + ": " + source +
-               " -> " + target);
-  lastTargetShown_ = target;
+  for (const TNamedTarget& named : run.TakeNamedTargets()) {
+    // A file converted again (its settings changed) keeps its line.
+    if (named.number == lastNumberShown_ && named.target == lastTargetShown_) continue;
+    ClearLine();
+    prompts_.Say(LoadFormatted("CW_Progress", named.number, named.count).substr(0, 64) + ": " +
+                 named.source + " -> " + named.target);
+    lastTargetShown_ = named.target;
+    lastNumberShown_ = named.number;
+  }
 }
 
 // The prompt of a worker's question; an empty one for a question not known here.
@@ -293,6 +292,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     SleepMs(20);
   }
   ReportUnavailableTargets(run);
+  ShowNames(run);
   ClearLine();
   if (deleteConverted_) run.DeleteWrittenTargets();
   nextEntry = run.HandOffTaken();

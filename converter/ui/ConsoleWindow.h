@@ -51,6 +51,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
   bool deleteConverted_ = false;
   bool ended_ = false;
   std::string lastTargetShown_;
+  int lastNumberShown_ = 0;
   int failed_ = 0;
   bool startFailed_ = false;
 };

@@ -69,4 +69,20 @@ TEST_F(ConsoleRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
   }
 }
 
+TEST_F(ConsoleRun, EveryFileGetsItsLineHoweverShort) {
+  std::string args;
+  std::vector<std::string> files;
+  for (int i = 1; i <= 6; ++i) {
+    files.push_back(Tone("s" + std::to_string(i) + ".wav", 0.05));
+    args += " '" + files.back() + "'";
+  }
+  auto r = Sonoduct("-C" + args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (int i = 1; i <= 6; ++i) {
+    std::string line = "File " + std::to_string(i) + " of 6: " + files[i - 1] + " -> " + out_ +
+                       "/s" + std::to_string(i) + ".wav\n";
+    EXPECT_EQ(Occurrences(r.err, line), 1u) << line << r.err;
+  }
+}
+
 }  // namespace
