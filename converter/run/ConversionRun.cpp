@@ -13,6 +13,7 @@
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
+#include "platform/LastError.h"
 #include "platform/os/FileOps.h"
 #include "platform/paths/Paths.h"
 #include "utilities/strings/KeyedFormat.h"
@@ -134,7 +135,9 @@ bool CConversionRun::PollHandOff() {
   for (uint32_t i = handOffTaken_; i < count; ++i) {
     HandOffEntry entry{};
     if (!channel_->Get(i, entry)) {
-      // Not fetched (the lock timed out): kept for the next poll.
+      // An entry that can never be taken is passed over (the channel logged
+      // it); one not fetched (the lock timed out) is kept for the next poll.
+      if (GetLastError() == kErrBadHandOffEntry) continue;
       count = i;
       break;
     }
