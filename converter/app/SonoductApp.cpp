@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "converter/app/CommandLine.h"
+#include "platform/LastError.h"
 #include "platform/Log.h"
 #include "platform/os/FileStatus.h"
 #include "utilities/strings/StringFile.h"
@@ -201,9 +202,13 @@ void CSonoductApp::RunFirstInstance(std::vector<TQueuedFile> queue) {
   int converted = 0;
   for (;;) {
     // Entries already waiting join the queue; the run fetches later ones itself.
+    // An entry the lock keeps from us stays for the run's own polls.
     for (uint32_t count = channel_.Count(); next < count; ++next) {
       HandOffEntry entry{};
-      if (channel_.Get(next, entry)) queue.push_back({entry.path, entry.targetType});
+      if (channel_.Get(next, entry))
+        queue.push_back({entry.path, entry.targetType});
+      else if (GetLastError() != kErrBadHandOffEntry)
+        break;
     }
     int result = s_.run->Convert(queue, channel_, next);
     if (result < 0) {

@@ -13,6 +13,40 @@ namespace {
 
 bool ValidTargetType(uint32_t type) { return type <= 2; }
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool IsUtf8(const char* text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned char c = *p++;
+    if (c < 0x80) continue;
+    int more;
+    uint32_t code, least;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1, code = c & 0x1F, least = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2, code = c & 0x0F, least = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3, code = c & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    for (; more > 0; --more, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;  // also the terminator
+      code = code << 6 | (*p & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+  }
+  return true;
+}
+
+// Why an entry can never be taken, or null when it can.
+const char* EntryFault(const HandOffEntry& entry) {
+  if (!ValidTargetType(entry.targetType)) return "an unknown target type";
+  if (entry.path[0] == '\0') return "an empty name";
+  if (!IsUtf8(entry.path)) return "a name that is not UTF-8";
+  return nullptr;
+}
+
 }  // namespace
 
 CInstanceChannel::CInstanceChannel() = default;
@@ -137,6 +171,11 @@ int CInstanceChannel::Post(const std::string& path, uint32_t targetType) {
   HandOffEntry entry{};
   std::memcpy(entry.path, path.data(), path.size());
   entry.targetType = targetType;
+  if (const char* fault = EntryFault(entry)) {
+    LogFmt("instance channel: an entry with %s is not posted", fault);
+    SetLastError(kErrBadHandOffEntry);
+    return 0;
+  }
   return Post(entry);
 }
 
@@ -148,6 +187,7 @@ uint32_t CInstanceChannel::Count() {
 }
 
 int CInstanceChannel::Get(uint32_t index, HandOffEntry& out) {
+  SetLastError(0);
   if (!ready_ || !Lock()) return 0;
   SharedSpace* space = Space();
   uint32_t count = ClampedCount(space);
@@ -160,9 +200,10 @@ int CInstanceChannel::Get(uint32_t index, HandOffEntry& out) {
   if (first_ && space->takenCount < index + 1) space->takenCount = index + 1;
   Unlock();
   out.path[kHandOffPathBytes - 1] = '\0';
-  if (!ValidTargetType(out.targetType)) {
-    LogFmt("instance channel: entry %u has target type %u; skipped", index, out.targetType);
-    SetLastError(EINVAL);
+  if (const char* fault = EntryFault(out)) {
+    LogFmt("instance channel: entry %u has %s (target type %u); passed over", index, fault,
+           out.targetType);
+    SetLastError(kErrBadHandOffEntry);
     return 0;
   }
   return 1;

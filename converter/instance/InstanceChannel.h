@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,9 @@ class CLockFile;
 constexpr uint32_t kHandOffEntryCount = 2000;
 constexpr size_t kHandOffPathBytes = 260;
 constexpr int kInstanceLockWaitMs = 2000;
+// The last error of a Get that refused its entry for good (and logged it):
+// the entry is passed over, where any other failure leaves it for later.
+constexpr uint32_t kErrBadHandOffEntry = EBADMSG;
 
 #pragma pack(push, 1)
 // One posted file: a NUL-terminated full path and its target type
@@ -85,13 +89,15 @@ class CInstanceChannel {
   // entries not yet fetched (see FirstIndex).
   int Post(const HandOffEntry& entry);
   // Builds the entry from a path, which must fit the 260-byte field with its
-  // terminator; a longer path is refused, never cut short.
+  // terminator; a longer path is refused, never cut short, and so is one
+  // that Get would refuse.
   int Post(const std::string& path, uint32_t targetType);
   // Number of entries posted (at most 2000).
   uint32_t Count();
-  // Copies entry [index] out; 0 when index >= Count, or when the entry's
-  // target type is not 0, 1 or 2 (such an entry is logged and skipped). The
-  // path always comes out NUL-terminated.
+  // Copies entry [index] out; the path always comes out NUL-terminated.
+  // 0 when index >= Count or the lock can't be had; 0 with the last error
+  // kErrBadHandOffEntry when the entry can never be taken (logged): its
+  // target type is not 0, 1 or 2, or its path is empty or not UTF-8.
   int Get(uint32_t index, HandOffEntry& out);
   int GetOptionsOpen();
   int SetOptionsOpen(int open);

@@ -13,6 +13,7 @@
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
+#include "platform/LastError.h"
 #include "platform/os/FileOps.h"
 #include "platform/paths/Paths.h"
 #include "utilities/strings/KeyedFormat.h"
@@ -96,7 +97,12 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     if (job->GetPath() == path) return 1;
   if (targetType > 2) return 0;
   CConv2FileObj* writer = NewCConv2FileObj(static_cast<_tFileConversionTypedef>(targetType), -1);
-  if (!writer) return 0;
+  if (!writer) {
+    // No encoder for the target (nor memory for a writer): the file is not taken.
+    unavailableTargets_ |= 1u << targetType;
+    LogKeyed("AFE_TARGET_UNAVAILABLE", path);
+    return 0;
+  }
   int opened = writer->Open(path, 0, 0);
   int64_t size = opened ? writer->Size() : -1;
   if (opened && size > 0) {
@@ -116,6 +122,11 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   return opened;
 }
 
+uint32_t CConversionRun::TakeUnavailableTargets() {
+  uint32_t all = unavailableTargets_;
+  return all & ~unavailableReported_.fetch_or(all);
+}
+
 bool CConversionRun::PollHandOff() {
   if (waiting_ || !channel_) return false;
   std::lock_guard<std::mutex> polling(pollLock_);
@@ -124,7 +135,9 @@ bool CConversionRun::PollHandOff() {
   for (uint32_t i = handOffTaken_; i < count; ++i) {
     HandOffEntry entry{};
     if (!channel_->Get(i, entry)) {
-      // Not fetched (the lock timed out): kept for the next poll.
+      // An entry that can never be taken is passed over (the channel logged
+      // it); one not fetched (the lock timed out) is kept for the next poll.
+      if (GetLastError() == kErrBadHandOffEntry) continue;
       count = i;
       break;
     }
@@ -152,6 +165,13 @@ void CConversionRun::SetNames(const std::string& source, const std::string& targ
   sourceName_ = source;
   targetName_ = target;
   sourceChanged_ = targetChanged_ = true;
+}
+
+std::vector<TNamedTarget> CConversionRun::TakeNamedTargets() {
+  std::lock_guard<std::mutex> lock(lock_);
+  std::vector<TNamedTarget> named;
+  named.swap(namedTargets_);
+  return named;
 }
 
 std::string CConversionRun::TakeSourceName() {

@@ -25,6 +25,14 @@ class CPCMSound;
 class CPreferences;
 class CSoundGroup;
 
+// A file whose target is settled, as the window names it: its number in
+// the run and the run's job count at that moment.
+struct TNamedTarget {
+  int number = 0;
+  int count = 0;
+  std::string source, target;
+};
+
 class CConversionRun {
  public:
   CConversionRun(CPreferences& preferences, CInstanceChannel* channel, uint32_t firstEntry);
@@ -37,6 +45,9 @@ class CConversionRun {
   int Start();
   // The intake of one source file; 1 also when it was only logged.
   int AddFile(const std::string& path, uint32_t targetType);
+  // Target types (as bits 1 << type) that files asked for but no writer
+  // exists for, since the last call; each is reported once per run.
+  uint32_t TakeUnavailableTargets();
   // Cancels: the worker abandons the current file and ends; waits for it.
   void Stop();
   // Ends a run whose files are all done: the worker finishes and ends.
@@ -54,6 +65,9 @@ class CConversionRun {
   // For the window, under the run's lock.
   std::string TakeSourceName();
   std::string TakeTargetName();
+  // Every file whose target was settled since the last call, in order, so
+  // that each can be named even when it ends before the window looks.
+  std::vector<TNamedTarget> TakeNamedTargets();
   bool SourceNameChanged() const { return sourceChanged_; }
   bool TargetNameChanged() const { return targetChanged_; }
   bool FormatToggle();
@@ -128,6 +142,7 @@ class CConversionRun {
   std::mutex pollLock_;
   std::deque<CConv2FileObj*> jobs_;
   std::vector<std::string> writtenTargets_;
+  std::vector<TNamedTarget> namedTargets_;
   std::string sourceName_, targetName_, targetDir_, formatText_;
   std::atomic<bool> sourceChanged_{false}, targetChanged_{false};
   bool formatToggle_ = false;
@@ -138,6 +153,7 @@ class CConversionRun {
   std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0};
   std::atomic<bool> running_{true}, paused_{false}, workerActive_{false};
   uint32_t handOffTaken_;
+  std::atomic<uint32_t> unavailableTargets_{0}, unavailableReported_{0};
 
   std::unique_ptr<CSoundGroup> group_;
   std::unique_ptr<CPCMMixer> mixer_;

@@ -250,6 +250,9 @@ bool CConversionRun::PlaceTarget(TTargetFile& file) {
     file.target = file.target.substr(0, file.target.size() - 4) + "1." + ExtensionOf(file.job);
     SetNames(file.sourcePath, file.target);
   }
+  std::lock_guard<std::mutex> lock(lock_);
+  namedTargets_.push_back(
+      {jobsConverted_ + jobsFailed_ + 1, jobsAdded_, file.sourcePath, file.target});
   return true;
 }
 

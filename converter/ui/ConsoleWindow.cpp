@@ -135,16 +135,15 @@ void CConsoleWindow::Tick(CConversionRun& run) {
 
 // One line per file, once its target is known.
 void CConsoleWindow::ShowNames(CConversionRun& run) {
-  if (!run.TargetNameChanged()) return;
-  std::string source = run.TakeSourceName();
-  std::string target = run.TakeTargetName();
-  if (source.empty() || target.empty() || target == lastTargetShown_) return;
-  int file = run.ConvertedCount() + run.FailedCount() + 1;
-  if (file > run.JobCount()) file = run.JobCount();
-  ClearLine();
-  prompts_.Say(LoadFormatted("CW_Progress", file, run.JobCount()).substr(0, 64) + ": " + source +
-               " -> " + target);
-  lastTargetShown_ = target;
+  for (const TNamedTarget& named : run.TakeNamedTargets()) {
+    // A file converted again (its settings changed) keeps its line.
+    if (named.number == lastNumberShown_ && named.target == lastTargetShown_) continue;
+    ClearLine();
+    prompts_.Say(LoadFormatted("CW_Progress", named.number, named.count).substr(0, 64) + ": " +
+                 named.source + " -> " + named.target);
+    lastTargetShown_ = named.target;
+    lastNumberShown_ = named.number;
+  }
 }
 
 // The prompt of a worker's question; an empty one for a question not known here.
@@ -171,6 +170,20 @@ TPrompt CConsoleWindow::QuestionPrompt(int question, const std::string& source,
       break;
   }
   return p;
+}
+
+// Once per run and target type, the user learns why its files were not taken.
+void CConsoleWindow::ReportUnavailableTargets(CConversionRun& run) {
+  static const char* const kTypeNames[] = {"IDS_OPTIONS_WAVE", "IDS_OPTIONS_MP3",
+                                           "IDS_OPTIONS_WMA"};
+  uint32_t missing = run.TakeUnavailableTargets();
+  for (uint32_t type = 0; type < 3; ++type) {
+    if (!(missing & 1u << type)) continue;
+    ClearLine();
+    prompts_.Say("sonoduct: " + LoadFormatted("CW_TargetUnavailable",
+                                              LoadKeyedString(kTypeNames[type]).substr(0, 64))
+                                    .substr(0, 512));
+  }
 }
 
 void CConsoleWindow::Answer(CConversionRun& run, int question) {
@@ -267,6 +280,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   os::InstallInterruptHandler();
   auto nextTick = Clock::now();
   for (;;) {
+    ReportUnavailableTargets(run);
     if (int q = question_.exchange(0)) Answer(run, q);
     if (os::TakeInterrupt() && !ended_) Cancel(run);
     if (!ended_) ShowNames(run);
@@ -277,6 +291,8 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     if (ended_ && !run.IsRunning()) break;
     SleepMs(20);
   }
+  ReportUnavailableTargets(run);
+  ShowNames(run);
   ClearLine();
   if (deleteConverted_) run.DeleteWrittenTargets();
   nextEntry = run.HandOffTaken();

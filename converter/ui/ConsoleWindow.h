@@ -34,6 +34,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
  private:
   void Tick(CConversionRun& run);
   void ShowNames(CConversionRun& run);
+  void ReportUnavailableTargets(CConversionRun& run);
   TPrompt QuestionPrompt(int question, const std::string& source, const std::string& target) const;
   void Answer(CConversionRun& run, int question);
   // The Cancel command; true when the run is to end.
@@ -50,6 +51,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
   bool deleteConverted_ = false;
   bool ended_ = false;
   std::string lastTargetShown_;
+  int lastNumberShown_ = 0;
   int failed_ = 0;
   bool startFailed_ = false;
 };

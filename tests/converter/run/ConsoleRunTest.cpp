@@ -1,0 +1,88 @@
+// What the console front-end tells about a run of build/bin/sonoduct: the
+// targets it can't make, a line for every file, the status line, and how
+// soon it ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/TestSupport.h"
+
+namespace {
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class ConsoleRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
+    out_ = dir_.Path() + "/out";
+    env_ = {"HOME=" + dir_.Path(),
+            "XDG_CONFIG_HOME=" + dir_.Path() + "/config",
+            "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
+            "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
+            "DISPLAY=",
+            "WAYLAND_DISPLAY="};
+    ASSERT_EQ(testsupport::Run("mkdir -m 700 '" + dir_.Path() + "/run'").exitCode, 0);
+    Set("DefaultDir sz '" + out_ + "/'");
+    Set("PlaySound dword 0");
+    Set("OpenDecodeOnExit dword 0");
+    Set("CPUSleepTime dword 0");
+  }
+  // A value under the converter's key.
+  void Set(const std::string& value) {
+    auto r = testsupport::Run(
+        testsupport::BinPath("reg") + " set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' " + value, env_);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  std::string Tone(const std::string& name, double seconds) {
+    std::string path = dir_.File(name);
+    auto r = testsupport::Run("sox -n -r 44100 -c 2 -b 16 '" + path + "' synth " +
+                              std::to_string(seconds) + " sine 440 vol 0.5");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return path;
+  }
+  testsupport::ProcessResult Sonoduct(const std::string& args) {
+    return testsupport::Run(testsupport::BinPath("sonoduct") + " " + args + " </dev/null", env_);
+  }
+
+  testsupport::TempDir dir_;
+  std::string out_;
+  std::vector<std::string> env_;
+};
+
+TEST_F(ConsoleRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
+  std::string a = Tone("a.wav", 0.2), b = Tone("b.wav", 0.2);
+  for (const char* target : {"-3", "-M"}) {
+    SCOPED_TRACE(target);
+    auto r = Sonoduct(std::string(target) + " '" + a + "' '" + b + "'");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string told = std::string("converted to ") + (target[1] == '3' ? "MP3" : "WMA");
+    EXPECT_EQ(Occurrences(r.err, told), 1u) << r.err;
+    EXPECT_NE(r.err.find(a + ": not converted"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(b + ": not converted"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(ConsoleRun, EveryFileGetsItsLineHoweverShort) {
+  std::string args;
+  std::vector<std::string> files;
+  for (int i = 1; i <= 6; ++i) {
+    files.push_back(Tone("s" + std::to_string(i) + ".wav", 0.05));
+    args += " '" + files.back() + "'";
+  }
+  auto r = Sonoduct("-C" + args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (int i = 1; i <= 6; ++i) {
+    std::string line = "File " + std::to_string(i) + " of 6: " + files[i - 1] + " -> " + out_ +
+                       "/s" + std::to_string(i) + ".wav\n";
+    EXPECT_EQ(Occurrences(r.err, line), 1u) << line << r.err;
+  }
+}
+
+}  // namespace
