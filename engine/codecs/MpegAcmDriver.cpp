@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/codecs/XAMObject.h"
+#include "platform/data/ByteOrder.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ bool MpegRate(uint32_t rate) {
 int LayerOf(const tWAVEFORMATEX* f) {
   if (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3) return 3;
   if (f->cbSize < 2) return 2;
-  uint16_t head;
-  std::memcpy(&head, reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX), 2);
+  uint16_t head = LoadLE16(reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX));
   if (head & kHeadLayer1) return 1;
   if (head & kHeadLayer3) return 3;
   return 2;
@@ -89,7 +89,7 @@ class CMpegConversion : public CAcmConversion {
     double frame = static_cast<double>(SamplesPerFrame(layer, version)) * src->nAvgBytesPerSec /
                    src->nSamplesPerSec;
     auto frameSize = static_cast<uint16_t>(std::min(frame, 65535.0));
-    std::memcpy(record_ + 24, &frameSize, 2);
+    StoreLE16(record_ + 24, frameSize);
     return reinterpret_cast<const tWAVEFORMATEX*>(record_);
   }
 

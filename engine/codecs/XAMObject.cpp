@@ -16,6 +16,7 @@
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/media/Peaks.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
 
@@ -157,9 +158,7 @@ long XAMObject::BlockSize(const tWAVEFORMATEX* format) {
   // The frame size sits in the MPEG extra bytes; a record too short to hold
   // it falls back on the average frame size.
   if (format->cbSize >= 8) {
-    uint16_t frameSize;
-    std::memcpy(&frameSize, reinterpret_cast<const uint8_t*>(format) + 24, 2);
-    return frameSize;
+    return LoadLE16(reinterpret_cast<const uint8_t*>(format) + 24);
   }
   return static_cast<long>(averageFrameSize);
 }

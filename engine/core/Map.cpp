@@ -8,12 +8,13 @@
 #include <new>
 #include <vector>
 
+#include "engine/base/EngineErrors.h"
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
 namespace {
-constexpr uint32_t kErrorMemory = 0x20000001;
 
 double Neutral(TMapType kind) { return kind == MAP_PAN ? 0.0 : 1.0; }
 
@@ -85,7 +86,7 @@ int CMap::AddEvent(TMapType kind, long timeMs, void* data, unsigned long size) {
   int index = e ? events_.AddSorted(e, timeMs) : -1;
   if (index < 0) {
     delete e;
-    SetLastError(kErrorMemory);
+    SetLastError(kErrMemory);
     return -1;
   }
   lastAdded_ = index;
@@ -95,7 +96,7 @@ int CMap::AddEvent(TMapType kind, long timeMs, void* data, unsigned long size) {
 int CMap::AddSimpleEvent(TMapType kind, long timeMs, double value) {
   void* data = std::malloc(sizeof(double));
   if (!data) {
-    SetLastError(kErrorMemory);
+    SetLastError(kErrMemory);
     return 0;
   }
   std::memcpy(data, &value, sizeof value);
@@ -425,11 +426,9 @@ long CMap::MapSaveSize() {
 
 namespace {
 void PutWord(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-uint32_t GetWord(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  uint8_t bytes[4];
+  StoreLE32(bytes, v);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 }  // namespace
 
@@ -470,12 +469,12 @@ int CMap::ReadMap(CRIFF* riff) {
     riff->SeekToNextChunk();
     return 1;
   }
-  uint32_t count = GetWord(in.data());
+  uint32_t count = LoadLE32(in.data());
   size_t at = 4;
   for (uint32_t k = 0; k < count && at + 12 <= static_cast<size_t>(got); ++k) {
-    auto kind = static_cast<TMapType>(GetWord(&in[at]));
-    long t = static_cast<int32_t>(GetWord(&in[at + 4]));
-    uint32_t size = GetWord(&in[at + 8]);
+    auto kind = static_cast<TMapType>(LoadLE32(&in[at]));
+    long t = static_cast<int32_t>(LoadLE32(&in[at + 4]));
+    uint32_t size = LoadLE32(&in[at + 8]);
     at += 12;
     if (size > static_cast<size_t>(got) - at) break;  // an event that cannot be read back
     void* data = size ? std::malloc(size) : nullptr;
