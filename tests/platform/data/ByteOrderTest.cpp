@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "platform/data/ByteOrder.h"
 
@@ -22,17 +22,23 @@ TEST(ByteOrder, LoadsReadEitherOrderFromAnyAddress) {
 
 TEST(ByteOrder, StoresWriteOnlyTheirBytes) {
   uint8_t b[6] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+  auto bytes = [&b] { return std::vector<uint8_t>(b, b + 6); };
   StoreLE16(b + 1, 0x8001);
-  EXPECT_EQ((std::array<uint8_t, 6>{b[0], b[1], b[2], b[3], b[4], b[5]}),
-            (std::array<uint8_t, 6>{0xAA, 0x01, 0x80, 0xAA, 0xAA, 0xAA}));
+  EXPECT_EQ(bytes(), (std::vector<uint8_t>{0xAA, 0x01, 0x80, 0xAA, 0xAA, 0xAA}));
   StoreLE32(b + 1, 0x80C0E0F1u);
-  EXPECT_EQ((std::array<uint8_t, 6>{b[0], b[1], b[2], b[3], b[4], b[5]}),
-            (std::array<uint8_t, 6>{0xAA, 0xF1, 0xE0, 0xC0, 0x80, 0xAA}));
+  EXPECT_EQ(bytes(), (std::vector<uint8_t>{0xAA, 0xF1, 0xE0, 0xC0, 0x80, 0xAA}));
   EXPECT_EQ(LoadLE32(b + 1), 0x80C0E0F1u);
   StoreBE32(b + 1, 0x80C0E0F1u);
-  EXPECT_EQ((std::array<uint8_t, 6>{b[0], b[1], b[2], b[3], b[4], b[5]}),
-            (std::array<uint8_t, 6>{0xAA, 0x80, 0xC0, 0xE0, 0xF1, 0xAA}));
+  EXPECT_EQ(bytes(), (std::vector<uint8_t>{0xAA, 0x80, 0xC0, 0xE0, 0xF1, 0xAA}));
   EXPECT_EQ(LoadBE32(b + 1), 0x80C0E0F1u);
+  // The byte-by-byte path that constant evaluation takes agrees.
+  static_assert([] {
+    uint8_t c[6] = {};
+    StoreLE16(c, 0x8001);
+    StoreLE32(c + 2, 0x80C0E0F1u);
+    return c[0] == 0x01 && c[1] == 0x80 && c[2] == 0xF1 && c[5] == 0x80 &&
+           LoadLE32(c + 2) == 0x80C0E0F1u && LoadLE16(c) == 0x8001;
+  }());
 }
 
 }  // namespace
