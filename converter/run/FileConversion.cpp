@@ -10,6 +10,7 @@
 #include "converter/run/ConversionRun.h"
 #include "converter/run/IRunWindow.h"
 #include "converter/ui/ErrorLog.h"
+#include "engine/base/EngineErrors.h"
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
@@ -26,9 +27,6 @@
 
 namespace {
 
-constexpr uint32_t kErrMissingData = 0x20000107;
-constexpr uint32_t kErrCorrupted = 0x20000109;
-constexpr uint32_t kErrUnparseable = 0x2000010B;
 constexpr long kMsPerPeak = 20;
 
 void SleepMs(long ms) {
@@ -126,12 +124,12 @@ int CConversionRun::ConvertNext() {
     } else if (!cancel) {
       bool wma = HasFileExtension(sourcePath, "wma");
       const char* key;
-      if (error == kErrMissingData)
+      if (error == kErrNoData)
         key = "NFE_MissingDataChunk";
       else if (error == kErrCorrupted || sound->Length(0) == 0)
         key = wma ? "NFE_CorruptedWMA" : "NFE_Corrupted";
       else
-        key = error == kErrUnparseable ? "NFE_Unparseable" : "NFE_Unknown";
+        key = error == kErrNoMpegStream ? "NFE_Unparseable" : "NFE_Unknown";
       LogKeyed(key, sourcePath);
     }
     {

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "engine/base/SampleBuffer.h"
+#include "platform/audio/PcmSample.h"
 
 namespace {
 
@@ -11,25 +12,19 @@ constexpr uint64_t kFractionMask = kOne - 1;
 
 template <int Bytes>
 inline int32_t Load(const uint8_t* p) {
-  if constexpr (Bytes == 1) {
-    return (static_cast<int32_t>(*p) - 128) * 256;
-  } else {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-  }
+  if constexpr (Bytes == 1)
+    return LoadSample8(p);
+  else
+    return LoadSample16(p);
 }
-
-inline int32_t Saturate(int32_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
 
 template <int Bytes>
 inline void AddInto(uint8_t* p, int32_t v) {
-  if constexpr (Bytes == 1) {
-    int32_t sum = Saturate((static_cast<int32_t>(*p) - 128) * 256 + v);
-    *p = static_cast<uint8_t>((sum >> 8) + 128);
-  } else {
-    int32_t sum = Saturate(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))) + v);
-    p[0] = static_cast<uint8_t>(sum & 0xff);
-    p[1] = static_cast<uint8_t>((sum >> 8) & 0xff);
-  }
+  int32_t sum = Saturate16(Load<Bytes>(p) + v);
+  if constexpr (Bytes == 1)
+    StoreSample8(p, sum);
+  else
+    StoreSample16(p, sum);
 }
 
 // Linear interpolation between a and b at fraction f / 2^27; the product fits

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/audio/PcmSample.h"
+
 namespace {
 
 // A record made here carries its own format copy in the same allocation, so
@@ -25,8 +27,7 @@ int Width(TPrecisionType precision) {
 }
 
 int32_t ReadNative(const uint8_t* p, bool eightBit) {
-  if (eightBit) return (static_cast<int32_t>(*p) - 128) * 256;
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+  return eightBit ? LoadSample8(p) : LoadSample16(p);
 }
 
 // Stores one 16-bit-scale value into a split array of the given precision.
@@ -207,10 +208,12 @@ void CopyBufferData(const _bufferType* source, _bufferType* destination) {
       for (uint32_t i = 0; i < samples; ++i) {
         int32_t v = ReadNative(source->data + i * sampleBytes, eightBit);
         if (destEight) {
-          destination->data[i] = eightBit ? source->data[i] : static_cast<uint8_t>((v >> 8) + 128);
+          if (eightBit)
+            destination->data[i] = source->data[i];
+          else
+            StoreSample8(destination->data + i, v);
         } else {
-          destination->data[2 * i] = static_cast<uint8_t>(v & 0xff);
-          destination->data[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xff);
+          StoreSample16(destination->data + 2 * i, v);
         }
       }
       return;

@@ -83,8 +83,10 @@ int ACMObject::GetSrcFormatStr(char* out, long size) {
   // An extensible record is named by its sub-format, whose GUID starts with
   // the plain tag (PCM, IEEE float).
   constexpr size_t kSubFormatAt = 24;
-  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE && sourceFormat.size() >= kSubFormatAt + 2)
-    details.dwFormatTag = sourceFormat[kSubFormatAt] | sourceFormat[kSubFormatAt + 1] << 8;
+  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE && sourceFormat.size() >= kSubFormatAt + 2) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(SourceFormat());
+    details.dwFormatTag = bytes[kSubFormatAt] | bytes[kSubFormatAt + 1] << 8;
+  }
   MMRESULT r = acmFormatTagDetailsA(driver, &details, ACM_FORMATTAGDETAILSF_FORMATTAG);
   if (driver) acmDriverClose(driver, 0);
   if (r != MMSYSERR_NOERROR) return 0;

@@ -10,6 +10,7 @@
 
 #include "engine/codecs/XAMObject.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
+#include "platform/data/ByteOrder.h"
 
 namespace {
 

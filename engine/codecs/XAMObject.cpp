@@ -18,6 +18,7 @@
 #include "engine/media/PeakRuns.h"
 #include "engine/media/Peaks.h"
 #include "engine/media/SeekMap.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
 

@@ -6,21 +6,13 @@
 
 #include "engine/core/PCMMixer.h"
 #include "engine/core/SoundEngine.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
 namespace {
 std::atomic<int> gMapCombiningDisabled{0};
 constexpr int kMaxNestedNames = 10;
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 }  // namespace
 
 CAudioAtom::CAudioAtom() {
@@ -199,12 +191,12 @@ void CAudioAtom::GetNestedName(char* out, long max, int levels) {
 int CAudioAtom::SaveAtomChunk(CRIFF* riff) {
   if (!riff) return 0;
   uint8_t chunk[kAtomChunkBytes] = {};
-  Put32(chunk, static_cast<uint32_t>(Length(0)));
-  Put32(chunk + 4, static_cast<uint32_t>(AbsoluteOffset()));
+  StoreLE32(chunk, static_cast<uint32_t>(Length(0)));
+  StoreLE32(chunk + 4, static_cast<uint32_t>(AbsoluteOffset()));
   std::memcpy(chunk + 8, name_, sizeof name_);
-  Put32(chunk + 520, kAtomChunkMarker);
-  Put32(chunk + 524, static_cast<uint32_t>(virtualDataStart_));
-  Put32(chunk + 528, chunkFlags_);
+  StoreLE32(chunk + 520, kAtomChunkMarker);
+  StoreLE32(chunk + 524, static_cast<uint32_t>(virtualDataStart_));
+  StoreLE32(chunk + 528, chunkFlags_);
   return riff->WriteSubChunk(FourCC("atom"), chunk, sizeof chunk) && srcMap_.WriteMap(riff);
 }
 
@@ -212,16 +204,16 @@ int CAudioAtom::LoadAtomChunk(CRIFF* riff) {
   if (!riff || !riff->SeekToChunk(FourCC("atom"), 1)) return 0;
   uint8_t chunk[kAtomChunkBytes] = {};
   if (riff->ReadCurrentSubChunk(chunk, sizeof chunk) < 520) return 0;
-  absoluteOffset_ = static_cast<int32_t>(Get32(chunk + 4));
+  absoluteOffset_ = static_cast<int32_t>(LoadLE32(chunk + 4));
   std::memcpy(name_, chunk + 8, sizeof name_);
   name_[sizeof name_ - 1] = 0;
-  const uint32_t marker = Get32(chunk + 520);
+  const uint32_t marker = LoadLE32(chunk + 520);
   virtualDataStart_ = 0;
   chunkFlags_ = 0;
   if (marker == kAtomChunkMarker || marker == kAtomChunkMarkerOld)
-    virtualDataStart_ = static_cast<int32_t>(Get32(chunk + 524));
-  if (marker == kAtomChunkMarker) chunkFlags_ = Get32(chunk + 528);
-  const long length = static_cast<int32_t>(Get32(chunk));
+    virtualDataStart_ = static_cast<int32_t>(LoadLE32(chunk + 524));
+  if (marker == kAtomChunkMarker) chunkFlags_ = LoadLE32(chunk + 528);
+  const long length = static_cast<int32_t>(LoadLE32(chunk));
   SetVirtualLength(length);
   srcMap_.RemoveAllSimpleEvents(MAP_ALL);
   if (riff->SeekToChunk(FourCC("smap"), 1)) srcMap_.ReadMap(riff);

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/ACMObject.h"
+#include "engine/media/SeekMap.h"
+#include "engine/codecs/XAMObject.h"
+#include "engine/base/EngineErrors.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
-#include "engine/codecs/ACMObject.h"
-#include "engine/codecs/XAMObject.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3Tag.h"
@@ -20,13 +22,14 @@
 #include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
-#include "engine/media/SeekMap.h"
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileStatus.h"
 #include "platform/paths/Paths.h"
 #include "platform/riff/RIFF.h"
 #include "utilities/strings/BoundedCopy.h"
+#include "utilities/strings/Utf8.h"
 
 namespace {
 constexpr uint32_t kFormWave = FourCC("WAVE");
@@ -52,34 +55,8 @@ std::string PathOf(CRefObj* source) {
   return file ? file->GetPath() : std::string();
 }
 
-bool IsValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
-    if (n == 4 || i + n >= s.size()) return false;
-    for (size_t k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-    i += n + 1;
-  }
-  return true;
-}
-
 // Texts of WAV files are UTF-8 or, from older writers, ISO-8859-1.
-std::string ToUtf8(const std::string& s) {
-  if (IsValidUtf8(s)) return s;
-  std::string out;
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xc0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-  }
-  return out;
-}
+std::string ToUtf8(const std::string& s) { return IsValidUtf8(s) ? s : Latin1ToUtf8(s); }
 
 // The leading decimal number of text; -1 when it starts with none.
 long LeadingNumber(const char* text, const char** end) {
@@ -675,8 +652,7 @@ int CInitialLoad::SetMusInfoFromWaveInfo(CRefObj*, CRIFF* riff) {
       uint8_t bytes[4 + sizeof m->mcdi] = {};
       int64_t got = riff->ReadCurrentSubChunk(bytes, sizeof bytes);
       if (got < 4) break;
-      uint32_t word = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                      static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+      uint32_t word = LoadLE32(bytes);
       int64_t stored = std::clamp<int64_t>(static_cast<int64_t>(ci.size) - 6, 0, got - 4);
       std::memset(m->mcdi, 0, sizeof m->mcdi);
       std::memcpy(m->mcdi, bytes + 4, static_cast<size_t>(stored));

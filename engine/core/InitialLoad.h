@@ -20,23 +20,6 @@ class CMP3Info;
 class CRIFF;
 struct TMusicInfo;
 
-// Error codes of loading.
-enum : uint32_t {
-  kErrMemory = 0x20000001,
-  kErrRiffForm = 0x20000104,
-  kErrShortFmt = 0x20000105,
-  kErrNoFmt = 0x20000106,
-  kErrNoData = 0x20000107,
-  kErrDataArea = 0x20000108,
-  kErrCorrupted = 0x20000109,
-  kErrNoPCMFromMpeg = 0x2000010a,
-  kErrNoMpegStream = 0x2000010b,
-  kErrBadPCMFormat = 0x20000201,
-  kErrEmptyData = 0x20000202,
-  kErrBufferPosition = 0x20000203,
-  kErrDecoderStream = 0x20000204
-};
-
 class CInitialLoad {
  public:
   CInitialLoad();

@@ -9,12 +9,13 @@
 #include <new>
 #include <vector>
 
+#include "engine/base/EngineErrors.h"
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
 namespace {
-constexpr uint32_t kErrorMemory = 0x20000001;
 
 double Neutral(TMapType kind) { return kind == MAP_PAN ? 0.0 : 1.0; }
 
@@ -99,7 +100,7 @@ int CMap::AddEvent(TMapType kind, long timeMs, void* data, unsigned long size) {
   std::unique_ptr<_tvol_pan_data> e(new (std::nothrow) _tvol_pan_data{kind, data, size});
   int index = e ? events_.AddSorted(e.get(), timeMs) : -1;
   if (index < 0) {
-    SetLastError(kErrorMemory);
+    SetLastError(kErrMemory);
     return -1;
   }
   e.release();  // the list holds the event; FreeEvent deletes it
@@ -110,7 +111,7 @@ int CMap::AddEvent(TMapType kind, long timeMs, void* data, unsigned long size) {
 int CMap::AddSimpleEvent(TMapType kind, long timeMs, double value) {
   EventData data = CopyOfData(&value, sizeof value);
   if (!data) {
-    SetLastError(kErrorMemory);
+    SetLastError(kErrMemory);
     return 0;
   }
   if (AddEvent(kind, timeMs, data.get(), sizeof value) < 0) return 0;
@@ -436,11 +437,9 @@ long CMap::MapSaveSize() {
 
 namespace {
 void PutWord(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-uint32_t GetWord(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  uint8_t bytes[4];
+  StoreLE32(bytes, v);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 }  // namespace
 
@@ -481,12 +480,12 @@ int CMap::ReadMap(CRIFF* riff) {
     riff->SeekToNextChunk();
     return 1;
   }
-  uint32_t count = GetWord(in.data());
+  uint32_t count = LoadLE32(in.data());
   size_t at = 4;
   for (uint32_t k = 0; k < count && at + 12 <= static_cast<size_t>(got); ++k) {
-    auto kind = static_cast<TMapType>(GetWord(&in[at]));
-    long t = static_cast<int32_t>(GetWord(&in[at + 4]));
-    uint32_t size = GetWord(&in[at + 8]);
+    auto kind = static_cast<TMapType>(LoadLE32(&in[at]));
+    long t = static_cast<int32_t>(LoadLE32(&in[at + 4]));
+    uint32_t size = LoadLE32(&in[at + 8]);
     at += 12;
     if (size > static_cast<size_t>(got) - at) break;  // an event that cannot be read back
     EventData data = CopyOfData(in.data() + at, size);

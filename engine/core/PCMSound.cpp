@@ -11,6 +11,7 @@
 #include "engine/codecs/ACMBuffer.h"
 #include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
+#include "engine/base/EngineErrors.h"
 #include "engine/base/PCMBuffer.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/core/SoundLoaded.h"
@@ -18,6 +19,7 @@
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
 #include "platform/Log.h"
+#include "platform/audio/PcmSample.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileOps.h"
 #include "platform/paths/Paths.h"
@@ -38,15 +40,6 @@ constexpr uint32_t kEnvelopeFlags = kMixEnvelopeActive | kMixRateNext | kMixVolu
 constexpr uint32_t kSaveCopyPiece = 512;
 constexpr uint32_t kListSound = FourCC("sndc");
 constexpr int kRefPathBytes = 260;
-constexpr uint32_t kErrNoSoundPath = 0x200000be;
-
-int16_t Read16(const uint8_t* p) {
-  int16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-int Saturate(int v) { return v > 32767 ? 32767 : v < -32768 ? -32768 : v; }
 
 double EventValue(void* data) {
   double v = 0.0;
@@ -779,23 +772,21 @@ long CPCMSound::MixFrames(const uint8_t** cursorPtr, const uint8_t* sourceEnd, u
   constexpr int kSampleBytes = kDst8 ? 1 : 2;
   auto sample = [](const uint8_t* p) -> int {
     if constexpr (kSrc8)
-      return (static_cast<int>(*p) - 128) * 256;
+      return LoadSample8(p);
     else
-      return Read16(p);
+      return LoadSample16(p);
   };
   auto load = [](const uint8_t* p) -> int {
     if constexpr (kDst8)
-      return (static_cast<int>(*p) - 128) * 256;
+      return LoadSample8(p);
     else
-      return Read16(p);
+      return LoadSample16(p);
   };
   auto store = [](uint8_t* p, int v) {
-    if constexpr (kDst8) {
-      *p = static_cast<uint8_t>((v >> 8) + 128);
-    } else {
-      auto s = static_cast<int16_t>(v);
-      std::memcpy(p, &s, sizeof s);
-    }
+    if constexpr (kDst8)
+      StoreSample8(p, v);
+    else
+      StoreSample16(p, v);
   };
 
   const uint8_t* cursor = *cursorPtr;
@@ -847,11 +838,11 @@ long CPCMSound::MixFrames(const uint8_t** cursorPtr, const uint8_t* sourceEnd, u
       const int l = static_cast<int>(std::clamp<int64_t>(left, INT_MIN / 2, INT_MAX / 2));
       const int r = static_cast<int>(std::clamp<int64_t>(right, INT_MIN / 2, INT_MAX / 2));
       if constexpr (kDstStereo) {
-        store(out, Saturate(load(out) + l));
-        store(out + kSampleBytes, Saturate(load(out + kSampleBytes) + r));
+        store(out, Saturate16(load(out) + l));
+        store(out + kSampleBytes, Saturate16(load(out + kSampleBytes) + r));
       } else {
         const int mono = kSrcStereo ? r / 2 + l / 2 : l;
-        store(out, Saturate(load(out) + mono));
+        store(out, Saturate16(load(out) + mono));
       }
       prevLeft_ = curLeft;
       prevRight_ = curRight;

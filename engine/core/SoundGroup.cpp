@@ -5,8 +5,10 @@
 #include <new>
 #include <vector>
 
+#include "engine/base/EngineErrors.h"
 #include "engine/core/PCMSound.h"
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
@@ -22,21 +24,10 @@ CAudioAtom* Shallower(CAudioAtom* a, CAudioAtom* b) {
 
 constexpr uint32_t kListGroup = FourCC("sgrp");
 constexpr uint32_t kListSound = FourCC("sndc");
-// Loading a member failed in a way that makes the rest of the file useless.
-constexpr uint32_t kErrStopLoading = 0x200000bf;
 // The group information block: comments, creation time, marker, data size of
 // the sub-groups, zero-filled to its stored size.
 constexpr int kInfoBytes = 2152;
 constexpr int kInfoCommentsAt = 0, kInfoTimeAt = 1024, kInfoMarkerAt = 1088, kInfoDataSizeAt = 1092;
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 uint32_t RateClass(uint32_t rate) {
   if (rate <= 11025) return 11025;
@@ -340,12 +331,12 @@ int CSoundGroup::Save(CRIFF* riff, int embed) {
   if (!riff) return 0;
   Lock lock(section_);
   uint8_t count[4];
-  Put32(count, static_cast<uint32_t>(atoms_.Count()));
+  StoreLE32(count, static_cast<uint32_t>(atoms_.Count()));
   uint8_t info[kInfoBytes] = {};
   std::memcpy(info + kInfoCommentsAt, comments_, sizeof comments_);
   std::memcpy(info + kInfoTimeAt, creationTime_, sizeof creationTime_);
-  Put32(info + kInfoMarkerAt, kInfoMarker);
-  Put32(info + kInfoDataSizeAt, static_cast<uint32_t>(lastSavedDataSize_));
+  StoreLE32(info + kInfoMarkerAt, kInfoMarker);
+  StoreLE32(info + kInfoDataSizeAt, static_cast<uint32_t>(lastSavedDataSize_));
   int ok = riff->WriteListChunkHeader(kListGroup) && SaveAtomChunk(riff) &&
            riff->WriteSubChunk(FourCC("sgdt"), count, sizeof count) &&
            riff->WriteSubChunk(FourCC("sgif"), info, sizeof info);
@@ -368,7 +359,7 @@ int CSoundGroup::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMa
   long members = 0;
   uint8_t word[4] = {};
   if (riff->SeekToChunk(FourCC("sgdt"), 1) && riff->ReadCurrentSubChunk(word, 4) == 4)
-    members = static_cast<int32_t>(Get32(word));
+    members = static_cast<int32_t>(LoadLE32(word));
   if (riff->SeekToChunk(FourCC("sgif"), 1)) {
     uint8_t info[kInfoBytes] = {};
     riff->ReadCurrentSubChunk(info, sizeof info);
@@ -377,7 +368,7 @@ int CSoundGroup::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMa
     std::memcpy(creationTime_, info + kInfoTimeAt, sizeof creationTime_);
     creationTime_[sizeof creationTime_ - 1] = 0;
     lastSavedDataSize_ =
-        Get32(info + kInfoMarkerAt) == kInfoMarker ? Get32(info + kInfoDataSizeAt) : 0;
+        LoadLE32(info + kInfoMarkerAt) == kInfoMarker ? LoadLE32(info + kInfoDataSizeAt) : 0;
   }
   lastSavedNumAtoms_ = members;
   long loaded = 0;

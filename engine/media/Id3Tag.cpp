@@ -8,6 +8,7 @@
 
 #include "engine/base/TonalisStrings.h"
 #include "utilities/strings/BoundedCopy.h"
+#include "utilities/strings/Utf8.h"
 
 static_assert(std::is_trivially_copyable_v<CId3Tag>, "CId3Tag is copied bytewise");
 
@@ -168,75 +169,24 @@ const char* const kGenreKeys[CId3Tag::kGenreCount] = {"ID3_Blues",
 void LoadField(char* field, const char* bytes, int len) {
   len = static_cast<int>(BoundedLength(bytes, len));
   while (len > 0 && bytes[len - 1] == ' ') --len;
-  std::string text = CId3Tag::Latin1ToUtf8(bytes, len);
+  std::string text = Latin1ToUtf8(std::string_view(bytes, static_cast<size_t>(len)));
   CopyBounded(field, CId3Tag::kTextSize, text);
 }
 
 // A field as ISO-8859-1 into the tag, at most len bytes; the rest stays NUL.
 void SaveField(char* out, const char* field, int len) {
-  std::string bytes = CId3Tag::Utf8ToLatin1(field);
+  std::string bytes = Utf8ToLatin1(field);
   std::memcpy(out, bytes.data(), bytes.size() < size_t(len) ? bytes.size() : size_t(len));
 }
 
 }  // namespace
-
-std::string CId3Tag::Latin1ToUtf8(const char* bytes, int64_t len) {
-  std::string out;
-  for (int64_t i = 0; i < len && bytes[i]; ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::string CId3Tag::Utf8ToLatin1(std::string_view text) {
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == 0) break;
-    int extra = c >= 0xC2 && c < 0xE0   ? 1
-                : c >= 0xE0 && c < 0xF0 ? 2
-                : c >= 0xF0 && c < 0xF5 ? 3
-                                        : 0;
-    uint32_t cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : c & 0x1F;
-    bool valid = extra > 0 && i + extra < text.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      unsigned char d = static_cast<unsigned char>(text[i + k]);
-      if ((d & 0xC0) != 0x80)
-        valid = false;
-      else
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    // Overlong forms and surrogates are not characters.
-    if (valid && ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) ||
-                  (cp >= 0xD800 && cp < 0xE000) || cp > 0x10FFFF))
-      valid = false;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else if (valid) {
-      out += cp <= 0xFF ? static_cast<char>(cp) : '?';
-      i += extra + 1;
-    } else {
-      out += static_cast<char>(c);  // not UTF-8: already an ISO-8859-1 byte
-      ++i;
-    }
-  }
-  return out;
-}
 
 void CId3Tag::SetField(char* field, const char* text, int maxChars) {
   std::string bytes = Utf8ToLatin1(text ? text : "");
   if (bytes.size() > size_t(maxChars)) bytes.resize(maxChars);
   // Loading drops trailing spaces, so a saved field never holds them.
   while (!bytes.empty() && bytes.back() == ' ') bytes.pop_back();
-  CopyBounded(field, kTextSize, Latin1ToUtf8(bytes.data(), static_cast<int64_t>(bytes.size())));
+  CopyBounded(field, kTextSize, Latin1ToUtf8(bytes));
 }
 
 int CId3Tag::loadTag(const char* b) {

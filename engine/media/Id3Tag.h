@@ -10,8 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 class CId3Tag {
  public:
@@ -69,12 +67,6 @@ class CId3Tag {
   // The strings-file key of a genre number; numbers outside the table give
   // "ID3_not_supported".
   static const char* GenreKey(int index);
-
-  // ISO-8859-1 bytes (up to len, or the first NUL) as UTF-8.
-  static std::string Latin1ToUtf8(const char* bytes, int64_t len);
-  // UTF-8 text as ISO-8859-1: characters beyond it become '?'. Bytes that are
-  // not valid UTF-8 are taken as ISO-8859-1 characters themselves.
-  static std::string Utf8ToLatin1(std::string_view text);
 
  private:
   // Stores text as ISO-8859-1 cut to maxChars, then back as UTF-8.

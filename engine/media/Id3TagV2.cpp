@@ -11,14 +11,16 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/base/EngineErrors.h"
 #include "engine/media/Id3Tag.h"
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/FileObj.h"
 #include "utilities/strings/BoundedCopy.h"
+#include "utilities/strings/Utf8.h"
 
 namespace {
 
-constexpr uint32_t kErrMemory = 0x20000001;
 constexpr int64_t kMoveChunk = 1048576;  // bytes moved per step when a tag grows in a file
 constexpr size_t kTextField = 1024;      // TMusicInfo text fields, terminator included
 constexpr size_t kMcdiBytes = sizeof(TMusicInfo::mcdi);
@@ -77,22 +79,11 @@ int IndexOfId(const char* id, int version) {
 
 // ---- Sizes ----
 
-uint32_t BigEndian32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 // Seven bits per byte; the top bits are masked off, as every tag reader does,
 // so that a damaged size still names the same audio start as the stream scan.
 uint32_t Synchsafe32(const unsigned char* p) {
   return (uint32_t{p[0] & 0x7fu} << 21) | (uint32_t{p[1] & 0x7fu} << 14) |
          (uint32_t{p[2] & 0x7fu} << 7) | (p[3] & 0x7fu);
-}
-
-void PutBigEndian32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
 }
 
 // Reverses unsynchronisation (every FF 00 back to FF) in place; returns the new length.
@@ -107,62 +98,11 @@ size_t RemoveUnsync(unsigned char* p, size_t n) {
 
 // ---- Text ----
 
-void AppendUtf8(std::string& s, uint32_t cp) {
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xc0 | (cp >> 6));
-    s += static_cast<char>(0x80 | (cp & 0x3f));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xe0 | (cp >> 12));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-    s += static_cast<char>(0x80 | (cp & 0x3f));
-  } else {
-    s += static_cast<char>(0xf0 | (cp >> 18));
-    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-    s += static_cast<char>(0x80 | (cp & 0x3f));
-  }
-}
-
-// The code points of a UTF-8 text. A byte that does not begin a valid
-// sequence is taken as an ISO-8859-1 character, so text from older sources
-// survives instead of being dropped.
-std::vector<uint32_t> CodePoints(std::string_view s) {
-  std::vector<uint32_t> cps;
-  cps.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    auto b = static_cast<unsigned char>(s[i]);
-    int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    uint32_t cp = len == 1 ? b : len == 2 ? (b & 0x1fu) : len == 3 ? (b & 0x0fu) : (b & 0x07u);
-    bool ok = len > 0 && i + len <= s.size();
-    for (int k = 1; ok && k < len; ++k) {
-      auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xc0) != 0x80) ok = false;
-      cp = (cp << 6) | (c & 0x3fu);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
-    if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-               (cp >= 0xd800 && cp <= 0xdfff) || cp > 0x10ffff))
-      ok = false;
-    if (!ok) {
-      cps.push_back(b);
-      ++i;
-    } else {
-      cps.push_back(cp);
-      i += static_cast<size_t>(len);
-    }
-  }
-  return cps;
-}
-
 std::string Utf16ToUtf8(const unsigned char* p, size_t n, bool bigEndian) {
   std::string s;
   size_t i = 0;
-  auto unit = [&](size_t at) {
-    return bigEndian ? static_cast<uint32_t>(p[at] << 8 | p[at + 1])
-                     : static_cast<uint32_t>(p[at + 1] << 8 | p[at]);
+  auto unit = [&](size_t at) -> uint32_t {
+    return bigEndian ? LoadBE16(p + at) : LoadLE16(p + at);
   };
   while (i + 1 < n) {
     uint32_t u = unit(i);
@@ -192,14 +132,11 @@ std::string DecodeText(const unsigned char* p, size_t n, int encoding) {
   }
   size_t len = 0;
   while (len < n && p[len] != 0) ++len;
+  std::string_view raw(reinterpret_cast<const char*>(p), len);
+  if (encoding != 3) return Latin1ToUtf8(raw);
+  if (raw.substr(0, 3) == "\xef\xbb\xbf") raw.remove_prefix(3);
   std::string s;
-  if (encoding == 3) {
-    std::string_view raw(reinterpret_cast<const char*>(p), len);
-    if (raw.substr(0, 3) == "\xef\xbb\xbf") raw.remove_prefix(3);
-    for (uint32_t cp : CodePoints(raw)) AppendUtf8(s, cp);
-    return s;
-  }
-  for (size_t i = 0; i < len; ++i) AppendUtf8(s, p[i]);
+  for (size_t i = 0; i < raw.size();) AppendUtf8(s, NextCodePoint(raw, &i));
   return s;
 }
 
@@ -240,12 +177,14 @@ bool AppendEncoded(std::vector<unsigned char>& out, std::string_view s, int enco
     return true;
   }
   std::vector<unsigned char> enc = {0xff, 0xfe};
-  for (uint32_t cp : CodePoints(s)) {
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = NextCodePoint(s, &i);
     size_t need = cp >= 0x10000 ? 4 : 2;
     if (enc.size() + need > max) break;
     auto put = [&enc](uint32_t u) {
-      enc.push_back(static_cast<unsigned char>(u & 0xff));
-      enc.push_back(static_cast<unsigned char>(u >> 8));
+      uint8_t unit[2];
+      StoreLE16(unit, static_cast<uint16_t>(u));
+      enc.insert(enc.end(), unit, unit + 2);
     };
     if (cp >= 0x10000) {
       put(0xd800 + ((cp - 0x10000) >> 10));
@@ -575,7 +514,7 @@ bool CId3TagV2::Read(CFileObj* file, uint32_t size) {
   if ((version == 3 || version == 4) && (flags & 0x40) != 0) {
     // The extended header: its size excludes its own 4 size bytes in 2.3 and includes them in 2.4.
     uint64_t skip =
-        version == 3 ? uint64_t{BigEndian32(buffer_.get())} + 4 : Synchsafe32(buffer_.get());
+        version == 3 ? uint64_t{LoadBE32(buffer_.get())} + 4 : Synchsafe32(buffer_.get());
     firstFrame_ = static_cast<uint32_t>(std::min<uint64_t>(skip, bufferSize_));
   }
   bytesUsed_ = WalkEnd();
@@ -602,12 +541,12 @@ CId3TagV2::Step CId3TagV2::NextFrame(uint32_t offset, FrameRef* frame) const {
   if (version_ == 2) {
     std::memcpy(frame->id, p, 3);
     frame->id[3] = 0;
-    size = (uint32_t{p[3]} << 16) | (uint32_t{p[4]} << 8) | p[5];
+    size = LoadBE24(p + 3);
     frame->flags = 0;
   } else {
     std::memcpy(frame->id, p, 4);
     frame->id[4] = 0;
-    size = BigEndian32(p + 4);
+    size = LoadBE32(p + 4);
     if (version_ == 4 && ((p[4] | p[5] | p[6] | p[7]) & 0x80) == 0) {
       // Some writers put plain sizes into 2.4 tags. A byte with its top bit
       // set can only be one; otherwise the synchsafe reading wins unless only
@@ -762,7 +701,7 @@ bool CId3TagV2::UpdateFromMusicInfo(const TMusicInfo* info) {
                                           : Encode(i, *info, allot[i] - kHeaderBytes);
     if (data.empty() || pos + kHeaderBytes + data.size() > bufferSize_) continue;
     std::memcpy(buffer_.get() + pos, kFrames[i].id, 4);
-    PutBigEndian32(buffer_.get() + pos + 4, static_cast<uint32_t>(data.size()));
+    StoreBE32(buffer_.get() + pos + 4, static_cast<uint32_t>(data.size()));
     std::memcpy(buffer_.get() + pos + kHeaderBytes, data.data(), data.size());
     pos += static_cast<uint32_t>(kHeaderBytes + data.size());
   }
@@ -882,7 +821,7 @@ bool CId3TagV2::UpdateFrame(int index, const TMusicInfo* info, bool replace) {
   }
   if (n != 0) {
     std::memcpy(buffer_.get() + at, kFrames[index].id, 4);
-    PutBigEndian32(buffer_.get() + at + 4, static_cast<uint32_t>(data.size()));
+    StoreBE32(buffer_.get() + at + 4, static_cast<uint32_t>(data.size()));
     buffer_[at + 8] = buffer_[at + 9] = 0;
     std::memcpy(buffer_.get() + at + kHeaderBytes, data.data(), data.size());
   }

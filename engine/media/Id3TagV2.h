@@ -21,9 +21,6 @@
 
 class CFileObj;
 
-// A buffer is missing, or frames do not fit the buffer.
-constexpr uint32_t kErrId3V2Frames = 0x20000110;
-
 // The process-wide language of comment frames (initially "eng"): written into
 // every comment frame, and the comment in this language wins when reading.
 void GetLangCode(char out[3]);

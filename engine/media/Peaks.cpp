@@ -9,23 +9,13 @@
 #include "engine/base/AnalysisThresholds.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/media/MyArrayList.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileOps.h"
 
 namespace {
 constexpr int64_t kHeaderBytes = 12;
 constexpr int kTailNumbers = 7;
-
-int32_t Word(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutWord(uint8_t* p, int32_t value) {
-  auto v = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Where a cache file for name lives: in the engine's temporary folder.
 std::string PathInTempFolder(const std::string& name, bool /*create*/) { return name; }
@@ -292,7 +282,7 @@ int CPeaks::_InitPeaksToFile_(const char* path) {
 
 bool CPeaks::WriteNumbers(const int32_t* values, int count) {
   uint8_t bytes[4 * 16];
-  for (int i = 0; i < count; ++i) PutWord(bytes + 4 * i, values[i]);
+  for (int i = 0; i < count; ++i) StoreLE32(bytes + 4 * i, static_cast<uint32_t>(values[i]));
   return file_ && file_->Write(bytes, 4 * count) == 4 * count;
 }
 
@@ -371,8 +361,9 @@ int CPeaks::LoadPeaksFromFile(const char* path, int headerOnly) {
   if (!path || !file.Open(path, 0, 0)) return 0;
   uint8_t header[kHeaderBytes];
   if (file.Read(header, kHeaderBytes) != kHeaderBytes) return 0;
-  long length = Word(header), count = Word(header + 8);
-  auto mils = static_cast<unsigned long>(static_cast<uint32_t>(Word(header + 4)));
+  long length = static_cast<int32_t>(LoadLE32(header)),
+       count = static_cast<int32_t>(LoadLE32(header + 8));
+  auto mils = static_cast<unsigned long>(LoadLE32(header + 4));
   // A header that claims more peaks than the file holds is not trusted.
   if (length <= 0 || mils == 0 || count <= 0 ||
       file.Size() < kHeaderBytes + count + 4 * kTailNumbers)
@@ -390,13 +381,13 @@ int CPeaks::LoadPeaksFromFile(const char* path, int headerOnly) {
   if (!file.Seek(kHeaderBytes + count, kSeekBegin) ||
       file.Read(tail, sizeof tail) != static_cast<int64_t>(sizeof tail))
     return 0;
-  r->maxLeft = Word(tail);
-  r->maxRight = Word(tail + 4);
-  r->trimStart = Word(tail + 8);
-  r->trimEnd = Word(tail + 12);
-  r->totalSilence = Word(tail + 16);
-  r->badFrames = Word(tail + 20);
-  r->nonCDFrames = Word(tail + 24);
+  r->maxLeft = static_cast<int32_t>(LoadLE32(tail));
+  r->maxRight = static_cast<int32_t>(LoadLE32(tail + 4));
+  r->trimStart = static_cast<int32_t>(LoadLE32(tail + 8));
+  r->trimEnd = static_cast<int32_t>(LoadLE32(tail + 12));
+  r->totalSilence = static_cast<int32_t>(LoadLE32(tail + 16));
+  r->badFrames = static_cast<int32_t>(LoadLE32(tail + 20));
+  r->nonCDFrames = static_cast<int32_t>(LoadLE32(tail + 24));
   r->lengthMs = length;
   r->fileName = path;
   r->foundSound = r->finished = r->loaded = 1;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/data/ByteOrder.h"
 #include "platform/riff/RIFF.h"
 #include "utilities/strings/BoundedCopy.h"
 
@@ -161,16 +162,13 @@ void TONALIS_CMusicInfo::_wasteBytes(CRIFF& riff, long n) { riff.Skip(n); }
 bool TONALIS_CMusicInfo::_readNumber(CRIFF& riff, int32_t* value) {
   uint8_t b[4] = {};
   bool ok = riff.Read(b, 4) == 4;
-  *value =
-      static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
+  *value = static_cast<int32_t>(LoadLE32(b));
   return ok;
 }
 
 bool TONALIS_CMusicInfo::_writeNumber(CRIFF& riff, int32_t value) {
-  auto v = static_cast<uint32_t>(value);
-  uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                  static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  uint8_t b[4];
+  StoreLE32(b, static_cast<uint32_t>(value));
   return riff.WriteStreamData(b, 4) == 4;
 }
 

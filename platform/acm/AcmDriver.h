@@ -45,19 +45,6 @@ class CAcmDriver {
 // Helpers the drivers share.
 namespace acm {
 
-// 16-bit little-endian PCM samples.
-inline int16_t ReadSample16(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-inline void WriteSample16(uint8_t* p, int32_t v) {
-  auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
-  p[0] = static_cast<uint8_t>(u & 0xFF);
-  p[1] = static_cast<uint8_t>(u >> 8);
-}
-inline int32_t Clamp16(int64_t v) {
-  return v < -32768 ? -32768 : (v > 32767 ? 32767 : static_cast<int32_t>(v));
-}
-
 // Channels, rate and bits of a PCM record a driver can read or write.
 bool IsUsablePcm(const tWAVEFORMATEX* f);
 // 16-bit PCM with the given rate and channels.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/audio/PcmSample.h"
+
 CBlockConversion::CBlockConversion(bool encoding, uint16_t channels, uint32_t blockAlign,
                                    uint32_t samplesPerBlock)
     : channels_(channels),
@@ -40,7 +42,7 @@ MMRESULT CBlockConversion::Convert(ACMSTREAMHEADER* h, uint32_t flags) {
 namespace {
 
 void StoreFrames(const int16_t* frames, uint32_t count, uint8_t* out) {
-  for (uint32_t i = 0; i < count; ++i) acm::WriteSample16(out + 2 * i, frames[i]);
+  for (uint32_t i = 0; i < count; ++i) StoreSample16(out + 2 * i, frames[i]);
 }
 
 }  // namespace
@@ -80,7 +82,7 @@ MMRESULT CBlockConversion::Encode(ACMSTREAMHEADER* h, uint32_t flags) {
     uint32_t n = std::min(need, rest);
     if (rest < need || h->cbDstLength - made >= blockAlign_) {
       for (uint32_t i = 0; i < n * channels_; ++i)
-        frames_[held_ * channels_ + i] = acm::ReadSample16(h->pbSrc + (taken * channels_ + i) * 2);
+        frames_[held_ * channels_ + i] = LoadSample16(h->pbSrc + (taken * channels_ + i) * 2);
       held_ += n;
       taken += n;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/audio/PcmSample.h"
+
 namespace {
 
 class CDecodeConversion : public CAcmConversion {
@@ -20,8 +22,7 @@ class CDecodeConversion : public CAcmConversion {
   MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t) override {
     uint32_t samples =
         std::min(h->cbSrcLength / channels_, h->cbDstLength / (2u * channels_)) * channels_;
-    for (uint32_t i = 0; i < samples; ++i)
-      acm::WriteSample16(h->pbDst + 2 * i, decode_(h->pbSrc[i]));
+    for (uint32_t i = 0; i < samples; ++i) StoreSample16(h->pbDst + 2 * i, decode_(h->pbSrc[i]));
     h->cbSrcLengthUsed = samples;
     h->cbDstLengthUsed = samples * 2;
     return MMSYSERR_NOERROR;
@@ -47,8 +48,7 @@ class CEncodeConversion : public CAcmConversion {
   MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t) override {
     uint32_t samples =
         std::min(h->cbSrcLength / (2u * channels_), h->cbDstLength / channels_) * channels_;
-    for (uint32_t i = 0; i < samples; ++i)
-      h->pbDst[i] = encode_(acm::ReadSample16(h->pbSrc + 2 * i));
+    for (uint32_t i = 0; i < samples; ++i) h->pbDst[i] = encode_(LoadSample16(h->pbSrc + 2 * i));
     h->cbSrcLengthUsed = samples * 2;
     h->cbDstLengthUsed = samples;
     return MMSYSERR_NOERROR;

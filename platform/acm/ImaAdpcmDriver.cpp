@@ -4,6 +4,8 @@
 #include <new>
 
 #include "platform/acm/BlockConversion.h"
+#include "platform/audio/PcmSample.h"
+#include "platform/data/ByteOrder.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ struct ChannelState {
     if (code & 4) diff += step;
     if (code & 2) diff += step >> 1;
     if (code & 1) diff += step >> 2;
-    predictor = acm::Clamp16(code & 8 ? predictor - diff : predictor + diff);
+    predictor = Saturate16(code & 8 ? predictor - diff : predictor + diff);
     index = ClampIndex(index + kIndexTable[code & 7]);
     return predictor;
   }
@@ -65,7 +67,7 @@ class CImaConversion : public CBlockConversion {
     if (len < header) return 0;
     ChannelState state[kMaxChannels];
     for (uint16_t c = 0; c < channels_; ++c) {
-      state[c].predictor = acm::ReadSample16(block + 4 * c);
+      state[c].predictor = LoadSample16(block + 4 * c);
       state[c].index = ClampIndex(block[4 * c + 2]);
       frames[c] = static_cast<int16_t>(state[c].predictor);
     }
@@ -88,7 +90,7 @@ class CImaConversion : public CBlockConversion {
     std::memset(block, 0, blockAlign_);
     for (uint16_t c = 0; c < channels_; ++c) {
       state_[c].predictor = frames[c];
-      acm::WriteSample16(block + 4 * c, frames[c]);
+      StoreSample16(block + 4 * c, frames[c]);
       block[4 * c + 2] = static_cast<uint8_t>(state_[c].index);
     }
     for (uint32_t f = 1; f < samplesPerBlock_; ++f) {
@@ -123,8 +125,7 @@ uint32_t CImaAdpcmDriver::SamplesPerBlock(const tWAVEFORMATEX* f) {
   uint32_t most = MaxSamplesPerBlock(f->nBlockAlign, f->nChannels);
   if (most == 0) return 0;
   if (f->cbSize < 2) return most;
-  uint16_t stored;
-  std::memcpy(&stored, reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX), 2);
+  uint16_t stored = LoadLE16(reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX));
   // More samples than the block can hold would be read from past the block.
   return stored >= 1 && stored <= most ? stored : 0;
 }
@@ -156,7 +157,7 @@ MMRESULT CImaAdpcmDriver::Suggest(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, 
   f.cbSize = 2;
   if (!acm::FixedFieldsAgree(&f, dst, flags)) return ACMERR_NOTPOSSIBLE;
   *dst = f;
-  std::memcpy(reinterpret_cast<uint8_t*>(dst) + sizeof(tWAVEFORMATEX), &spb, 2);
+  StoreLE16(reinterpret_cast<uint8_t*>(dst) + sizeof(tWAVEFORMATEX), spb);
   return MMSYSERR_NOERROR;
 }
 

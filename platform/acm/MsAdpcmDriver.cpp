@@ -5,6 +5,8 @@
 #include <new>
 
 #include "platform/acm/BlockConversion.h"
+#include "platform/audio/PcmSample.h"
+#include "platform/data/ByteOrder.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ struct Channel {
 
   int Step(int code) {
     int signedCode = code & 8 ? code - 16 : code;
-    int v = acm::Clamp16(Predict() + signedCode * delta);
+    int v = Saturate16(Predict() + signedCode * delta);
     s2 = s1;
     s1 = v;
     delta = (kAdaptation[code] * delta) >> 8;
@@ -64,9 +66,9 @@ class CMsConversion : public CBlockConversion {
         damaged = true;
       else
         state[c].coef = coefs_[b[c]];
-      state[c].delta = acm::ReadSample16(b + ch + 2 * c);
-      state[c].s1 = acm::ReadSample16(b + 3 * ch + 2 * c);
-      state[c].s2 = acm::ReadSample16(b + 5 * ch + 2 * c);
+      state[c].delta = LoadSample16(b + ch + 2 * c);
+      state[c].s1 = LoadSample16(b + 3 * ch + 2 * c);
+      state[c].s2 = LoadSample16(b + 5 * ch + 2 * c);
     }
     // A predictor the format does not list: the block's frames are silence.
     if (damaged) {
@@ -121,9 +123,9 @@ class CMsConversion : public CBlockConversion {
       state_[c].s2 = frames[c];
       state_[c].s1 = frames[ch + c];
       b[c] = static_cast<uint8_t>(bestPredictor);
-      acm::WriteSample16(b + ch + 2 * c, static_cast<int32_t>(bestDelta));
-      acm::WriteSample16(b + 3 * ch + 2 * c, frames[ch + c]);
-      acm::WriteSample16(b + 5 * ch + 2 * c, frames[c]);
+      StoreSample16(b + ch + 2 * c, static_cast<int32_t>(bestDelta));
+      StoreSample16(b + 3 * ch + 2 * c, frames[ch + c]);
+      StoreSample16(b + 5 * ch + 2 * c, frames[c]);
     }
     uint8_t* data = b + 7 * ch;
     for (uint32_t i = 2 * ch, n = 0; i < samplesPerBlock_ * ch; ++i, ++n) {
@@ -149,17 +151,15 @@ uint32_t CMsAdpcmDriver::ReadFormat(const tWAVEFORMATEX* f, std::vector<Coeffici
       f->nChannels > kMaxChannels || f->nSamplesPerSec < 1 || f->cbSize < 4)
     return 0;
   const uint8_t* extra = reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX);
-  uint16_t spb, count;
-  std::memcpy(&spb, extra, 2);
-  std::memcpy(&count, extra + 2, 2);
+  uint16_t spb = LoadLE16(extra), count = LoadLE16(extra + 2);
   uint32_t most = MaxSamplesPerBlock(f->nBlockAlign, f->nChannels);
   // The pairs must lie inside the extra bytes, and a block must hold its samples.
   if (count < 1 || 4u + 4u * count > f->cbSize || spb < 2 || spb > most) return 0;
   if (coefs) {
     coefs->resize(count);
     for (uint16_t i = 0; i < count; ++i) {
-      std::memcpy(&(*coefs)[i].first, extra + 4 + 4 * i, 2);
-      std::memcpy(&(*coefs)[i].second, extra + 6 + 4 * i, 2);
+      (*coefs)[i].first = static_cast<int16_t>(LoadLE16(extra + 4 + 4 * i));
+      (*coefs)[i].second = static_cast<int16_t>(LoadLE16(extra + 6 + 4 * i));
     }
   }
   return spb;
@@ -195,11 +195,11 @@ MMRESULT CMsAdpcmDriver::Suggest(const tWAVEFORMATEX* src, tWAVEFORMATEX* dst, u
   *dst = f;
   uint8_t* extra = reinterpret_cast<uint8_t*>(dst) + sizeof(tWAVEFORMATEX);
   uint16_t count = 7;
-  std::memcpy(extra, &spb, 2);
-  std::memcpy(extra + 2, &count, 2);
+  StoreLE16(extra, spb);
+  StoreLE16(extra + 2, count);
   for (int i = 0; i < 7; ++i) {
-    std::memcpy(extra + 4 + 4 * i, &kStandard[i].first, 2);
-    std::memcpy(extra + 6 + 4 * i, &kStandard[i].second, 2);
+    StoreLE16(extra + 4 + 4 * i, static_cast<uint16_t>(kStandard[i].first));
+    StoreLE16(extra + 6 + 4 * i, static_cast<uint16_t>(kStandard[i].second));
   }
   return MMSYSERR_NOERROR;
 }

@@ -6,19 +6,21 @@
 #include <new>
 #include <numeric>
 
+#include "platform/audio/PcmSample.h"
+
 namespace {
 
 constexpr int kMaxChannels = 8;
 
 int32_t ReadValue(const uint8_t* p, bool eightBit) {
-  return eightBit ? (static_cast<int32_t>(*p) - 128) * 256 : acm::ReadSample16(p);
+  return eightBit ? LoadSample8(p) : LoadSample16(p);
 }
 
 void WriteValue(uint8_t* p, int32_t v, bool eightBit) {
   if (eightBit)
-    *p = static_cast<uint8_t>((v >> 8) + 128);
+    StoreSample8(p, v);
   else
-    acm::WriteSample16(p, v);
+    StoreSample16(p, v);
 }
 
 bool ChannelsConvertible(int from, int to) { return from == to || from == 1 || to == 1; }

@@ -8,10 +8,9 @@
 #include <iterator>
 #include <vector>
 
-namespace {
+#include "platform/data/ByteOrder.h"
 
-uint32_t Word(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
-uint16_t Half(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+namespace {
 
 struct Pcm {
   uint16_t channels = 0, bits = 0;
@@ -24,14 +23,14 @@ bool Parse(const std::vector<uint8_t>& f, Pcm* pcm) {
   if (f.size() < 12 || std::memcmp(f.data(), "RIFF", 4) || std::memcmp(f.data() + 8, "WAVE", 4))
     return false;
   for (size_t at = 12; at + 8 <= f.size();) {
-    uint32_t size = Word(&f[at + 4]);
+    uint32_t size = LoadLE32(&f[at + 4]);
     size_t body = at + 8;
     size_t end = size > f.size() - body ? f.size() : body + size;
     if (!std::memcmp(&f[at], "fmt ", 4) && end - body >= 16) {
-      if (Half(&f[body]) != 1) return false;
-      pcm->channels = Half(&f[body + 2]);
-      pcm->rate = Word(&f[body + 4]);
-      pcm->bits = Half(&f[body + 14]);
+      if (LoadLE16(&f[body]) != 1) return false;
+      pcm->channels = LoadLE16(&f[body + 2]);
+      pcm->rate = LoadLE32(&f[body + 4]);
+      pcm->bits = LoadLE16(&f[body + 14]);
     } else if (!std::memcmp(&f[at], "data", 4)) {
       pcm->data = &f[body];
       pcm->bytes = end - body;

@@ -5,24 +5,13 @@
 #include <cstring>
 
 #include "platform/LastError.h"
+#include "platform/data/ByteOrder.h"
 #include "platform/data/RefObj.h"
 
 namespace {
 
 // The RIFF length counts everything behind the first 8 bytes of the file.
 constexpr int64_t kMaxRiffLength = 0xFFFFFFFFLL;
-
-uint32_t GetLE32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void PutLE32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 bool IsContainer(uint32_t id) { return id == kFourCCList || id == kFourCCRiff; }
 
@@ -80,12 +69,12 @@ int CRIFF::Open(CRefObj* obj, _chunkInfo* info) {
   int64_t base = obj->Tell();
   int64_t size = obj->Size();
   unsigned char h[12];
-  if (base < 0 || size < 0 || !ReadExact(obj, base, h, 12) || GetLE32(h) != kFourCCRiff) {
+  if (base < 0 || size < 0 || !ReadExact(obj, base, h, 12) || LoadLE32(h) != kFourCCRiff) {
     obj->Seek(std::max<int64_t>(base, 0), kSeekBegin);
     SetLastError(EINVAL);
     return 0;
   }
-  uint32_t length = GetLE32(h + 4);
+  uint32_t length = LoadLE32(h + 4);
   // A length that cannot even hold the form type, or that reaches past the
   // object (a file cut short, or one written by a stream that never went back
   // to fill it in), is read up to the object's end.
@@ -98,7 +87,7 @@ int CRIFF::Open(CRefObj* obj, _chunkInfo* info) {
   form.header = base;
   form.id = kFourCCRiff;
   form.size = length;
-  form.type = GetLE32(h + 8);
+  form.type = LoadLE32(h + 8);
   form.dataOffset = base + 8;
   form.dataSize = end - (base + 8);
   levels_.push_back(Level{base + 12, end, form});
@@ -113,12 +102,12 @@ bool CRIFF::LoadChunk(int64_t at, const Level& level, Chunk* out) {
   if (!ReadExact(obj_, at, h, 8)) return false;
   Chunk c;
   c.header = at;
-  c.id = GetLE32(h);
-  c.size = GetLE32(h + 4);
+  c.id = LoadLE32(h);
+  c.size = LoadLE32(h + 4);
   c.dataOffset = at + 8;
   c.dataSize = std::min<int64_t>(c.size, level.end - c.dataOffset);
   if (IsContainer(c.id) && c.dataSize >= 4 && ReadExact(obj_, c.dataOffset, h + 8, 4))
-    c.type = GetLE32(h + 8);
+    c.type = LoadLE32(h + 8);
   *out = c;
   return true;
 }
@@ -249,7 +238,7 @@ bool CRIFF::WriteAt(int64_t pos, const void* data, int64_t len) {
 
 bool CRIFF::PatchLength(int64_t header, int64_t length) {
   unsigned char b[4];
-  PutLE32(b, static_cast<uint32_t>(std::clamp<int64_t>(length, 0, kMaxRiffLength)));
+  StoreLE32(b, static_cast<uint32_t>(std::clamp<int64_t>(length, 0, kMaxRiffLength)));
   bool ok = WriteAt(header + 4, b, 4);
   obj_->Seek(writePos_, kSeekBegin);
   return ok;
@@ -265,9 +254,9 @@ int CRIFF::Create(CRefObj* obj, uint32_t formType) {
     return 0;
   }
   unsigned char h[12];
-  PutLE32(h, kFourCCRiff);
-  PutLE32(h + 4, 4);
-  PutLE32(h + 8, formType);
+  StoreLE32(h, kFourCCRiff);
+  StoreLE32(h + 4, 4);
+  StoreLE32(h + 8, formType);
   obj_ = obj;
   if (!WriteAt(base, h, 12)) {
     Reset();
@@ -289,8 +278,8 @@ int CRIFF::WriteSubChunk(uint32_t id, const void* data, int64_t len) {
     return 0;
   }
   unsigned char h[8];
-  PutLE32(h, id);
-  PutLE32(h + 4, static_cast<uint32_t>(len));
+  StoreLE32(h, id);
+  StoreLE32(h + 4, static_cast<uint32_t>(len));
   if (!WriteAt(writePos_, h, 8)) return 0;
   writePos_ += 8;
   if (len > 0) {
@@ -313,8 +302,8 @@ int CRIFF::StartWriteStream(uint32_t id) {
     return 0;
   }
   unsigned char h[8];
-  PutLE32(h, id);
-  PutLE32(h + 4, 0);
+  StoreLE32(h, id);
+  StoreLE32(h + 4, 0);
   if (!WriteAt(writePos_, h, 8)) return 0;
   streamHeader_ = writePos_;
   writePos_ += 8;
@@ -362,9 +351,9 @@ int CRIFF::WriteListChunkHeader(uint32_t type) {
     return 0;
   }
   unsigned char h[12];
-  PutLE32(h, kFourCCList);
-  PutLE32(h + 4, 4);
-  PutLE32(h + 8, type);
+  StoreLE32(h, kFourCCList);
+  StoreLE32(h + 4, 4);
+  StoreLE32(h + 8, type);
   if (!WriteAt(writePos_, h, 12)) return 0;
   levels_.push_back(Level{writePos_, 0, Chunk()});
   writePos_ += 12;

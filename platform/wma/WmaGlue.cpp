@@ -14,7 +14,7 @@ int CWmaGlue::Load() {
   std::string dir = ProgramDirectory();
   if (dir.empty()) {
     Unload();
-    SetLastError(kErrorWmaUnavailable);
+    SetLastError(kErrWmaUnavailable);
     return 0;
   }
   return LoadFile(dir + kWmaLibraryName);
@@ -24,14 +24,14 @@ int CWmaGlue::LoadFile(const std::string& path) {
   Unload();
   // A full path only: a bare name would make the loader search the system.
   if (path.empty() || path[0] != '/') {
-    SetLastError(kErrorWmaUnavailable);
+    SetLastError(kErrWmaUnavailable);
     return 0;
   }
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = dlerror();
     if (LoggingNow()) LogFmt("WMA library not loaded: %s", why ? why : path.c_str());
-    SetLastError(kErrorWmaUnavailable);
+    SetLastError(kErrWmaUnavailable);
     return 0;
   }
   struct Entry {
@@ -53,7 +53,7 @@ int CWmaGlue::LoadFile(const std::string& path) {
     if (*e.slot == nullptr) {
       if (LoggingNow()) LogFmt("WMA library %s lacks %s", path.c_str(), e.name);
       Unload();
-      SetLastError(kErrorWmaUnavailable);
+      SetLastError(kErrWmaUnavailable);
       return 0;
     }
   }

@@ -8,9 +8,7 @@
 #include <string>
 
 #include "platform/WaveFormat.h"
-
-// Last error when the library or one of its entry points is missing.
-constexpr uint32_t kErrorWmaUnavailable = 0x20000114;
+#include "platform/wma/WmaErrors.h"
 
 constexpr const char* kWmaLibraryName = "wmaglue.so";
 
@@ -59,7 +57,7 @@ class CWmaGlue {
   CWmaGlue& operator=(const CWmaGlue&) = delete;
 
   // Loads ProgramDirectory() + kWmaLibraryName. 1 on success; 0 with last
-  // error kErrorWmaUnavailable when the file or any entry point is missing.
+  // error kErrWmaUnavailable when the file or any entry point is missing.
   int Load();
   // The same for a library at a full path.
   int LoadFile(const std::string& path);

@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/data/ByteOrder.h"
+
 namespace {
 void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  b.resize(b.size() + 4);
+  StoreLE32(b.data() + b.size() - 4, v);
 }
 void Put16(std::vector<uint8_t>& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
+  b.resize(b.size() + 2);
+  StoreLE16(b.data() + b.size() - 2, v);
 }
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "engine/base/SampleBuffer.h"
 #include "engine/media/Peaks.h"
 #include "platform/acm/AcmDriver.h"
+#include "platform/audio/PcmSample.h"
 #include "platform/data/FileObj.h"
 #include "tests/TestSupport.h"
 #include "tests/platform/acm/WavTestFile.h"
@@ -121,9 +122,9 @@ TEST_F(ACMObjectTest, ConvertsPcmForTheWriter) {
   // Twice the frames, twice the channels: each block of n bytes yields 4n.
   EXPECT_EQ(made, 4 * 4000);
   auto* o = reinterpret_cast<uint8_t*>(d);
-  EXPECT_EQ(acm::ReadSample16(o + 8), samples[0]);
-  EXPECT_EQ(acm::ReadSample16(o + 14), samples[0] + (samples[1] - samples[0]) / 2);
-  EXPECT_EQ(acm::ReadSample16(o + 16), samples[1]);
+  EXPECT_EQ(LoadSample16(o + 8), samples[0]);
+  EXPECT_EQ(LoadSample16(o + 14), samples[0] + (samples[1] - samples[0]) / 2);
+  EXPECT_EQ(LoadSample16(o + 16), samples[1]);
   // An empty destination: nothing to do, no failure.
   int64_t none = 10;
   EXPECT_EQ(converter.Convert(reinterpret_cast<char*>(samples.data()), none, d, 0,

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "engine/base/EngineErrors.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/base/PCMBuffer.h"
 #include "engine/base/TonalisStrings.h"
@@ -166,9 +167,10 @@ TEST(InitialLoad, InfoListFillsTheMusicInformation) {
   std::string longTitle(1500, 'T');
   std::string mcdi = Le32(900) + std::string(1000, 'M');
   std::string info = "INFO" + Chunk("INAM", longTitle + '\0') + Chunk("IART", "Caf\xe9 Trio") +
-                     Chunk("IALB", "Album") + Chunk("ICMT", "Comment") + Chunk("IENG", "Eng") +
-                     Chunk("ICOP", "(c) Someone") + Chunk("ICRD", "1999-05-01") +
-                     Chunk("ITRK", "3/12") + Chunk("IGNR", "(17)") + Chunk("IMCD", mcdi);
+                     Chunk("IALB", "Album") + Chunk("ICMT", "Comment") +
+                     Chunk("IENG", "Eng\xc0\xaf") + Chunk("ICOP", "(c) Caf\xc3\xa9") +
+                     Chunk("ICRD", "1999-05-01") + Chunk("ITRK", "3/12") + Chunk("IGNR", "(17)") +
+                     Chunk("IMCD", mcdi);
   std::string wav = Riff(Fmt(1, 1, 8000, 16) + Chunk("LIST", info) + Data(1600));
   TempDir dir;
   std::string path = dir.File("tagged.wav");
@@ -183,8 +185,10 @@ TEST(InitialLoad, InfoListFillsTheMusicInformation) {
   EXPECT_STREQ(m->artist, "Caf\xc3\xa9 Trio");
   EXPECT_STREQ(m->album, "Album");
   EXPECT_STREQ(m->comment, "Comment");
-  EXPECT_STREQ(m->encoder, "Eng");
-  EXPECT_STREQ(m->copyright, "(c) Someone");
+  // A text that is not valid UTF-8 (here an overlong '/') was written as
+  // ISO-8859-1; valid UTF-8 stays as it is.
+  EXPECT_STREQ(m->encoder, "Eng\xc3\x80\xc2\xaf");
+  EXPECT_STREQ(m->copyright, "(c) Caf\xc3\xa9");
   EXPECT_EQ(m->year, 1999);
   EXPECT_EQ(m->trackNumber, 3);
   EXPECT_EQ(m->totalTracks, 12);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/base/EngineErrors.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/core/PCMSound.h"

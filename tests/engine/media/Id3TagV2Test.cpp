@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include "engine/base/EngineErrors.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/media/Id3TagV2.h"
 #include "platform/LastError.h"

@@ -8,8 +8,8 @@
 
 #include "platform/acm/ALawDriver.h"
 #include "platform/acm/Acm.h"
-#include "platform/acm/AcmDriver.h"
 #include "platform/acm/MuLawDriver.h"
+#include "platform/audio/PcmSample.h"
 #include "tests/platform/acm/AcmTestConvert.h"
 
 namespace {
@@ -71,9 +71,9 @@ TEST(AcmStreamTest, HeadersMustBePreparedOnTheirStreamWithTheirBuffers) {
   EXPECT_TRUE(h.fdwStatus & ACMSTREAMHEADER_STATUSF_DONE);
   EXPECT_EQ(h.cbSrcLengthUsed, 10u);
   EXPECT_EQ(h.cbDstLengthUsed, 20u);
-  EXPECT_EQ(acm::ReadSample16(dst), 0);
-  EXPECT_EQ(acm::ReadSample16(dst + 4), -32124);
-  EXPECT_EQ(acm::ReadSample16(dst + 6), 32124);
+  EXPECT_EQ(LoadSample16(dst), 0);
+  EXPECT_EQ(LoadSample16(dst + 4), -32124);
+  EXPECT_EQ(LoadSample16(dst + 6), 32124);
   // Shorter lengths are fine; other buffers or longer lengths are not.
   h.cbSrcLength = 2;
   EXPECT_EQ(acmStreamConvert(a, &h, 0), MMSYSERR_NOERROR);

@@ -13,7 +13,7 @@ TEST(WmaGlue, MissingLibraryIsUnavailable) {
   CWmaGlue glue;
   SetLastError(0);
   EXPECT_FALSE(glue.Load());
-  EXPECT_EQ(GetLastError(), kErrorWmaUnavailable);
+  EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
   EXPECT_FALSE(glue.IsLoaded());
   EXPECT_EQ(glue.createReader, nullptr);
   SetLastError(0);
@@ -22,20 +22,20 @@ TEST(WmaGlue, MissingLibraryIsUnavailable) {
   testsupport::TempDir dir;
   SetLastError(0);
   EXPECT_FALSE(glue.LoadFile(dir.File(kWmaLibraryName)));
-  EXPECT_EQ(GetLastError(), kErrorWmaUnavailable);
+  EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
   // Not a shared library at all.
   ASSERT_TRUE(testsupport::WriteFile(dir.File(kWmaLibraryName), "not a library"));
   EXPECT_FALSE(glue.LoadFile(dir.File(kWmaLibraryName)));
   // Bare names are never searched for.
   EXPECT_FALSE(glue.LoadFile("libc.so.6"));
-  EXPECT_EQ(GetLastError(), kErrorWmaUnavailable);
+  EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
 }
 
 TEST(WmaGlue, LibraryLackingEntryPointsIsRefused) {
   CWmaGlue glue;
   SetLastError(0);
   EXPECT_FALSE(glue.LoadFile(SONODUCT_TEST_FAKE_WMAGLUE_PARTIAL));
-  EXPECT_EQ(GetLastError(), kErrorWmaUnavailable);
+  EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
   EXPECT_FALSE(glue.IsLoaded());
   EXPECT_EQ(glue.createReader, nullptr);  // nothing half-loaded is left
   EXPECT_EQ(glue.generateCodecList, nullptr);
