@@ -1,5 +1,7 @@
 #include "platform/acm/WidePcmConversion.h"
 
+#include "platform/audio/PcmSample.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -30,8 +32,8 @@ struct Unsigned8 {
 
 struct Signed16 {
   static constexpr int kBytes = 2;
-  static double Value(const uint8_t* p) { return acm::ReadSample16(p); }
-  static int32_t Narrow(const uint8_t* p) { return acm::ReadSample16(p); }
+  static double Value(const uint8_t* p) { return LoadSample16(p); }
+  static int32_t Narrow(const uint8_t* p) { return LoadSample16(p); }
 };
 
 struct Signed24 {
@@ -43,7 +45,7 @@ struct Signed24 {
            8;
   }
   static double Value(const uint8_t* p) { return Raw(p) / 256.0; }
-  static int32_t Narrow(const uint8_t* p) { return acm::Clamp16((Raw(p) + 128) >> 8); }
+  static int32_t Narrow(const uint8_t* p) { return Saturate16((Raw(p) + 128) >> 8); }
 };
 
 struct Signed32 {
@@ -51,7 +53,7 @@ struct Signed32 {
   static int32_t Raw(const uint8_t* p) { return static_cast<int32_t>(Read32(p)); }
   static double Value(const uint8_t* p) { return Raw(p) / 65536.0; }
   static int32_t Narrow(const uint8_t* p) {
-    return acm::Clamp16((static_cast<int64_t>(Raw(p)) + 32768) >> 16);
+    return Saturate16((static_cast<int64_t>(Raw(p)) + 32768) >> 16);
   }
 };
 
@@ -118,7 +120,7 @@ void CWidePcmConversion::Decode(const uint8_t* in, uint8_t* out, uint32_t frames
   if (channels == dstChannels_) {
     const uint32_t samples = frames * static_cast<uint32_t>(channels);
     for (uint32_t i = 0; i < samples; ++i, in += Sample::kBytes, out += 2)
-      acm::WriteSample16(out, Sample::Narrow(in));
+      StoreSample16(out, Sample::Narrow(in));
     return;
   }
   for (uint32_t f = 0; f < frames; ++f, out += 4) {
@@ -128,7 +130,7 @@ void CWidePcmConversion::Decode(const uint8_t* in, uint8_t* out, uint32_t frames
       left += matrix_.left[c] * v;
       right += matrix_.right[c] * v;
     }
-    acm::WriteSample16(out, Round16(left));
-    acm::WriteSample16(out + 2, Round16(right));
+    StoreSample16(out, Round16(left));
+    StoreSample16(out + 2, Round16(right));
   }
 }
