@@ -217,6 +217,7 @@ void CSonoductApp::RunFirstInstance(std::vector<TQueuedFile> queue) {
     }
     converted += result;
     queue.clear();
+    if (s_.run->UserCancelled()) break;
     // Posts that arrived after the run's last look start another run, so that
     // none is lost when this instance ends.
     if (channel_.RetireIfDrained(next) || channel_.Count() <= next) break;

@@ -224,6 +224,7 @@ bool CConsoleWindow::Cancel(CConversionRun& run) {
   if (!wasPaused) run.Pause(true);
   if (run.ConvertedCount() == 0 && run.WrittenBytes() <= 0 && run.MixedSourceBytes() <= 0) {
     run.quit = true;
+    cancelled_ = true;
     EndRun(run);
     return true;
   }
@@ -239,6 +240,7 @@ bool CConsoleWindow::Cancel(CConversionRun& run) {
   }
   deleteConverted_ = answer == kButtonYes;
   run.quit = true;
+  cancelled_ = true;
   EndRun(run);
   return true;
 }
@@ -270,6 +272,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   CConversionRun run(prefs_, &channel, nextEntry);
   run.SetWindow(this);
   ended_ = false;
+  cancelled_ = false;
   deleteConverted_ = false;
   for (const TQueuedFile& f : queue) run.AddFile(f.path, f.targetType);
   if (!run.Start()) {

@@ -24,6 +24,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
 
   int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
               uint32_t& nextEntry) override;
+  bool UserCancelled() const override { return cancelled_; }
   void PostQuestion(int question, int parameter) override;
 
   // Files of all runs that did not convert (failed, or not tried after a cancel).
@@ -50,6 +51,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
   bool lineShown_ = false;
   bool deleteConverted_ = false;
   bool ended_ = false;
+  bool cancelled_ = false;
   std::string lastTargetShown_;
   int lastNumberShown_ = 0;
   int failed_ = 0;
