@@ -59,4 +59,20 @@ TEST_F(RunEnd, AfterACancelNoFurtherRunStarts) {
   }
 }
 
+TEST_F(RunEnd, ALaterInstanceWhoseFilesAreDroppedSaysSoAndFails) {
+  CInstanceChannel first;
+  ASSERT_EQ(first.Open(), 1);
+  ASSERT_EQ(first.IsFirstInstance(), 1);
+  for (uint32_t i = 0; i < kHandOffEntryCount; ++i)
+    ASSERT_EQ(first.Post("/music/" + std::to_string(i) + ".mp3", kTargetWave), 1);
+  auto r =
+      testsupport::Run("'" + testsupport::BinPath("sonoduct") + "' -C '" + files_.File("a.mp3") +
+                           "' '" + files_.File("b.mp3") + "' </dev/null",
+                       {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path()});
+  EXPECT_EQ(r.exitCode, 1);
+  for (const char* name : {"a.mp3", "b.mp3"})
+    EXPECT_NE(r.err.find(files_.File(name) + " could not be handed over"), std::string::npos)
+        << r.err;
+}
+
 }  // namespace
