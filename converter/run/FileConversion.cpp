@@ -30,6 +30,9 @@ constexpr uint32_t kErrMissingData = 0x20000107;
 constexpr uint32_t kErrCorrupted = 0x20000109;
 constexpr uint32_t kErrUnparseable = 0x2000010B;
 constexpr long kMsPerPeak = 20;
+// What a target names as the program that wrote it (a WAV's "ISFT", the
+// encoder text of tagged targets).
+constexpr const char* kSoftwareName = SONODUCT_SOFTWARE_NAME;
 
 void SleepMs(long ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -389,18 +392,17 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
   else if (ended == -1)
     writeFailed_ = true;
   file.abandoned = cancel || quit || retry;
-  char title[1024] = {};
-  CConv2FileObj::CreateDefaultTagTitleString(file.sourcePath.c_str(), title);
   if (result && !writeFailed_) {
     int done = 0;
-    long list = job->FinalData(file.target.c_str(), title, &done, file.sound->GetMusicInfo());
+    long list =
+        job->FinalData(file.target.c_str(), kSoftwareName, &done, file.sound->GetMusicInfo());
     if (list < 0) writeFailed_ = true;
     if (done && list > 0) CountWritten(list);
   }
   file.sound->Remove();
   if (!job->Close()) writeFailed_ = true;
   if (result && !writeFailed_ && !file.abandoned) {
-    long tag = job->WriteTag(file.target.c_str(), title, file.sound);
+    long tag = job->WriteTag(file.target.c_str(), kSoftwareName, file.sound);
     if (tag == -1) {
       LogKeyed("CFE_TagSpaceCreationFail", file.target);
       result = 0;

@@ -1,9 +1,11 @@
-// What the console front-end tells about a run of build/bin/sonoduct: the
-// targets it can't make, a line for every file, the status line, and how
-// soon it ends.
+// Runs of build/bin/sonoduct in a private home: what the console tells (the
+// targets it can't make, a line for every file, the status line), what the
+// targets hold, and how soon a run ends.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,13 +13,38 @@
 
 namespace {
 
+uint32_t Le32(const std::string& s, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
+  return v;
+}
+
+// The text of a WAV file's first sub-chunk with this id, cut at its first zero byte.
+std::string SubChunkText(const std::string& wav, const char* id) {
+  size_t at = wav.find(id);
+  if (at == std::string::npos || at + 8 > wav.size()) return "";
+  std::string text = wav.substr(at + 8, Le32(wav, at + 4));
+  return text.substr(0, text.find('\0'));
+}
+
+// "NAME VERSION" from the project line of the top CMakeLists.txt.
+std::string ProjectNameAndVersion() {
+  std::string cmake = testsupport::ReadFile(testsupport::SourceDir() + "/CMakeLists.txt");
+  size_t at = cmake.find("project(");
+  if (at == std::string::npos) return "";
+  std::istringstream line(cmake.substr(at + 8, cmake.find(')', at) - at - 8));
+  std::string name, word, version;
+  line >> name >> word >> version;
+  return word == "VERSION" ? name + " " + version : "";
+}
+
 size_t Occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 
-class ConsoleRun : public ::testing::Test {
+class SonoductRun : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
@@ -56,7 +83,7 @@ class ConsoleRun : public ::testing::Test {
   std::vector<std::string> env_;
 };
 
-TEST_F(ConsoleRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
+TEST_F(SonoductRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
   std::string a = Tone("a.wav", 0.2), b = Tone("b.wav", 0.2);
   for (const char* target : {"-3", "-M"}) {
     SCOPED_TRACE(target);
@@ -69,7 +96,7 @@ TEST_F(ConsoleRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
   }
 }
 
-TEST_F(ConsoleRun, EveryFileGetsItsLineHoweverShort) {
+TEST_F(SonoductRun, EveryFileGetsItsLineHoweverShort) {
   std::string args;
   std::vector<std::string> files;
   for (int i = 1; i <= 6; ++i) {
@@ -83,6 +110,14 @@ TEST_F(ConsoleRun, EveryFileGetsItsLineHoweverShort) {
                        "/s" + std::to_string(i) + ".wav\n";
     EXPECT_EQ(Occurrences(r.err, line), 1u) << line << r.err;
   }
+}
+
+TEST_F(SonoductRun, TargetsNameTheProgramThatWroteThem) {
+  std::string a = Tone("a.wav", 0.2);
+  auto r = Sonoduct("-C '" + a + "'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(ProjectNameAndVersion().rfind("Sonoduct ", 0), 0u);  // "Sonoduct 0.1.0"
+  EXPECT_EQ(SubChunkText(testsupport::ReadFile(out_ + "/a.wav"), "ISFT"), ProjectNameAndVersion());
 }
 
 }  // namespace
