@@ -112,6 +112,7 @@ class CConversionRun {
   int ConvertToTarget(CPCMSound* sound, CConv2FileObj* job);
   // The steps of ConvertToTarget, in order.
   bool NameTarget(TTargetFile& file);
+  bool FitsTarget(const TTargetFile& file);
   bool WaitForDiskSpace(TTargetFile& file);
   bool PlaceTarget(TTargetFile& file);
   TStep AskAboutTarget(TTargetFile& file);

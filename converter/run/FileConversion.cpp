@@ -11,6 +11,7 @@
 #include "converter/run/IRunWindow.h"
 #include "converter/ui/ErrorLog.h"
 #include "engine/codecs/Conv2FileObj.h"
+#include "engine/codecs/Conv2WaveFile.h"
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
@@ -201,7 +202,8 @@ int CConversionRun::ConvertToTarget(CPCMSound* sound, CConv2FileObj* job) {
   fileWritten_ = 0;
   writeFailed_ = false;
 
-  if (!NameTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file)) return 0;
+  if (!NameTarget(file) || !FitsTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file))
+    return 0;
   TStep asked = AskAboutTarget(file);
   if (asked != TStep::Go) return asked == TStep::Skipped ? 1 : 0;
   if (!SettleFormat(file) || !CreateTarget(file)) return 0;
@@ -221,6 +223,14 @@ bool CConversionRun::NameTarget(TTargetFile& file) {
   if (file.name.empty() || file.name.back() != '.') file.name += '.';
   file.name += ExtensionOf(file.job);
   return true;
+}
+
+// A WAV file ends at 4 GB: a target that would pass it is refused before
+// anything is asked or written.
+bool CConversionRun::FitsTarget(const TTargetFile& file) {
+  if (file.type != FILE_CONVERSION_WAVE || CConv2WaveFile::DataFits(file.estimate)) return true;
+  LogKeyed("CFE_TargetTooLarge", file.sourcePath);
+  return false;
 }
 
 // Asks while the target directory has less room than the estimate, unless

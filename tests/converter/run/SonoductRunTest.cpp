@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/Conv2WaveFile.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -17,6 +18,12 @@ uint32_t Le32(const std::string& s, size_t at) {
   uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
   return v;
+}
+
+std::string Le32Bytes(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
 }
 
 // The text of a WAV file's first sub-chunk with this id, cut at its first zero byte.
@@ -118,6 +125,36 @@ TEST_F(SonoductRun, TargetsNameTheProgramThatWroteThem) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_EQ(ProjectNameAndVersion().rfind("Sonoduct ", 0), 0u);  // "Sonoduct 0.1.0"
   EXPECT_EQ(SubChunkText(testsupport::ReadFile(out_ + "/a.wav"), "ISFT"), ProjectNameAndVersion());
+}
+
+TEST_F(SonoductRun, AWavTargetBeyond4GBIsRefusedBeforeAnythingIsWritten) {
+  EXPECT_TRUE(CConv2WaveFile::DataFits(4.0e9));
+  EXPECT_FALSE(CConv2WaveFile::DataFits(4.3e9));
+  if (testsupport::Run("unshare -rm true").exitCode != 0)
+    GTEST_SKIP() << "user namespaces are not available to mount a small folder";
+  // Seven hours of silence as 8-bit mono at 1000 Hz, 25 MB, make 4.4 GB of
+  // CD-quality WAV. (Written here: sox takes many seconds over it.)
+  const uint32_t samples = 7 * 3600 * 1000;
+  std::string wav = "RIFF" + Le32Bytes(36 + samples) + "WAVEfmt " + Le32Bytes(16) +
+                    std::string("\x01\x00\x01\x00", 4) + Le32Bytes(1000) + Le32Bytes(1000) +
+                    std::string("\x01\x00\x08\x00", 4) + "data" + Le32Bytes(samples);
+  wav.append(samples, '\x80');
+  std::string source = dir_.File("long.wav");
+  ASSERT_TRUE(testsupport::WriteFile(source, wav));
+  // In a folder of 512 KB, a refusal that came only with the disk question,
+  // or with the write, would show.
+  auto r = testsupport::Run("unshare -rm sh -c \"mkdir -p '" + out_ +
+                                "' && mount -t tmpfs -o size=512k tmpfs '" + out_ + "' && " +
+                                testsupport::BinPath("sonoduct") + " -C '" + source +
+                                "' </dev/null; echo status=\\$?; ls -A '" + out_ + "'\"",
+                            env_);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find(source + ": the converted file would be larger than 4 GB"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("Disk Almost Full"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("status=1"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("long.wav"), std::string::npos) << r.out;
 }
 
 }  // namespace
