@@ -130,6 +130,7 @@ uint32_t CConversionRun::TakeUnavailableTargets() {
 bool CConversionRun::PollHandOff() {
   if (waiting_ || !channel_) return false;
   std::lock_guard<std::mutex> polling(pollLock_);
+  if (!running_) return false;  // ended: what comes now is for the next run
   uint32_t count = channel_->Count();
   if (count <= handOffTaken_) return false;
   for (uint32_t i = handOffTaken_; i < count; ++i) {
@@ -268,9 +269,15 @@ void CConversionRun::Worker() {
   workerActive_ = false;
 }
 
-void CConversionRun::Finish() {
-  running_ = false;
+bool CConversionRun::Finish() {
+  {
+    // Under the hand-off lock: no file is taken between the look and the end.
+    std::lock_guard<std::mutex> polling(pollLock_);
+    if (!Idle()) return false;
+    running_ = false;
+  }
   if (worker_.joinable()) worker_.join();
+  return true;
 }
 
 bool CConversionRun::Idle() const {

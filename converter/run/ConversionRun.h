@@ -50,8 +50,10 @@ class CConversionRun {
   uint32_t TakeUnavailableTargets();
   // Cancels: the worker abandons the current file and ends; waits for it.
   void Stop();
-  // Ends a run whose files are all done: the worker finishes and ends.
-  void Finish();
+  // Ends a run whose files are all done: the worker ends, and files handed
+  // off from now on stay in the channel. False, with the run going on, when
+  // a file was taken meanwhile.
+  bool Finish();
   // No file queued and none in progress.
   bool Idle() const;
   bool IsRunning() const { return workerActive_; }

@@ -119,10 +119,7 @@ std::string CConsoleWindow::StatusText(CConversionRun& run) const {
 void CConsoleWindow::Tick(CConversionRun& run) {
   run.PollHandOff();
   int file = run.ConvertedCount() + run.FailedCount() + 1;
-  if (file > run.JobCount()) {
-    if (run.Idle()) EndRun(run);
-    return;
-  }
+  if (file > run.JobCount()) return;
   int percent = static_cast<int>(run.SourceFraction() * 100);
   std::string counter = LoadFormatted("CW_Progress", file, run.JobCount()).substr(0, 64);
   ShowNames(run);
@@ -254,17 +251,14 @@ void CConsoleWindow::EndRun(CConversionRun& run) {
     run.Stop();
     return;
   }
-  // A last look for names handed off in the final moment; when any arrive
-  // the run goes on with them.
-  auto deadline = Clock::now() + std::chrono::seconds(1);
-  while (Clock::now() < deadline) {
-    if (run.PollHandOff()) {
-      ended_ = false;
-      return;
-    }
-    SleepMs(40);
-  }
-  run.Finish();
+  // A last look for names handed off in the final moment: the run goes on
+  // with them. Those handed off after the end wait in the channel, and the
+  // program's entry starts a run for them.
+  if (run.PollHandOff() || !run.Finish()) ended_ = false;
+}
+
+bool CConsoleWindow::AllTried(CConversionRun& run) const {
+  return run.ConvertedCount() + run.FailedCount() >= run.JobCount() && run.Idle();
 }
 
 int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
@@ -287,6 +281,8 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     if (int q = question_.exchange(0)) Answer(run, q);
     if (os::TakeInterrupt() && !ended_) Cancel(run);
     if (!ended_) ShowNames(run);
+    // The end is seen at once, not at the next tick.
+    if (!ended_ && AllTried(run)) EndRun(run);
     if (!ended_ && Clock::now() >= nextTick) {
       Tick(run);
       nextTick += std::chrono::milliseconds(1000);

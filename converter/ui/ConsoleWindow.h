@@ -41,6 +41,8 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
   // The Cancel command; true when the run is to end.
   bool Cancel(CConversionRun& run);
   void EndRun(CConversionRun& run);
+  // Every queued file was tried and none is in hand.
+  bool AllTried(CConversionRun& run) const;
   void ClearLine();
   void Show(const std::string& line);
 

@@ -157,4 +157,15 @@ TEST_F(SonoductRun, AWavTargetBeyond4GBIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(r.out.find("long.wav"), std::string::npos) << r.out;
 }
 
+TEST_F(SonoductRun, ARunEndsAsSoonAsItsLastFileIsDone) {
+  std::string a = Tone("a.wav", 0.2);
+  auto start = std::chrono::steady_clock::now();
+  auto r = Sonoduct("-C '" + a + "'");
+  std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_GT(testsupport::ReadFile(out_ + "/a.wav").size(), 44u);
+  // Waiting for the next second's tick and then lingering a second took two.
+  EXPECT_LT(took.count(), 1.5);
+}
+
 }  // namespace
