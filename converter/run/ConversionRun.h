@@ -143,7 +143,13 @@ class CConversionRun {
 
   mutable std::mutex lock_;
   std::mutex pollLock_;
-  std::deque<CConv2FileObj*> jobs_;
+  // A queued file: its writer, opened on the source when its turn comes, and
+  // the source's size at the intake, which the progress counts.
+  struct TJob {
+    CConv2FileObj* writer;
+    int64_t sourceBytes;
+  };
+  std::deque<TJob> jobs_;
   std::vector<std::string> writtenTargets_;
   std::vector<TNamedTarget> namedTargets_;
   std::string sourceName_, targetName_, targetDir_, formatText_;

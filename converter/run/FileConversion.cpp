@@ -79,10 +79,14 @@ void CConversionRun::SkipFile(double estimate, bool countSource, int64_t sourceS
 
 int CConversionRun::ConvertNext() {
   CConv2FileObj* job = nullptr;
+  int64_t intakeBytes = 0;
   std::string dir;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty()) job = jobs_.front();
+    if (!jobs_.empty()) {
+      job = jobs_.front().writer;
+      intakeBytes = jobs_.front().sourceBytes;
+    }
     dir = prefs_.defaultDir;
     if (!dir.empty() && dir[0] == '.' && job) dir = ExtractDirectory(job->GetPath());
     if (!dir.empty() && dir.back() != '/') dir += '/';
@@ -93,10 +97,8 @@ int CConversionRun::ConvertNext() {
   int result = 0;
   const std::string sourcePath = job ? job->GetPath() : std::string();
   const double mixedBefore = mixedSource_;
-  int64_t sourceBytes = 0;
   CRefObj* copy = nullptr;
   if (job && job->Open(sourcePath, 0, 0)) copy = job->Copy();
-  if (copy) sourceBytes = copy->Size();
   if (job && !copy) LogKeyed("AFE_FILE_NOT_FOUND", sourcePath);
   if (copy) {
     auto* sound = new CPCMSound;
@@ -153,13 +155,14 @@ int CConversionRun::ConvertNext() {
     retry = false;
     return result;
   }
-  // Tags and bytes that do not decode are never mixed: once a file is done,
-  // all of its bytes count, so the run's progress reaches 100 %.
-  if (!quit && sourceBytes > 0 && mixedSource_ < mixedBefore + static_cast<double>(sourceBytes))
-    mixedSource_ = mixedBefore + static_cast<double>(sourceBytes);
+  // Tags and bytes that do not decode are never mixed, a file may fail before
+  // any is, and a source may have changed since its intake: once a file was
+  // tried, it counts with the size the total took, so the run's progress
+  // reaches 100 %.
+  if (!quit) mixedSource_ = mixedBefore + static_cast<double>(intakeBytes);
   if (!quit) {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty() && jobs_.front() == job) {
+    if (!jobs_.empty() && jobs_.front().writer == job) {
       jobs_.pop_front();
       CRefObj* obj = job;
       DeleteRefObject(&obj);

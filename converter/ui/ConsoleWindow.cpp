@@ -118,12 +118,19 @@ std::string CConsoleWindow::StatusText(CConversionRun& run) const {
 
 void CConsoleWindow::Tick(CConversionRun& run) {
   run.PollHandOff();
+  if (run.ConvertedCount() + run.FailedCount() >= run.JobCount()) return;
+  ShowNames(run);
+  ShowStatus(run);
+}
+
+// The status line, on a terminal: overall percentage, file counter, errors,
+// pause and the byte counts.
+void CConsoleWindow::ShowStatus(CConversionRun& run) {
+  if (!terminal_) return;
   int file = run.ConvertedCount() + run.FailedCount() + 1;
-  if (file > run.JobCount()) return;
+  if (file > run.JobCount()) file = run.JobCount();
   int percent = static_cast<int>(run.SourceFraction() * 100);
   std::string counter = LoadFormatted("CW_Progress", file, run.JobCount()).substr(0, 64);
-  ShowNames(run);
-  if (!terminal_) return;
   std::string errors;
   if (ErrorLog().Count() > 0) errors = ", " + LoadFormatted("CED_Title", ErrorLog().Count());
   std::string paused = run.Paused() ? LoadKeyedString("CW_Paused") : "";
@@ -292,6 +299,12 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   }
   ReportUnavailableTargets(run);
   ShowNames(run);
+  if (!cancelled_ && run.JobCount() > 0 && terminal_) {
+    // The last status line stays, at 100 % after the last file.
+    ShowStatus(run);
+    os::WriteError("\n");
+    lineShown_ = false;
+  }
   ClearLine();
   if (deleteConverted_) run.DeleteWrittenTargets();
   nextEntry = run.HandOffTaken();

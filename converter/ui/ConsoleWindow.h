@@ -35,6 +35,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
  private:
   void Tick(CConversionRun& run);
   void ShowNames(CConversionRun& run);
+  void ShowStatus(CConversionRun& run);
   void ReportUnavailableTargets(CConversionRun& run);
   TPrompt QuestionPrompt(int question, const std::string& source, const std::string& target) const;
   void Answer(CConversionRun& run, int question);

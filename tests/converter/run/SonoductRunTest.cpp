@@ -168,4 +168,16 @@ TEST_F(SonoductRun, ARunEndsAsSoonAsItsLastFileIsDone) {
   EXPECT_LT(took.count(), 1.5);
 }
 
+TEST_F(SonoductRun, TheStatusLineEndsAt100PercentOnATerminal) {
+  if (!testsupport::HaveProgram("script")) GTEST_SKIP() << "script is not installed";
+  Set("bWarnAboutIncompleteSongs dword 0");
+  std::string a = Tone("a.wav", 0.5), b = Tone("b.wav", 0.3);
+  // script gives the program a terminal; what it shows there comes out here.
+  auto r = testsupport::Run("script -qec \"" + testsupport::BinPath("sonoduct") + " -C '" + a +
+                                "' '" + b + "'\" /dev/null",
+                            env_);
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("100% File 2 of 2"), std::string::npos) << r.out;
+}
+
 }  // namespace
