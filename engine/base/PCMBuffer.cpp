@@ -1,6 +1,7 @@
 #include "engine/base/PCMBuffer.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "engine/base/SampleBlock.h"
@@ -43,14 +44,11 @@ void CPCMBuffer::CopySettingsTo(CPCMBuffer* copy) {
 }
 
 CPCMBuffer* CPCMBuffer::Copy() {
-  auto* copy = new (std::nothrow) CPCMBuffer;
+  std::unique_ptr<CPCMBuffer> copy(new (std::nothrow) CPCMBuffer);
   if (!copy) return nullptr;
-  CopySettingsTo(copy);
-  if (!copy->block && bufferSize) {
-    delete copy;
-    return nullptr;
-  }
-  return copy;
+  CopySettingsTo(copy.get());
+  if (!copy->block && bufferSize) return nullptr;
+  return copy.release();  // the caller owns the copy
 }
 
 int CPCMBuffer::Init(CRefObj* src, uint32_t size, int once, int percent) {

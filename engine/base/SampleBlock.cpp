@@ -1,16 +1,14 @@
 #include "engine/base/SampleBlock.h"
 
-#include <cstdlib>
 #include <new>
 
 CSampleBlock* CSampleBlock::Create(uint32_t size) {
-  auto* block = new (std::nothrow) CSampleBlock;
+  // Zeroed: no byte read from a ring is ever uninitialised memory.
+  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size ? size : 1]());
+  if (!data) return nullptr;
+  auto* block = new (std::nothrow) CSampleBlock;  // one reference, dropped with release()
   if (!block) return nullptr;
-  block->data_ = static_cast<uint8_t*>(std::calloc(size ? size : 1, 1));
-  if (!block->data_) {
-    delete block;
-    return nullptr;
-  }
+  block->data_ = std::move(data);
   block->size_ = size;
   return block;
 }
@@ -19,4 +17,4 @@ void CSampleBlock::release() {
   if (--count_ == 0) delete this;
 }
 
-CSampleBlock::~CSampleBlock() { std::free(data_); }
+CSampleBlock::~CSampleBlock() = default;

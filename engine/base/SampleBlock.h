@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class CSampleBlock {
  public:
@@ -12,13 +13,13 @@ class CSampleBlock {
   void retain() { ++count_; }
   // Drops one reference; the block and its data go with the last.
   void release();
-  uint8_t* Data() const { return data_; }
+  uint8_t* Data() const { return data_.get(); }
   uint32_t Size() const { return size_; }
 
  private:
   CSampleBlock() = default;
   ~CSampleBlock();
   std::atomic<int32_t> count_{1};
-  uint8_t* data_ = nullptr;
+  std::unique_ptr<uint8_t[]> data_;
   uint32_t size_ = 0;
 };

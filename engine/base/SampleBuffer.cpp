@@ -78,6 +78,13 @@ double LoadSplit(const uint8_t* array, uint32_t index, TPrecisionType precision)
   }
 }
 
+// The arrays of records made here are malloc'ed, as DeleteStaticBuffer frees them.
+void* CopyOfArray(const void* array, uint32_t bytes) {
+  void* copy = std::malloc(bytes ? bytes : 1);
+  if (copy) std::memcpy(copy, array, bytes);
+  return copy;
+}
+
 }  // namespace
 
 int ValidateFormat(tWAVEFORMATEX* format, uint16_t tag) {
@@ -114,31 +121,20 @@ void GetMaxSample(const uint8_t* start, const uint8_t* end, const tWAVEFORMATEX*
 
 _bufferType* CopyToNewBuffer(const _bufferType* buffer) {
   if (!buffer) return nullptr;
-  auto* copy = static_cast<OwnedBuffer*>(std::calloc(1, sizeof(OwnedBuffer)));
-  if (!copy) return nullptr;
-  copy->record = *buffer;
-  copy->record.data = nullptr;
-  copy->record.data2 = nullptr;
-  if (buffer->data) {
-    copy->record.data =
-        static_cast<uint8_t*>(std::malloc(buffer->bufferBytes ? buffer->bufferBytes : 1));
-    if (!copy->record.data) {
-      std::free(copy);
-      return nullptr;
-    }
-    std::memcpy(copy->record.data, buffer->data, buffer->bufferBytes);
+  auto* owned = static_cast<OwnedBuffer*>(std::calloc(1, sizeof(OwnedBuffer)));
+  if (!owned) return nullptr;
+  _bufferType* copy = &owned->record;
+  *copy = *buffer;
+  copy->data = buffer->data ? static_cast<uint8_t*>(CopyOfArray(buffer->data, buffer->bufferBytes))
+                            : nullptr;
+  copy->data2 = buffer->data2
+                    ? static_cast<int16_t*>(CopyOfArray(buffer->data2, buffer->bufferBytes))
+                    : nullptr;
+  if ((buffer->data && !copy->data) || (buffer->data2 && !copy->data2)) {
+    DeleteBufferPtr(copy);
+    return nullptr;
   }
-  if (buffer->data2) {
-    copy->record.data2 =
-        static_cast<int16_t*>(std::malloc(buffer->bufferBytes ? buffer->bufferBytes : 1));
-    if (!copy->record.data2) {
-      std::free(copy->record.data);
-      std::free(copy);
-      return nullptr;
-    }
-    std::memcpy(copy->record.data2, buffer->data2, buffer->bufferBytes);
-  }
-  return &copy->record;
+  return copy;  // the caller deletes it with DeleteBufferPtr
 }
 
 _bufferType* CopyToNewBuffer(const tWAVEFORMATEX* format, const uint8_t* data, long bytes,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -23,24 +22,17 @@ CACMBuffer::CACMBuffer(CACMBuffer& from) : decoder(from.decoder) {
   SetSeekMap(from.seekMap);
 }
 
-CACMBuffer::~CACMBuffer() {
-  DropLeftover();
-  std::free(sourceBuffer);
-  CSeekMap::Release(seekMap);
-}
+CACMBuffer::~CACMBuffer() { CSeekMap::Release(seekMap); }
 
 CPCMBuffer* CACMBuffer::Copy() {
-  auto* copy = decoder ? decoder->NewBuffer(*this) : new (std::nothrow) CACMBuffer(*this);
-  if (copy && !copy->block && bufferSize) {
-    delete copy;
-    return nullptr;
-  }
-  return copy;
+  std::unique_ptr<CACMBuffer> copy(decoder ? decoder->NewBuffer(*this)
+                                           : new (std::nothrow) CACMBuffer(*this));
+  if (copy && !copy->block && bufferSize) return nullptr;
+  return copy.release();  // the caller owns the copy
 }
 
 void CACMBuffer::LowActivityMode() {
-  std::free(sourceBuffer);
-  sourceBuffer = nullptr;
+  sourceBuffer.reset();
   sourceBufferSize = 0;
   CPCMBuffer::LowActivityMode();
 }
@@ -55,8 +47,7 @@ void CACMBuffer::SetSeekMap(CSeekMap* map) {
 }
 
 void CACMBuffer::DropLeftover() {
-  std::free(leftover);
-  leftover = nullptr;
+  leftover.reset();
   leftoverPos = leftoverSize = 0;
 }
 
@@ -92,31 +83,31 @@ int64_t CACMBuffer::BufferSanityAdjust(int64_t want, int64_t& sourceBytes) {
   return static_cast<int64_t>(std::ceil(d));
 }
 
-int64_t CACMBuffer::DecodePass(int64_t sourceBytes, int64_t outSize, char** out) {
-  *out = nullptr;
+int64_t CACMBuffer::DecodePass(int64_t sourceBytes, int64_t outSize, TConvertBlock* out) {
+  out->reset();
   if (sourceBytes <= 0 || outSize <= 0) return 0;
   if (sourceBytes > sourceBufferSize) {
-    char* grown = static_cast<char*>(std::realloc(sourceBuffer, static_cast<size_t>(sourceBytes)));
+    // The bytes are read afresh each pass: nothing is carried over.
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<size_t>(sourceBytes)]);
     if (!grown) return -1;
-    sourceBuffer = grown;
+    sourceBuffer = std::move(grown);
     sourceBufferSize = sourceBytes;
   }
   if (!decoder->EnableStream(1)) return -1;
-  char* block = static_cast<char*>(std::malloc(static_cast<size_t>(outSize)));
+  TConvertBlock block = NewConvertBlock(outSize);
   if (!block) return -1;
   // A codec may take bytes without output yet (it holds them); read on then.
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     int mode = source->SetDataMode(0);
-    int64_t got = source->ReadData(sourceBuffer, sourceBytes);
+    int64_t got = source->ReadData(sourceBuffer.get(), sourceBytes);
     source->SetDataMode(mode);
-    if (got <= 0) {
-      std::free(block);
-      return 0;
-    }
+    if (got <= 0) return 0;
     bool atEnd = got < sourceBytes || source->Tell() >= source->GetDataEnd();
     int64_t used = got;
-    int64_t made = decoder->Convert(sourceBuffer, used, block, outSize,
+    char* dst = block.release();  // Convert may grow it and hands back the one to keep
+    int64_t made = decoder->Convert(sourceBuffer.get(), used, dst, outSize,
                                     started ? CONVERSION_FOLLOWING : CONVERSION_FIRST, atEnd);
+    block.reset(dst);
     started = 1;
     if (made < 0) break;
     if (source->GetDataMode() == 1 && source->Tell() >= source->GetDataEnd()) {
@@ -128,15 +119,11 @@ int64_t CACMBuffer::DecodePass(int64_t sourceBytes, int64_t outSize, char** out)
     }
     blocksDone += static_cast<uint32_t>(used / SourceBlock());
     if (made > 0) {
-      *out = block;
+      *out = std::move(block);
       return made;
     }
-    if (used == 0 || atEnd) {  // bytes the codec cannot use end the data
-      std::free(block);
-      return 0;
-    }
+    if (used == 0 || atEnd) return 0;  // bytes the codec cannot use end the data
   }
-  std::free(block);
   return -1;
 }
 
@@ -145,7 +132,7 @@ int64_t CACMBuffer::ReadData(uint8_t* dst, uint32_t want) {
   int64_t handed = 0;
   if (leftover) {
     int64_t n = std::min<int64_t>(want, leftoverSize - leftoverPos);
-    std::memcpy(dst, leftover + leftoverPos, static_cast<size_t>(n));
+    std::memcpy(dst, leftover.get() + leftoverPos, static_cast<size_t>(n));
     leftoverPos += n;
     handed = n;
     if (leftoverPos >= leftoverSize) DropLeftover();
@@ -161,19 +148,18 @@ int64_t CACMBuffer::ReadData(uint8_t* dst, uint32_t want) {
     }
     const tWAVEFORMATEX* dest = decoder->DestFormat();
     outSize += dest ? dest->nBlockAlign : 0;  // estimates are rounded; room for one frame more
-    char* block = nullptr;
+    TConvertBlock block;
     int64_t made = DecodePass(sourceBytes, outSize, &block);
     if (made <= 0) break;
     int64_t n = std::min<int64_t>(made, want - handed);
-    std::memcpy(dst + handed, block, static_cast<size_t>(n));
+    std::memcpy(dst + handed, block.get(), static_cast<size_t>(n));
     handed += n;
     if (n < made) {
-      leftover = block;
+      leftover = std::move(block);
       leftoverPos = n;
       leftoverSize = made;
       break;
     }
-    std::free(block);
   }
   totalDecoded += static_cast<uint64_t>(handed);
   return handed;
@@ -223,19 +209,18 @@ int CACMBuffer::Seek(uint64_t pcmOffset) {
       outSize = static_cast<int64_t>(std::ceil(decoder->GetConvertedBufferSize(sourceBytes)));
     }
     outSize += dest->nBlockAlign;
-    char* block = nullptr;
+    TConvertBlock block;
     int64_t made = DecodePass(sourceBytes, outSize, &block);
     if (made < 0) return 0;
     if (made == 0) break;
     if (decodedPos + static_cast<uint64_t>(made) > pcmOffset) {
-      leftover = block;
+      leftover = std::move(block);
       leftoverPos = static_cast<int64_t>(pcmOffset - decodedPos);
       leftoverSize = made;
       decodedPos = pcmOffset;
       break;
     }
     decodedPos += static_cast<uint64_t>(made);
-    std::free(block);
   }
   return result;
 }

@@ -5,10 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/base/PCMBuffer.h"
+#include "engine/codecs/ACMObject.h"
 
-class ACMObject;
 class CSeekMap;
 
 class CACMBuffer : public CPCMBuffer {
@@ -44,18 +45,18 @@ class CACMBuffer : public CPCMBuffer {
  private:
   void DropLeftover();
   int64_t SourceBlock();
-  // Reads and converts up to sourceBytes into a new malloc'ed block; the
-  // result is the bytes produced (block in *out), 0 at the end, -1 on failure.
-  int64_t DecodePass(int64_t sourceBytes, int64_t outSize, char** out);
+  // Reads and converts up to sourceBytes into a new block; the result is the
+  // bytes produced (the block in *out), 0 at the end, -1 on failure.
+  int64_t DecodePass(int64_t sourceBytes, int64_t outSize, TConvertBlock* out);
 
-  ACMObject* decoder = nullptr;
+  ACMObject* decoder = nullptr;  // not owned
   uint32_t blocksDone = 0;
-  char* leftover = nullptr;
+  TConvertBlock leftover;  // decoded bytes not handed out yet
   int64_t leftoverPos = 0;
   int64_t leftoverSize = 0;
   uint64_t totalDecoded = 0;
-  char* sourceBuffer = nullptr;
+  std::unique_ptr<char[]> sourceBuffer;  // compressed bytes of one pass
   int64_t sourceBufferSize = 0;
   int32_t started = 0;
-  CSeekMap* seekMap = nullptr;
+  CSeekMap* seekMap = nullptr;  // one reference
 };

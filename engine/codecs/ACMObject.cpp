@@ -13,24 +13,25 @@
 #include "engine/media/Peaks.h"
 #include "platform/data/RefObj.h"
 
-std::vector<uint8_t> ACMObject::CopyFormat(const tWAVEFORMATEX* format, int64_t formatBytes) {
-  if (!format) return {};
+TConvertBlock NewConvertBlock(int64_t bytes) {
+  return TConvertBlock(static_cast<char*>(std::malloc(static_cast<size_t>(bytes))));
+}
+
+bool ACMObject::CopyFormat(const tWAVEFORMATEX* format, CWaveFormatBuffer* copy,
+                           int64_t formatBytes) {
+  if (!format) return copy->Set(nullptr);
   size_t extra = format->wFormatTag == WAVE_FORMAT_PCM ? 0 : format->cbSize;
   if (formatBytes >= 0) {
     size_t readable = formatBytes > 18 ? static_cast<size_t>(formatBytes) - 18 : 0;
     extra = std::min(extra, readable);
   }
-  std::vector<uint8_t> copy(sizeof(tWAVEFORMATEX) + extra);
-  std::memcpy(copy.data(), format, copy.size());
-  reinterpret_cast<tWAVEFORMATEX*>(copy.data())->cbSize = static_cast<uint16_t>(extra);
-  return copy;
+  return copy->Set(format, extra);
 }
 
-ACMObject::ACMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t formatBytes)
-    : flags(f), sourceFormat(CopyFormat(source, formatBytes)) {
-  if (sourceFormat.empty()) {  // no source: an empty record, which no codec accepts
-    sourceFormat.assign(sizeof(tWAVEFORMATEX), 0);
-  }
+ACMObject::ACMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t formatBytes) : flags(f) {
+  CopyFormat(source, &sourceFormat, formatBytes);
+  // No source (or no memory for it): an empty record, which no codec accepts.
+  if (sourceFormat.empty()) sourceFormat.Allocate(sizeof(tWAVEFORMATEX));
   frequency = SourceFormat()->nSamplesPerSec;
 }
 
@@ -60,17 +61,15 @@ int ACMObject::SuggestPCMFormat() {
   pcm.wFormatTag = WAVE_FORMAT_PCM;
   if (acmFormatSuggest(nullptr, SourceFormat(), &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG) !=
       MMSYSERR_NOERROR) {
-    destFormat.clear();
+    destFormat.Clear();
     return 0;
   }
-  destFormat = CopyFormat(&pcm);
-  return 1;
+  return CopyFormat(&pcm, &destFormat) ? 1 : 0;
 }
 
 int ACMObject::SetDestFormat(const tWAVEFORMATEX* format) {
   if (stream || !format) return 0;
-  destFormat = CopyFormat(format);
-  return 1;
+  return CopyFormat(format, &destFormat) ? 1 : 0;
 }
 
 int ACMObject::GetSrcFormatStr(char* out, long size) {
@@ -197,29 +196,28 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
   if (!dest || dest->nAvgBytesPerSec == 0) return 0;
 
   CSeekMap* map = nullptr;
-  CPeaks* built = nullptr;
+  std::unique_ptr<CPeaks> built;
   int toFile = peaksToFile;
   auto discard = [&]() {
     CSeekMap::Release(map);
-    delete built;
-    built = nullptr;
+    built.reset();
   };
   if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
   if (buildPeaks) {
-    built = new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0);
+    built.reset(new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0));
     if (!built) {
       discard();
       return 0;
     }
     built->InitStreamPeaksFromParse(&toFile, source);
   }
-  CPeakRuns runs(built ? built : nullptr, dest, msPerPeak > 0 ? msPerPeak : 1, toFile);
+  CPeakRuns runs(built.get(), dest, msPerPeak > 0 ? msPerPeak : 1, toFile);
 
   int64_t block = std::max<long>(BlockSize(SourceFormat()), 1);
   int64_t readSize = block * std::max<int64_t>(1, 65536 / block);
   int64_t outSize = static_cast<int64_t>(std::ceil(GetConvertedBufferSize(readSize))) + 4096;
   std::vector<char> in(static_cast<size_t>(readSize));
-  char* out = static_cast<char*>(std::malloc(static_cast<size_t>(outSize)));
+  TConvertBlock out = NewConvertBlock(outSize);
   if (!out) {
     discard();
     return 0;
@@ -234,15 +232,17 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     if (got <= 0) break;
     bool last = got < want || pos + got >= dataEnd;
     int64_t used = got;
-    int64_t made = Convert(in.data(), used, out, outSize,
+    char* block = out.release();  // Convert may grow it and hands back the one to keep
+    int64_t made = Convert(in.data(), used, block, outSize,
                            first ? CONVERSION_FIRST : CONVERSION_FOLLOWING, last);
+    out.reset(block);
     first = false;
     if (made < 0) {
       ok = false;
       break;
     }
     if (map && made > 0) map->Add(decoded, static_cast<uint64_t>(pos - dataStart));
-    if (built && made > 0) runs.Add(out, made);
+    if (built && made > 0) runs.Add(out.get(), made);
     decoded += static_cast<uint64_t>(made);
     if (used < got) source->Seek(pos + used, kSeekBegin);
     pos += used;
@@ -254,7 +254,6 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     }
     if (used == 0 && made == 0) break;  // nothing more the codec can take
   }
-  std::free(out);
   source->SetDataMode(mode);
   EnableStream(0);
   if (!ok) {
@@ -266,7 +265,7 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
   if (lengthMs) *lengthMs = ms;
   if (built) {
     built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
-    *peaks = built;
+    *peaks = built.release();  // the caller owns the peaks
   }
   if (map) *seekMap = map;
   return 1;

@@ -9,19 +9,29 @@
 // when a sound is copied. Nothing throws; results are 1/0 or byte counts.
 //
 // Output blocks handed to Convert are allocated with malloc; a decoder allowed
-// to grow one (mayGrow) does so with realloc and updates the pointer.
+// to grow one (mayGrow) does so with realloc and updates the pointer. Callers
+// keep them in a TConvertBlock and lend its pointer to Convert for the call.
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "platform/WaveFormat.h"
+#include "platform/WaveFormatBuffer.h"
 #include "platform/acm/Acm.h"
 
 class CACMBuffer;
 class CPeaks;
 class CRefObj;
 class CSeekMap;
+
+struct TConvertBlockFree {
+  void operator()(char* block) const { std::free(block); }
+};
+using TConvertBlock = std::unique_ptr<char, TConvertBlockFree>;
+// An output block of `bytes` bytes for Convert; empty when memory runs out.
+TConvertBlock NewConvertBlock(int64_t bytes);
 
 // 1 for the first conversion of a stream or the first after a seek, 2 after.
 enum TConversionFlag : int32_t { CONVERSION_FIRST = 1, CONVERSION_FOLLOWING = 2 };
@@ -81,8 +91,8 @@ class ACMObject {
   virtual CACMBuffer* NewBuffer(CACMBuffer& from);
   virtual CACMBuffer* NewBuffer(CSeekMap* seekMap);
 
-  const tWAVEFORMATEX* SourceFormat() const { return Record(sourceFormat); }
-  const tWAVEFORMATEX* DestFormat() const { return Record(destFormat); }
+  const tWAVEFORMATEX* SourceFormat() const { return sourceFormat.Get(); }
+  const tWAVEFORMATEX* DestFormat() const { return destFormat.Get(); }
   HACMSTREAM Stream() const { return stream; }
   unsigned long Flags() const { return flags; }
   void SetBitRate(uint32_t rate) { bitRate = rate; }
@@ -93,11 +103,11 @@ class ACMObject {
   uint32_t GetBestBitRate() const { return bestBitRate; }
 
  protected:
-  static const tWAVEFORMATEX* Record(const std::vector<uint8_t>& bytes) {
-    return bytes.empty() ? nullptr : reinterpret_cast<const tWAVEFORMATEX*>(bytes.data());
-  }
-  // A record with its extra bytes; a PCM record's extra count is never followed.
-  static std::vector<uint8_t> CopyFormat(const tWAVEFORMATEX* format, int64_t formatBytes = -1);
+  // A record with its extra bytes into copy; a PCM record's extra count is
+  // never followed. A null format empties the copy; false (and an empty copy)
+  // when memory runs out.
+  static bool CopyFormat(const tWAVEFORMATEX* format, CWaveFormatBuffer* copy,
+                         int64_t formatBytes = -1);
   // The codec's size estimate, asked in a scaled form for small counts.
   double StreamSize(int64_t bytes, int64_t scale, uint32_t direction);
 
@@ -105,8 +115,8 @@ class ACMObject {
   HACMDRIVERID driverId = nullptr;
   HACMSTREAM stream = nullptr;
   int32_t driverInstalled = 1;
-  std::vector<uint8_t> sourceFormat;
-  std::vector<uint8_t> destFormat;  // empty: none
+  CWaveFormatBuffer sourceFormat;
+  CWaveFormatBuffer destFormat;  // empty: none
   uint32_t bitRate = 0;
   uint32_t frequency = 0;
   uint32_t bestBitRate = 0;

@@ -1,14 +1,14 @@
 #include "engine/codecs/Conv2WaveFile.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "engine/codecs/Conv2FileFormat.h"
-#include "engine/codecs/WaveConverter.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/Conv2FileFormat.h"
+#include "engine/codecs/WaveConverter.h"
 #include "engine/media/Id3Tag.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/riff/FourCC.h"
@@ -20,7 +20,6 @@ CConv2WaveFile::CConv2WaveFile() {
 }
 
 CConv2WaveFile::~CConv2WaveFile() {
-  std::free(convertBuffer);
   DeleteWaveConverter(converter);
   if (!closed_ && IsOpen()) Close();
 }
@@ -74,23 +73,24 @@ long CConv2WaveFile::WriteStreamData(const void* data, long length, long* writte
   if (out <= 0) return 0;
   if (out > UINT32_MAX) return -1;
   if (!convertBuffer || out > convertBufferSize) {
-    std::free(convertBuffer);
-    convertBuffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(out)));
+    convertBuffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(out)]);
     convertBufferSize = convertBuffer ? static_cast<uint32_t>(out) : 0;
     if (!convertBuffer) return -1;
   }
-  std::memset(convertBuffer, 0, static_cast<size_t>(out));
+  // The mix adds into the block: it starts as silence of the target's width.
+  const int silence = targetFormat.wBitsPerSample == 8 ? 0x80 : 0;
+  std::memset(convertBuffer.get(), silence, static_cast<size_t>(out));
   long c;
   if (converter) {
-    c = WaveConverterConvert(converter, static_cast<const uint8_t*>(data), length, convertBuffer,
-                             static_cast<long>(out), convertPass);
+    c = WaveConverterConvert(converter, static_cast<const uint8_t*>(data), length,
+                             convertBuffer.get(), static_cast<long>(out), convertPass);
     convertPass = 2;
   } else {
-    c = MixConvertPCM(static_cast<const uint8_t*>(data), length, &sourceFormat, convertBuffer,
+    c = MixConvertPCM(static_cast<const uint8_t*>(data), length, &sourceFormat, convertBuffer.get(),
                       static_cast<long>(out), &targetFormat);
   }
   if (c < 0) return -1;
-  int64_t n = riff.WriteStreamData(convertBuffer, c);
+  int64_t n = riff.WriteStreamData(convertBuffer.get(), c);
   if (written) *written = n == c ? c : 0;
   return n == out ? static_cast<long>(n) : -1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/codecs/Conv2FileObj.h"
 #include "platform/riff/RIFF.h"
@@ -44,7 +45,7 @@ class CConv2WaveFile : public CConv2FileObj {
   long WriteTextChunk(uint32_t id, const char* text);
 
   CRIFF riff;
-  uint8_t* convertBuffer = nullptr;
+  std::unique_ptr<uint8_t[]> convertBuffer;
   uint32_t convertBufferSize = 0;
   tWAVEFORMATEX sourceFormat{};
   tWAVEFORMATEX targetFormat{};

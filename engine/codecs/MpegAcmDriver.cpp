@@ -1,16 +1,17 @@
 #include "engine/codecs/MpegAcmDriver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
 #include "engine/codecs/XAMObject.h"
+#include "engine/codecs/mpeg/MpegHeader.h"
 
 namespace {
-
-// MPEG1WAVEFORMAT's layer field (at byte 18) uses one bit per layer.
-constexpr uint16_t kHeadLayer1 = 1, kHeadLayer2 = 2, kHeadLayer3 = 4;
 
 bool MpegRate(uint32_t rate) {
   for (uint32_t r : {8000u, 11025u, 12000u, 16000u, 22050u, 24000u, 32000u, 44100u, 48000u})
@@ -18,25 +19,34 @@ bool MpegRate(uint32_t rate) {
   return false;
 }
 
+// Layer III for its own tag; for the MPEG tag, the layer its header-layer
+// bits name (layer II when the record has none).
 int LayerOf(const tWAVEFORMATEX* f) {
   if (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3) return 3;
-  if (f->cbSize < 2) return 2;
-  uint16_t head;
-  std::memcpy(&head, reinterpret_cast<const uint8_t*>(f) + sizeof(tWAVEFORMATEX), 2);
-  if (head & kHeadLayer1) return 1;
-  if (head & kHeadLayer3) return 3;
+  if (!FormatHolds(*f, offsetof(tMPEG1WAVEFORMAT, fwHeadLayer) + sizeof(uint16_t))) return 2;
+  const uint16_t head = reinterpret_cast<const tMPEG1WAVEFORMAT*>(f)->fwHeadLayer;
+  if (head & ACM_MPEG_LAYER1) return 1;
+  if (head & ACM_MPEG_LAYER3) return 3;
   return 2;
+}
+
+// The MPEG version the sample rate belongs to.
+float VersionOf(const tWAVEFORMATEX* f) {
+  return f->nSamplesPerSec >= 32000 ? 1.0f : f->nSamplesPerSec >= 16000 ? 2.0f : 2.5f;
+}
+
+int SamplesPerFrame(int layer, float version) {
+  return mpegaudio::SamplesPerFrame(layer, version != 1.0f);
 }
 
 // One open stream: a decoder object over a layer III style record whose
 // frame size follows from the source's rate and average bytes.
 class CMpegConversion : public CAcmConversion {
  public:
-  explicit CMpegConversion(const tWAVEFORMATEX* src) : decoder_(MakeFormat(src), 0) {
+  explicit CMpegConversion(const tWAVEFORMATEX* src)
+      : record_(MakeFormat(src)), decoder_(&record_.wfx, 0) {
     int layer = LayerOf(src);
-    float version = src->nSamplesPerSec >= 32000   ? 1.0f
-                    : src->nSamplesPerSec >= 16000 ? 2.0f
-                                                   : 2.5f;
+    float version = VersionOf(src);
     decoder_.SetLayer(layer);
     decoder_.SetVersion(version);
     decoder_.SetMode(src->nChannels == 1 ? 3 : 0);
@@ -71,29 +81,20 @@ class CMpegConversion : public CAcmConversion {
   void Reset() override { decoder_.Restart(); }
 
  private:
-  static int SamplesPerFrame(int layer, float version) {
-    return layer == 1 ? 384 : layer == 3 && version != 1.0f ? 576 : 1152;
+  // The record the decoder object reads: the source's wave format as layer
+  // III, its block size the frame size.
+  static tMPEGLAYER3WAVEFORMAT MakeFormat(const tWAVEFORMATEX* src) {
+    tMPEGLAYER3WAVEFORMAT r{};
+    r.wfx = *src;
+    r.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+    r.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+    double frame = static_cast<double>(SamplesPerFrame(LayerOf(src), VersionOf(src))) *
+                   src->nAvgBytesPerSec / src->nSamplesPerSec;
+    r.nBlockSize = static_cast<uint16_t>(std::min(frame, 65535.0));
+    return r;
   }
 
-  // The record the decoder object reads: its frame size at byte 24.
-  const tWAVEFORMATEX* MakeFormat(const tWAVEFORMATEX* src) {
-    std::memset(record_, 0, sizeof record_);
-    tWAVEFORMATEX f = *src;
-    f.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-    f.cbSize = sizeof record_ - sizeof(tWAVEFORMATEX);
-    std::memcpy(record_, &f, sizeof f);
-    int layer = LayerOf(src);
-    float version = src->nSamplesPerSec >= 32000   ? 1.0f
-                    : src->nSamplesPerSec >= 16000 ? 2.0f
-                                                   : 2.5f;
-    double frame = static_cast<double>(SamplesPerFrame(layer, version)) * src->nAvgBytesPerSec /
-                   src->nSamplesPerSec;
-    auto frameSize = static_cast<uint16_t>(std::min(frame, 65535.0));
-    std::memcpy(record_ + 24, &frameSize, 2);
-    return reinterpret_cast<const tWAVEFORMATEX*>(record_);
-  }
-
-  uint8_t record_[32];
+  tMPEGLAYER3WAVEFORMAT record_;
   XAMObject decoder_;
   int64_t frameBytes_ = 0;
 };
@@ -112,9 +113,10 @@ int CMpegAcmDriver::FormatTagCount() const { return 3; }
 
 void CMpegAcmDriver::FormatTagDetails(int index, ACMFORMATTAGDETAILSA* d) const {
   if (index == 0)
-    acm::CodecTagDetails(0, WAVE_FORMAT_MPEGLAYER3, 30, "MPEG Layer-3", d);
+    acm::CodecTagDetails(0, WAVE_FORMAT_MPEGLAYER3, sizeof(tMPEGLAYER3WAVEFORMAT), "MPEG Layer-3",
+                         d);
   else if (index == 1)
-    acm::CodecTagDetails(0, WAVE_FORMAT_MPEG, 40, "MPEG", d);
+    acm::CodecTagDetails(0, WAVE_FORMAT_MPEG, sizeof(tMPEG1WAVEFORMAT), "MPEG", d);
   else
     acm::CodecTagDetails(1, WAVE_FORMAT_MPEG, 0, "", d);
 }
@@ -130,13 +132,12 @@ MMRESULT CMpegAcmDriver::Open(const tWAVEFORMATEX* src, const tWAVEFORMATEX* dst
   if (!IsMpegFormat(src) || !acm::IsPcm16(dst, src->nSamplesPerSec, src->nChannels))
     return ACMERR_NOTPOSSIBLE;
   if (!out) return MMSYSERR_NOERROR;
-  auto* c = new (std::nothrow) CMpegConversion(src);
+  std::unique_ptr<CMpegConversion> c(new (std::nothrow) CMpegConversion(src));
   if (!c || !c->Ready()) {
-    delete c;
     *out = nullptr;
     return c ? ACMERR_NOTPOSSIBLE : MMSYSERR_NOMEM;
   }
-  *out = c;
+  *out = c.release();  // the codec layer owns the open stream
   return MMSYSERR_NOERROR;
 }
 
@@ -144,13 +145,12 @@ int RegisterMpegAcmDriver() {
   static std::once_flag once;
   static int added = 0;
   std::call_once(once, [] {
-    auto* driver = new (std::nothrow) CMpegAcmDriver;
+    std::unique_ptr<CMpegAcmDriver> driver(new (std::nothrow) CMpegAcmDriver);
     if (!driver) return;
     HACMDRIVERID id = nullptr;
-    if (acmDriverAdd(&id, driver, 0, 0) == MMSYSERR_NOERROR)
-      added = 1;
-    else
-      delete driver;
+    if (acmDriverAdd(&id, driver.get(), 0, 0) != MMSYSERR_NOERROR) return;
+    driver.release();  // the codec layer owns an added driver
+    added = 1;
   });
   return added;
 }

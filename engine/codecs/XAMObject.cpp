@@ -2,20 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <string>
 
-#include "engine/media/PeakRuns.h"
-#include "engine/media/SeekMap.h"
+#include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/codecs/mpeg/MemoryInput.h"
 #include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegDecoder.h"
-#include "engine/base/SampleBuffer.h"
-#include "engine/base/TonalisStrings.h"
+#include "engine/codecs/mpeg/MpegHeader.h"
+#include "engine/media/PeakRuns.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
 
@@ -73,7 +75,7 @@ XAMObject::XAMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t forma
   // A source that no PCM record can describe leaves an incomplete one, which
   // EnableStream refuses.
   ValidateFormat(&pcm, WAVE_FORMAT_PCM);
-  destFormat = CopyFormat(&pcm);
+  CopyFormat(&pcm, &destFormat);
 }
 
 XAMObject::XAMObject(const XAMObject& other)
@@ -100,8 +102,7 @@ int XAMObject::SetDestFormat(const tWAVEFORMATEX* format) {
   tWAVEFORMATEX copy = *format;
   copy.cbSize = 0;
   ValidateFormat(&copy, WAVE_FORMAT_PCM);
-  destFormat = CopyFormat(&copy);
-  return 1;
+  return CopyFormat(&copy, &destFormat) ? 1 : 0;
 }
 
 int XAMObject::GetSrcFormatStr(char* out, long size) {
@@ -156,11 +157,8 @@ long XAMObject::BlockSize(const tWAVEFORMATEX* format) {
   if (!format) return 0;
   // The frame size sits in the MPEG extra bytes; a record too short to hold
   // it falls back on the average frame size.
-  if (format->cbSize >= 8) {
-    uint16_t frameSize;
-    std::memcpy(&frameSize, reinterpret_cast<const uint8_t*>(format) + 24, 2);
-    return frameSize;
-  }
+  if (FormatHolds(*format, offsetof(tMPEGLAYER3WAVEFORMAT, nBlockSize) + sizeof(uint16_t)))
+    return reinterpret_cast<const tMPEGLAYER3WAVEFORMAT*>(format)->nBlockSize;
   return static_cast<long>(averageFrameSize);
 }
 
@@ -214,9 +212,7 @@ int XAMObject::SamplesPerFrame(MpegDecoder* d) const {
   int64_t l = layer, level = static_cast<int>(version) == 1 ? 1 : 2;
   MpegDecoderGetPropertyInteger(d, kPropertyMpegLayer, &l);
   MpegDecoderGetPropertyInteger(d, kPropertyMpegLevel, &level);
-  if (l == 1) return 384;
-  if (l == 3 && level != 1) return 576;
-  return 1152;
+  return mpegaudio::SamplesPerFrame(static_cast<int>(l), level != 1);
 }
 
 XAMObject::TFrameResult XAMObject::DecodeOne(MpegDecoder* d, Frame* frame) const {
@@ -432,19 +428,18 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
   const tWAVEFORMATEX* dest = DestFormat();
 
   CSeekMap* map = nullptr;
-  CPeaks* built = nullptr;
+  std::unique_ptr<CPeaks> built;
   MpegDecoder* scan = nullptr;
   int toFile = peaksToFile;
   auto discard = [&]() {
     if (scan) MpegDecoderDestroy(&scan);
     CSeekMap::Release(map);
     if (built && toFile) built->DeletePeakFile();
-    delete built;
-    built = nullptr;
+    built.reset();
   };
   if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
   if (buildPeaks) {
-    built = new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0);
+    built.reset(new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0));
     if (!built) {
       discard();
       return 0;
@@ -452,7 +447,7 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     built->InitStreamPeaksFromParse(&toFile, source);
   }
   std::optional<CPeakRuns> runs;
-  if (built) runs.emplace(built, dest, msPerPeak, toFile);
+  if (built) runs.emplace(built.get(), dest, msPerPeak, toFile);
 
   std::vector<char> in, converted;
   try {
@@ -547,7 +542,7 @@ int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     if (badFrames) built->SetHasBadFrames(1);
     if (nonCD) built->SetHasNonCDQualityFrames(1);
     built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
-    *peaks = built;
+    *peaks = built.release();  // the caller owns the peaks
   }
   if (map) *seekMap = map;
   return 1;

@@ -8,8 +8,8 @@
 // Playback decodes through the library's memory input (a 64 KiB streaming
 // ring); the whole-file scan uses a second decoder instance of its own.
 //
-// Life: made by the loader from the 30-byte MPEG wave format it builds (the
-// block-size field at byte 24 is the frame size), given the stream's
+// Life: made by the loader from the MPEG layer III wave format it builds
+// (tMPEGLAYER3WAVEFORMAT, whose block size is the frame size), given the stream's
 // settings, scanned once (ParseScanAndBuild), then EnableStream(1) and
 // Convert calls, the first after every seek flagged CONVERSION_FIRST.
 #pragma once
@@ -45,7 +45,7 @@ class XAMObject : public ACMObject {
   int EnableStream(int on) override;
   double GetConvertedBufferSize(int64_t sourceBytes) override;
   int64_t GetSourceBufferSize(int64_t pcmBytes) override;
-  // The frame size: the 16-bit field at byte 24 of an MPEG wave format.
+  // The frame size: the block size of an MPEG layer III wave format.
   long BlockSize(const tWAVEFORMATEX* format) override;
   // Decodes [dataStart, dataEnd) of the source once: the length, and on
   // request the seek map (one point per frame) and the peaks. The progress

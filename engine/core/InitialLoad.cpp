@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "engine/codecs/ACMObject.h"
-#include "engine/media/SeekMap.h"
-#include "engine/codecs/XAMObject.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ACMObject.h"
+#include "engine/codecs/XAMObject.h"
+#include "engine/codecs/mpeg/MpegHeader.h"
 #include "engine/media/FrameHeader.h"
+#include "engine/media/Id3Tag.h"
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"
 #include "platform/os/FileStatus.h"
@@ -109,6 +111,17 @@ void SetGenre(TMusicInfo* info, const std::string& text) {
       return;
     }
   }
+  // A genre's display name (what our own WAV writer and other programs
+  // write) is read as its number, so the genre reaches ID3 targets too.
+  CId3Tag tag;
+  char name[CId3Tag::kGenreTextSize];
+  CopyBounded(name, sizeof name, text);
+  tag.genreString(name, 0);
+  if (tag.getGenreIndex() != CId3Tag::kNoGenre) {
+    info->genreIndex = tag.getGenreIndex();
+    CopyBounded(info->genre, sizeof info->genre, "(" + std::to_string(info->genreIndex) + ")");
+    return;
+  }
   CopyBounded(info->genre, sizeof info->genre, text);
 }
 
@@ -124,31 +137,17 @@ bool CacheIsFresh(const std::string& cache, const std::string& source) {
 
 CInitialLoad::CInitialLoad() = default;
 
-CInitialLoad::~CInitialLoad() {
-  std::free(format_);
-  delete decoder_;
-  CSeekMap::Release(seekMap_);
-  delete peaks_;
-  delete musicInfo_;
-}
+CInitialLoad::~CInitialLoad() { CSeekMap::Release(seekMap_); }
 
-ACMObject* CInitialLoad::StealACMObject() {
-  ACMObject* d = decoder_;
-  decoder_ = nullptr;
-  return d;
-}
+ACMObject* CInitialLoad::StealACMObject() { return decoder_.release(); }
 
-tWAVEFORMATEX* CInitialLoad::StealWaveFomatEx() {
-  tWAVEFORMATEX* f = format_;
-  format_ = nullptr;
+CWaveFormatBuffer CInitialLoad::StealWaveFomatEx() {
+  CWaveFormatBuffer f = std::move(format_);
+  format_.Clear();
   return f;
 }
 
-TMusicInfo* CInitialLoad::StealMusicInfo() {
-  TMusicInfo* m = musicInfo_;
-  musicInfo_ = nullptr;
-  return m;
-}
+TMusicInfo* CInitialLoad::StealMusicInfo() { return musicInfo_.release(); }
 
 std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const char* suffix,
                                         bool create) {
@@ -233,22 +232,7 @@ int CInitialLoad::ScanCompressed(CRefObj* source, int buildSeekMap, int scanFlag
 
 namespace {
 
-#pragma pack(push, 1)
-// The MPEG layer-3 wave format that describes an MPEG stream to its decoder.
-struct TMpegLayer3Format {
-  tWAVEFORMATEX wfx;
-  uint16_t wID;
-  uint32_t fdwFlags;
-  uint16_t nBlockSize;  // the (average) frame size in bytes
-  uint16_t nFramesPerBlock;
-  uint16_t nCodecDelay;
-};
-#pragma pack(pop)
-static_assert(sizeof(TMpegLayer3Format) == 30);
-static_assert(offsetof(TMpegLayer3Format, nBlockSize) == 24);
-
-constexpr uint16_t kMpegLayer3IdMpeg = 1;
-constexpr uint32_t kMpegLayer3FlagPaddingOff = 2;
+// The decoder delay in samples that the MPEG wave format announces.
 constexpr uint16_t kMpegCodecDelay = 1393;
 
 // What the loader needs to know of a stream to set up its decoder.
@@ -266,68 +250,57 @@ struct TStreamFacts {
   bool vbr = false;
 };
 
-// Samples per frame by layer and version: 384 for layer I, 1152 for layer II
-// and MPEG-1 layer III, 576 for layer III of the lower rates.
-int SamplesPerFrame(int layer, float version) {
-  if (layer == 1) return 384;
-  if (layer == 3 && version != 1.0f) return 576;
-  return 1152;
-}
-
 // A free-format stream (bit-rate index 0) states no frame length: it is the
 // distance between two consecutive headers of the same kind. The stream
 // information refuses such headers, so the loader finds the stream itself:
 // a header of free format followed by two more of the same kind at one frame
 // length (give or take one padding slot).
 bool FindFreeFormatStream(CRefObj* source, int64_t from, TStreamFacts* facts) {
+  using mpegaudio::FrameHeader;
   constexpr int64_t kWindow = 256 * 1024;
   std::vector<uint8_t> bytes(static_cast<size_t>(kWindow));
   source->Seek(from, kSeekBegin);
   const int64_t got = source->Read(bytes.data(), kWindow);
   if (got < 8) return false;
-  auto word = [&](int64_t at) {
-    return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-           static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+  // Version, layer, bit-rate index, sample rate and channel mode stay the
+  // same from frame to frame.
+  auto sameKind = [&](int64_t at, const FrameHeader& h) {
+    FrameHeader n;
+    return mpegaudio::ParseFrameHeader(&bytes[at], &n) && mpegaudio::HeadersCompatible(h, n) &&
+           n.bitrateIndex == h.bitrateIndex && n.mode == h.mode;
   };
-  auto freeHeader = [](uint32_t h) {
-    return (h >> 21) == 0x7ff && ((h >> 19) & 3) != 1 && ((h >> 17) & 3) != 0 &&
-           ((h >> 12) & 15) == 0 && ((h >> 10) & 3) != 3 && (h & 3) != 2;
-  };
-  // Sync, version, layer, bit-rate index, sample rate and channel mode stay
-  // the same from frame to frame.
-  constexpr uint32_t kSameKind = 0xfffefcc0;
   // Each candidate costs a look over the next 8 KiB; noise that keeps
   // looking like headers ends the search early.
   int candidates = 0;
   for (int64_t i = 0; i + 4 <= got && candidates < 256; ++i) {
-    if (bytes[i] != 0xff) continue;
-    const uint32_t h = word(i);
-    if (!freeHeader(h)) continue;
+    FrameHeader h;
+    if (bytes[i] != 0xff || !mpegaudio::ParseFrameHeader(&bytes[i], &h) || h.bitrateIndex != 0)
+      continue;
     ++candidates;
-    CFrameHeader header;
-    header.loadHeader(reinterpret_cast<char*>(&bytes[i]));
-    const int layer = 4 - static_cast<int>((h >> 17) & 3);
-    const int slot = layer == 1 ? 4 : 1;
+    const int slot = mpegaudio::SlotBytes(h);
     for (int64_t j = i + 24; j + 4 <= got && j - i <= 8 * 1024; ++j) {
-      if (bytes[j] != 0xff || (word(j) & kSameKind) != (h & kSameKind)) continue;
-      const int64_t length = j - i - ((h >> 9) & 1) * slot;  // without padding
+      if (bytes[j] != 0xff || !sameKind(j, h)) continue;
+      const int64_t length = j - i - mpegaudio::PaddingBytes(h);
       bool third = false;
       for (int64_t k = j + length; k <= j + length + slot && k + 4 <= got; k += slot)
-        third = third || (word(k) & kSameKind) == (h & kSameKind);
+        third = third || sameKind(k, h);
       if (!third) continue;
       source->Seek(0, kSeekEnd);
       const int64_t end = std::max(source->Tell(), from + got);
+      CFrameHeader header;
+      header.header = h.word;
       facts->dataStart = from + i;
       facts->dataEnd = end;
-      facts->layer = layer;
+      facts->layer = h.layer;
       facts->version = header.getVersion();
-      facts->frequency = header.getFrequency();
-      facts->mode = static_cast<int>((h >> 6) & 3);
-      facts->channels = facts->mode == 3 ? 1 : 2;
+      facts->frequency = h.sampleRate;
+      facts->mode = h.mode;
+      facts->channels = h.channels;
       facts->frameSize = static_cast<double>(length);
-      const int samples = SamplesPerFrame(layer, facts->version);
       facts->bitrate =
-          facts->frequency ? static_cast<int>(length * 8 * facts->frequency / samples / 1000) : 0;
+          facts->frequency
+              ? static_cast<int>(length * 8 * facts->frequency / h.samplesPerFrame / 1000)
+              : 0;
       facts->bestBitrate = facts->bitrate;
       return facts->frequency > 0 && facts->bitrate > 0;
     }
@@ -380,9 +353,9 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   dataStart_ = facts.dataStart;
   dataEnd_ = facts.dataEnd;
 
-  std::free(format_);
-  auto* mpeg = static_cast<TMpegLayer3Format*>(std::calloc(1, sizeof(TMpegLayer3Format)));
-  format_ = reinterpret_cast<tWAVEFORMATEX*>(mpeg);
+  auto* mpeg = format_.Allocate(sizeof(tMPEGLAYER3WAVEFORMAT))
+                   ? format_.As<tMPEGLAYER3WAVEFORMAT>()
+                   : nullptr;
   if (!mpeg) {
     SetLastError(kErrMemory);
     return 0;
@@ -395,9 +368,9 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   mpeg->wfx.wBitsPerSample = 16;
   // The extra bytes are the 12 that follow the record; a larger count would
   // send readers past its end.
-  mpeg->wfx.cbSize = sizeof(TMpegLayer3Format) - sizeof(tWAVEFORMATEX);
-  mpeg->wID = kMpegLayer3IdMpeg;
-  mpeg->fdwFlags = kMpegLayer3FlagPaddingOff;
+  mpeg->wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+  mpeg->wID = MPEGLAYER3_ID_MPEG;
+  mpeg->fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
   mpeg->nBlockSize = static_cast<uint16_t>(std::clamp(facts.frameSize, 1.0, 65535.0));
   mpeg->nFramesPerBlock = 1;
   mpeg->nCodecDelay = kMpegCodecDelay;
@@ -411,9 +384,8 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
     SetLastError(kErrNoMpegStream);
     return 0;
   }
-  delete decoder_;
-  auto* xam = new (std::nothrow) XAMObject(format_, 0);
-  decoder_ = xam;
+  auto* xam = new (std::nothrow) XAMObject(format_.Get(), 0);
+  decoder_.reset(xam);
   if (!xam) {
     SetLastError(kErrMemory);
     return 0;
@@ -446,13 +418,12 @@ std::string UnknownGenreText() { return TonalisLoadKeyed("ID3_not_supported"); }
 }  // namespace
 
 int CInitialLoad::SetMusInfoFromMP3Info(CRefObj* source, CMP3Info* info) {
-  delete musicInfo_;
-  musicInfo_ = new (std::nothrow) TMusicInfo;
+  musicInfo_.reset(new (std::nothrow) TMusicInfo);
   if (!musicInfo_) {
     SetLastError(kErrMemory);
     return 0;
   }
-  TMusicInfo* m = musicInfo_;
+  TMusicInfo* m = musicInfo_.get();
   if (!info) return 1;
   auto* file = dynamic_cast<CFileObj*>(source);
   const int64_t position = source ? source->Tell() : 0;
@@ -524,33 +495,32 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
   }
   const int64_t chunkBytes = std::min<int64_t>(ci.size, kMaxFormatBytes);
   const int64_t blockBytes = std::max<int64_t>(chunkBytes, sizeof(tWAVEFORMATEX));
-  std::free(format_);
-  format_ = static_cast<tWAVEFORMATEX*>(std::calloc(1, static_cast<size_t>(blockBytes)));
-  if (!format_) {
+  if (!format_.Allocate(static_cast<size_t>(blockBytes))) {
     SetLastError(kErrMemory);
     return 0;
   }
-  if (riff.ReadCurrentSubChunk(format_, chunkBytes) != chunkBytes) {
+  tWAVEFORMATEX* format = format_.Get();
+  if (riff.ReadCurrentSubChunk(format, chunkBytes) != chunkBytes) {
     SetLastError(kErrShortFmt);
     return 0;
   }
-  if (chunkBytes < static_cast<int64_t>(sizeof(tWAVEFORMATEX))) format_->cbSize = 0;
+  if (chunkBytes < static_cast<int64_t>(sizeof(tWAVEFORMATEX))) format->cbSize = 0;
 
-  const uint16_t tag = format_->wFormatTag;
+  const uint16_t tag = format->wFormatTag;
   if (tag == WAVE_FORMAT_PCM) {
-    const tWAVEFORMATEX& f = *format_;
+    const tWAVEFORMATEX& f = *format;
     if ((f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec < 1 ||
         f.nSamplesPerSec > 48000 || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)) {
       SetLastError(kErrBadPCMFormat);
       return 0;
     }
-    ValidateFormat(format_, WAVE_FORMAT_PCM);
+    ValidateFormat(format, WAVE_FORMAT_PCM);
   } else {
     // The extra bytes go to the decoder: they must lie inside the chunk, and
     // a compressed format without a block size cannot be read in blocks.
-    if (static_cast<int64_t>(sizeof(tWAVEFORMATEX)) + format_->cbSize > chunkBytes ||
-        format_->nBlockAlign == 0) {
-      SetLastError(format_->nBlockAlign == 0 ? kErrBadPCMFormat : kErrShortFmt);
+    if (static_cast<int64_t>(sizeof(tWAVEFORMATEX)) + format->cbSize > chunkBytes ||
+        format->nBlockAlign == 0) {
+      SetLastError(format->nBlockAlign == 0 ? kErrBadPCMFormat : kErrShortFmt);
       return 0;
     }
     if (tag == WAVE_FORMAT_MPEGLAYER3) {
@@ -562,21 +532,15 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
       }
       if (!ParseMpegChunk(source, riff)) return 0;
       if (!musicInfo_ || musicInfo_->tagType == 0) {
-        TMusicInfo* fromStream = StealMusicInfo();
-        if (SetMusInfoFromWaveInfo(source, &riff)) {
-          delete fromStream;
-        } else {
-          delete musicInfo_;
-          musicInfo_ = fromStream;
-        }
+        std::unique_ptr<TMusicInfo> fromStream = std::move(musicInfo_);
+        if (!SetMusInfoFromWaveInfo(source, &riff)) musicInfo_ = std::move(fromStream);
       }
       return ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks, peakFlag, msPerPeak,
                             callback, user);
     }
     // Any other compressed format is decoded through the codec registry
     // when a codec there can turn it into PCM.
-    delete decoder_;
-    decoder_ = new (std::nothrow) ACMObject(format_, 0, chunkBytes);
+    decoder_.reset(new (std::nothrow) ACMObject(format, 0, chunkBytes));
     if (!decoder_) {
       SetLastError(kErrMemory);
       return 0;
@@ -584,8 +548,7 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
     decoder_->ActivateDriver(1);
     if (!decoder_->SuggestPCMFormat() || !decoder_->DestFormat() ||
         decoder_->DestFormat()->nAvgBytesPerSec == 0) {
-      delete decoder_;
-      decoder_ = nullptr;
+      decoder_.reset();
       if (IsMpegExtension(PathOf(source)))
         return ParseAsMpeg(source, 0) && ScanCompressed(source, buildSeekMap, scanFlag, buildPeaks,
                                                         peakFlag, msPerPeak, callback, user);
@@ -606,7 +569,7 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
     return 1;
   }
   if (buildPeaks) return ParsePeaksForUncompressed(source, msPerPeak, callback, user);
-  lengthMs_ = static_cast<long>((dataEnd_ - dataStart_) * 1000 / format_->nAvgBytesPerSec);
+  lengthMs_ = static_cast<long>((dataEnd_ - dataStart_) * 1000 / format_.Get()->nAvgBytesPerSec);
   if (callback) return callback(0, user) != 0 ? 1 : 0;
   return 1;
 }
@@ -646,22 +609,21 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   int reported = 0;
   int64_t length = 0;
   CSeekMap* map = nullptr;
-  CPeaks* built = nullptr;
+  CPeaks* scanned = nullptr;
   // Peaks stay in memory: a peak file is only ever written into the
   // engine's cache folder, never beside the user's source.
-  const int ok = decoder_->ParseScanAndBuild(source, &map, &built, &length, &reported, dataStart_,
+  const int ok = decoder_->ParseScanAndBuild(source, &map, &scanned, &length, &reported, dataStart_,
                                              dataEnd_, 0, scanFlag, peaksWanted, buildSeekMap,
                                              msPerPeak, peakFlag, 0, callback, user);
+  std::unique_ptr<CPeaks> built(scanned);  // the scan hands its peaks over
   source->SetDataMode(previousMode);
   if (!ok) {
     CSeekMap::Release(map);
-    delete built;
     SetLastError(kErrCorrupted);
     return -1;
   }
   if (built) {
-    delete peaks_;
-    peaks_ = built;
+    peaks_ = std::move(built);
     // The next load of the same file takes its peaks from the engine's cache
     // folder instead of decoding it again.
     const std::string path = PathOf(source);
@@ -679,7 +641,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   if (length <= 0 && streamLengthMs_ > 0) length = streamLengthMs_;
   if (length <= 0) {
     // Without a scan the length follows from the compressed rate.
-    const int64_t avg = format_->nAvgBytesPerSec;
+    const int64_t avg = format_.Get()->nAvgBytesPerSec;
     length = avg ? (dataEnd_ - dataStart_) * 1000 / avg : 0;
   }
   return static_cast<long>(length);
@@ -688,13 +650,12 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
 int CInitialLoad::SetMusInfoFromWaveInfo(CRefObj*, CRIFF* riff) {
   if (!riff || !riff->SeekToChunk(kFourCCList, 1, kListInfo)) return 0;
   if (!riff->Descend()) return 0;
-  delete musicInfo_;
-  musicInfo_ = new (std::nothrow) TMusicInfo;
+  musicInfo_.reset(new (std::nothrow) TMusicInfo);
   if (!musicInfo_) {
     riff->Ascend();
     return 0;
   }
-  TMusicInfo* m = musicInfo_;
+  TMusicInfo* m = musicInfo_.get();
   int found = 0;
   std::vector<char> text(kTextField);
   bool more = true;
@@ -779,23 +740,20 @@ int CInitialLoad::LoadPeakMap(CRefObj* source, long msPerPeak) {
   if (path.empty() || msPerPeak <= 0) return 0;
   const std::string cache = CacheFilePath(path, ".ipk");
   if (!CacheIsFresh(cache, path)) return 0;
-  auto* peaks = new (std::nothrow) CPeaks;
+  std::unique_ptr<CPeaks> peaks(new (std::nothrow) CPeaks);
   if (!peaks) return 0;
   if (!peaks->LoadPeaksFromFile(cache.c_str(), 0) ||
-      peaks->NumMilsPerPeak() != static_cast<unsigned long>(msPerPeak)) {
-    delete peaks;
+      peaks->NumMilsPerPeak() != static_cast<unsigned long>(msPerPeak))
     return 0;
-  }
-  delete peaks_;
-  peaks_ = peaks;
-  lengthMs_ = peaks->LengthOfSound();
+  peaks_ = std::move(peaks);
+  lengthMs_ = peaks_->LengthOfSound();
   return 1;
 }
 
 int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,
                                             void* user) {
   if (callback && callback(0, user) == 0) return 0;
-  const tWAVEFORMATEX* f = format_;
+  const tWAVEFORMATEX* f = format_.Get();
   const int64_t dataBytes = dataEnd_ - dataStart_;
   const int64_t avg = f->nAvgBytesPerSec;
   if (LoadPeakMap(source, msPerPeak)) return 1;
@@ -807,10 +765,15 @@ int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLo
     SetLastError(kErrBadPCMFormat);
     return 0;
   }
-  delete peaks_;
-  peaks_ = new (std::nothrow) CPeaks;
+  peaks_.reset(new (std::nothrow) CPeaks);
+  if (!peaks_) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
   std::vector<uint8_t> piece;
-  if (!peaks_ || (piece.resize(static_cast<size_t>(kScanPiece / align * align)), false)) {
+  try {
+    piece.resize(static_cast<size_t>(kScanPiece / align * align));
+  } catch (const std::bad_alloc&) {
     SetLastError(kErrMemory);
     return 0;
   }
@@ -861,8 +824,7 @@ int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLo
       answer = callback(static_cast<unsigned long>(got), user);
       if (answer == 0) {
         source->SetDataMode(previousMode);
-        delete peaks_;
-        peaks_ = nullptr;
+        peaks_.reset();
         return 0;
       }
     }
@@ -891,14 +853,16 @@ int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
         _subChunk sub{};
         riff.GetCurrentChunkInfo(&ci, &sub);
         const int64_t want = std::min<int64_t>(ci.size, kMaxFormatBytes);
-        std::vector<uint8_t> chunk(static_cast<size_t>(std::max<int64_t>(want, 18)), 0);
+        CWaveFormatBuffer chunk;
         tWAVEFORMATEX format{};
-        if (static_cast<int64_t>(ci.size) > sub.dataSize ||
-            riff.ReadCurrentSubChunk(chunk.data(), want) != want) {
+        if (!chunk.Allocate(static_cast<size_t>(want))) {
+          SetLastError(kErrMemory);
+        } else if (static_cast<int64_t>(ci.size) > sub.dataSize ||
+                   riff.ReadCurrentSubChunk(chunk.Get(), want) != want) {
           SetLastError(kErrShortFmt);
         } else {
           verdict = 1;
-          std::memcpy(&format, chunk.data(), sizeof format);
+          format = *chunk.Get();
           if (want < static_cast<int64_t>(sizeof format)) format.cbSize = 0;
           if (info) {
             info->chunkInfo[0] = ci.id;
@@ -912,8 +876,7 @@ int FileFormatSupported(const char* path, _formatSupportedInfo* info) {
               if (tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_WMAUDIO2 || tag == 0x0009) {
                 info->decodable = 1;
               } else {
-                ACMObject probe(reinterpret_cast<const tWAVEFORMATEX*>(chunk.data()), 0,
-                                static_cast<int64_t>(chunk.size()));
+                ACMObject probe(chunk.Get(), 0, static_cast<int64_t>(chunk.size()));
                 info->codecInstalled = probe.ActivateDriver(1) && probe.ACMDriverInstalled();
                 if (info->codecInstalled && probe.SuggestPCMFormat()) info->decodable = 1;
               }

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/core/AudioAtom.h"
 #include "platform/WaveFormat.h"
+#include "platform/WaveFormatBuffer.h"
 
 class ACMObject;
 class CPeaks;
@@ -61,13 +63,15 @@ class CInitialLoad {
   // and has the requested resolution.
   int LoadPeakMap(CRefObj* source, long msPerPeak);
 
+  // The decoder and the music information go to the caller, who deletes them;
+  // the format is moved out. The loader holds none of them afterwards.
   ACMObject* StealACMObject();
-  tWAVEFORMATEX* StealWaveFomatEx();
+  CWaveFormatBuffer StealWaveFomatEx();
   TMusicInfo* StealMusicInfo();
-  CPeaks* GetPeaks() const { return peaks_; }
+  CPeaks* GetPeaks() const { return peaks_.get(); }
   // Shared: a holder that keeps it takes its own reference.
   CSeekMap* GetSeekMap() const { return seekMap_; }
-  const tWAVEFORMATEX* Format() const { return format_; }
+  const tWAVEFORMATEX* Format() const { return format_.Get(); }
   int64_t DataStart() const { return dataStart_; }
   int64_t DataEnd() const { return dataEnd_; }
   long LengthMs() const { return lengthMs_; }
@@ -90,15 +94,15 @@ class CInitialLoad {
   int FindWaveData(CRefObj* source, CRIFF& riff);
 
   int loaded_ = 0;
-  ACMObject* decoder_ = nullptr;
-  tWAVEFORMATEX* format_ = nullptr;  // malloc'ed, 18 + extra bytes
+  std::unique_ptr<ACMObject> decoder_;
+  CWaveFormatBuffer format_;  // 18 + extra bytes
   int64_t dataStart_ = -1;
   int64_t dataEnd_ = -1;
   long lengthMs_ = 0;
   int64_t streamLengthMs_ = 0;  // an MPEG stream's length as its headers tell it
-  CSeekMap* seekMap_ = nullptr;
-  CPeaks* peaks_ = nullptr;
-  TMusicInfo* musicInfo_ = nullptr;
+  CSeekMap* seekMap_ = nullptr;  // one reference
+  std::unique_ptr<CPeaks> peaks_;
+  std::unique_ptr<TMusicInfo> musicInfo_;
 };
 
 // What FileFormatSupported found out; the caller zeroes it first.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -26,6 +27,20 @@ struct Point {
   long time;
   double value;
 };
+
+// Event data is malloc'ed: AddEvent takes data of that kind. Until it does,
+// the data is held here.
+struct FreeData {
+  void operator()(void* data) const { std::free(data); }
+};
+using EventData = std::unique_ptr<void, FreeData>;
+
+// A copy of size bytes; empty for no bytes or when memory runs out.
+EventData CopyOfData(const void* bytes, unsigned long size) {
+  EventData data(size ? std::malloc(size) : nullptr);
+  if (data) std::memcpy(data.get(), bytes, size);
+  return data;
+}
 }  // namespace
 
 CMap::CMap() = default;
@@ -81,28 +96,25 @@ int CMap::AddEvent(TMapType kind, long timeMs, void* data, unsigned long size) {
     if (t == timeMs && e->kind == kind) return -1;
     if (t > timeMs) break;
   }
-  auto* e = new (std::nothrow) _tvol_pan_data{kind, data, size};
-  int index = e ? events_.AddSorted(e, timeMs) : -1;
+  std::unique_ptr<_tvol_pan_data> e(new (std::nothrow) _tvol_pan_data{kind, data, size});
+  int index = e ? events_.AddSorted(e.get(), timeMs) : -1;
   if (index < 0) {
-    delete e;
     SetLastError(kErrorMemory);
     return -1;
   }
+  e.release();  // the list holds the event; FreeEvent deletes it
   lastAdded_ = index;
   return index;
 }
 
 int CMap::AddSimpleEvent(TMapType kind, long timeMs, double value) {
-  void* data = std::malloc(sizeof(double));
+  EventData data = CopyOfData(&value, sizeof value);
   if (!data) {
     SetLastError(kErrorMemory);
     return 0;
   }
-  std::memcpy(data, &value, sizeof value);
-  if (AddEvent(kind, timeMs, data, sizeof(double)) < 0) {
-    std::free(data);
-    return 0;
-  }
+  if (AddEvent(kind, timeMs, data.get(), sizeof value) < 0) return 0;
+  data.release();  // the map owns it now
   return 1;
 }
 
@@ -321,10 +333,9 @@ void CMap::Copy(CMap* from, TMapType kind, long start, long end) {
     long t;
     _tvol_pan_data* e = from->Event(i, &t);
     if (!Matches(e, kind) || t < start || t > end) continue;
-    void* data = e->size ? std::malloc(e->size) : nullptr;
+    EventData data = CopyOfData(e->data, e->size);
     if (e->size && !data) continue;
-    if (e->size) std::memcpy(data, e->data, e->size);
-    if (AddEvent(e->kind, t, data, e->size) < 0) std::free(data);
+    if (AddEvent(e->kind, t, data.get(), e->size) >= 0) data.release();  // the map owns it now
   }
 }
 
@@ -478,10 +489,10 @@ int CMap::ReadMap(CRIFF* riff) {
     uint32_t size = GetWord(&in[at + 8]);
     at += 12;
     if (size > static_cast<size_t>(got) - at) break;  // an event that cannot be read back
-    void* data = size ? std::malloc(size) : nullptr;
-    if (size && data) std::memcpy(data, &in[at], size);
+    EventData data = CopyOfData(in.data() + at, size);
     at += size;
-    if ((size && !data) || AddEvent(kind, t, data, size) < 0) std::free(data);
+    if ((!size || data) && AddEvent(kind, t, data.get(), size) >= 0)
+      data.release();  // the map owns it now
   }
   riff->SeekToNextChunk();
   return 1;

@@ -433,8 +433,11 @@ int CPCMMixer::MixToDataSink(CSoundGroup* group, TDataSink sink, void* user,
   int64_t chunk = chunkBytes == -1 ? avg : chunkBytes;
   chunk = chunk / align * align;
   std::vector<uint8_t> buffer;
+  if (chunk <= 0) {
+    mixingToFile_ = 0;
+    return 0;
+  }
   try {
-    if (chunk <= 0) throw std::bad_alloc();
     buffer.resize(static_cast<size_t>(chunk));
   } catch (const std::bad_alloc&) {
     mixingToFile_ = 0;

@@ -40,14 +40,6 @@ constexpr uint32_t kListSound = FourCC("sndc");
 constexpr int kRefPathBytes = 260;
 constexpr uint32_t kErrNoSoundPath = 0x200000be;
 
-tWAVEFORMATEX* CopyFormat(const tWAVEFORMATEX* format) {
-  if (!format) return nullptr;
-  size_t bytes = sizeof(tWAVEFORMATEX) + format->cbSize;
-  auto* copy = static_cast<tWAVEFORMATEX*>(std::malloc(bytes));
-  if (copy) std::memcpy(copy, format, bytes);
-  return copy;
-}
-
 int16_t Read16(const uint8_t* p) {
   int16_t v;
   std::memcpy(&v, p, sizeof v);
@@ -74,7 +66,7 @@ int CPCMSound::Type() { return kAtomSound; }
 
 const tWAVEFORMATEX* CPCMSound::Format() const {
   if (decoder_ && decoder_->DestFormat()) return decoder_->DestFormat();
-  return sourceFormat_;
+  return sourceFormat_.Get();
 }
 
 const tWAVEFORMATEX* CPCMSound::AtomFormat() { return Format(); }
@@ -133,12 +125,9 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
                             callback, user))
     return 0;
 
-  delete musicInfo_;
-  musicInfo_ = loader.StealMusicInfo();
-  std::free(sourceFormat_);
+  musicInfo_.reset(loader.StealMusicInfo());
   sourceFormat_ = loader.StealWaveFomatEx();
-  delete decoder_;
-  decoder_ = loader.StealACMObject();
+  decoder_.reset(loader.StealACMObject());
   if (decoder_ && !decoder_->EnableStream(1)) {
     SetLastError(kErrDecoderStream);
     return 0;
@@ -150,8 +139,7 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
   }
 
   if (loader.GetPeaks()) {
-    delete peaks_;
-    peaks_ = loader.GetPeaks()->Copy();
+    peaks_.reset(loader.GetPeaks()->Copy());
     if (peaks_) DetermineSilenceAndPartialSong(msPerPeak);
   }
 
@@ -167,13 +155,12 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
   }
   size = std::min<int64_t>(size, UINT32_MAX / 2 / align * align);
 
-  delete buffer_;
   if (decoder_) {
     CACMBuffer* decoding = decoder_->NewBuffer(loader.GetSeekMap());
-    if (decoding) decoding->SetACMObject(decoder_);
-    buffer_ = decoding;
+    if (decoding) decoding->SetACMObject(decoder_.get());
+    buffer_.reset(decoding);
   } else {
-    buffer_ = new (std::nothrow) CPCMBuffer;
+    buffer_.reset(new (std::nothrow) CPCMBuffer);
   }
   if (!buffer_) {
     SetLastError(kErrMemory);
@@ -202,9 +189,9 @@ int CPCMSound::InitialLoad(CRefObj* source, long bufferMs, int scanFlag, int bui
 
   buffer_->SetVirtualStart(static_cast<uint64_t>(std::max(virtualDataStart_, 0L)));
   const tWAVEFORMATEX* actual = ActualFormat();
-  if (IsPCMOrACM(decoder_) && virtualDataStart_ > 0 && actual) {
+  if (IsPCMOrACM(decoder_.get()) && virtualDataStart_ > 0 && actual) {
     // The same moment in source bytes, in whole source blocks.
-    const int64_t block = std::max<int64_t>(::BlockSize(actual, decoder_), 1);
+    const int64_t block = std::max<int64_t>(::BlockSize(actual, decoder_.get()), 1);
     int64_t start = static_cast<int64_t>(actual->nAvgBytesPerSec) * virtualDataStart_ /
                     format->nAvgBytesPerSec / block * block;
     source_->SetVirtualStart(start < SourceDataSize() ? start : 0);
@@ -293,17 +280,13 @@ void CPCMSound::Unload() {
     RemoveTheSound(this);
     registered_ = 0;
   }
-  delete buffer_;
-  buffer_ = nullptr;
+  // The buffer goes first: it reads through the source and the decoder.
+  buffer_.reset();
   DeleteRefObject(&source_);
-  std::free(sourceFormat_);
-  sourceFormat_ = nullptr;
-  delete decoder_;
-  decoder_ = nullptr;
-  delete peaks_;
-  peaks_ = nullptr;
-  delete musicInfo_;
-  musicInfo_ = nullptr;
+  sourceFormat_.Clear();
+  decoder_.reset();
+  peaks_.reset();
+  musicInfo_.reset();
 }
 
 const char* CPCMSound::FindMissingFile(char*) { return nullptr; }
@@ -346,7 +329,7 @@ int64_t CPCMSound::NumSamples() {
   const tWAVEFORMATEX* f = Format();
   if (!f || f->nBlockAlign == 0) return 0;
   if (!decoder_) return SourceDataSize() / f->nBlockAlign;
-  const int64_t block = std::max<int64_t>(::BlockSize(ActualFormat(), decoder_), 1);
+  const int64_t block = std::max<int64_t>(::BlockSize(ActualFormat(), decoder_.get()), 1);
   const double perBlock = decoder_->GetConvertedBufferSize(block);
   return static_cast<int64_t>(perBlock * static_cast<double>(SourceDataSize() / block)) /
          f->nBlockAlign;
@@ -375,8 +358,8 @@ void CPCMSound::SetVirtualTimeStart(long ms) {
   virtualDataStart_ = static_cast<long>(start);
   if (buffer_) buffer_->SetVirtualStart(static_cast<uint64_t>(start));
   const tWAVEFORMATEX* f = ActualFormat();
-  if (IsPCMOrACM(decoder_) && source_ && f && f->nBlockAlign) {
-    const int64_t block = std::max<int64_t>(::BlockSize(f, decoder_), 1);
+  if (IsPCMOrACM(decoder_.get()) && source_ && f && f->nBlockAlign) {
+    const int64_t block = std::max<int64_t>(::BlockSize(f, decoder_.get()), 1);
     int64_t at = static_cast<int64_t>(f->nAvgBytesPerSec) * std::max(ms, 0L) / 1000 / block * block;
     const int64_t size = SourceDataSize();
     if (at >= size) at = std::max<int64_t>(size - block, 0);
@@ -448,9 +431,8 @@ void CPCMSound::SetAutoTrim(int on) { autoTrim_ = on; }
 int CPCMSound::IsAutoTrim() { return autoTrim_; }
 
 void CPCMSound::SetPeaks(CPeaks* peaks) {
-  if (peaks == peaks_) return;
-  delete peaks_;
-  peaks_ = peaks;
+  if (peaks == peaks_.get()) return;
+  peaks_.reset(peaks);
 }
 
 uint64_t CPCMSound::GetSourceBytesMixedInPlayOnceMode() {
@@ -893,23 +875,22 @@ int CPCMSound::CopyData(CPCMSound* other) {
   leftGain_ = other->leftGain_;
   rightGain_ = other->rightGain_;
   if (other->musicInfo_) {
-    delete musicInfo_;
-    musicInfo_ = new (std::nothrow) TMusicInfo(*other->musicInfo_);
+    musicInfo_.reset(new (std::nothrow) TMusicInfo(*other->musicInfo_));
   }
   if (!other->buffer_ || !other->source_) return 0;
-  buffer_ = other->buffer_->Copy();
+  buffer_.reset(other->buffer_->Copy());
   if (!buffer_) {
     Unload();
     return 0;
   }
   if (other->decoder_) {
-    decoder_ = other->decoder_->Copy();
-    auto* decoding = dynamic_cast<CACMBuffer*>(buffer_);
+    decoder_.reset(other->decoder_->Copy());
+    auto* decoding = dynamic_cast<CACMBuffer*>(buffer_.get());
     if (!decoder_ || !decoding) {
       Unload();
       return 0;
     }
-    decoding->SetACMObject(decoder_);
+    decoding->SetACMObject(decoder_.get());
     if (buffer_->Streaming() && !decoder_->EnableStream(1)) {
       SetLastError(kErrDecoderStream);
       Unload();
@@ -928,9 +909,9 @@ int CPCMSound::CopyData(CPCMSound* other) {
   }
   source_->SetDataMode(1);
   buffer_->SetRefObj(source_);
-  sourceFormat_ = CopyFormat(other->sourceFormat_);
+  sourceFormat_.Set(other->sourceFormat_.Get());
   if (virtualLength_ == 0) SetVirtualLength(other->virtualLength_);
-  if (other->peaks_) peaks_ = other->peaks_->Copy();
+  if (other->peaks_) peaks_.reset(other->peaks_->Copy());
   autoTrimStart_ = other->autoTrimStart_;
   autoTrimEnd_ = other->autoTrimEnd_;
   totalSilence_ = other->totalSilence_;
@@ -1010,20 +991,16 @@ int CPCMSound::SaveAs(const char* path, TSaveProgress progress, unsigned long us
 void CPCMSound::ShrinkBuffer(uint32_t bytes) {
   Lock lock(section_);
   if (!buffer_ || !source_ || bytes >= buffer_->BufferSize()) return;
-  auto* smaller = new (std::nothrow) CPCMBuffer;
+  std::unique_ptr<CPCMBuffer> smaller(new (std::nothrow) CPCMBuffer);
   if (!smaller) return;
   smaller->format = buffer_->format;
   int mode = source_->SetDataMode(0);
   source_->SeekToData(0);
   int ok = smaller->Init(source_, bytes, 1, 50);
   source_->SetDataMode(mode);
-  if (!ok) {
-    delete smaller;
-    return;
-  }
+  if (!ok) return;
   smaller->SetRefObj(source_);
-  delete buffer_;
-  buffer_ = smaller;
+  buffer_ = std::move(smaller);
 }
 
 // ---- group files ----

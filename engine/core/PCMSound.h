@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/core/AudioAtom.h"
+#include "platform/WaveFormatBuffer.h"
 
 class ACMObject;
 class CPCMBuffer;
@@ -100,17 +102,18 @@ class CPCMSound : public CAudioAtom {
   // The format the sound delivers: the decoder's output, else the source's.
   const tWAVEFORMATEX* Format() const;
   // The format of the data as stored in the file.
-  const tWAVEFORMATEX* ActualFormat() const { return sourceFormat_; }
+  const tWAVEFORMATEX* ActualFormat() const { return sourceFormat_.Get(); }
   // Descriptions of the stored and the delivered format for display.
   void GetSrcFormatString(char* out, long max);
   void GetDestFormatString(char* out, long max);
 
-  CPCMBuffer* GetBuffer() const { return buffer_; }
+  CPCMBuffer* GetBuffer() const { return buffer_.get(); }
   CRefObj* GetRefObj() const { return source_; }
-  ACMObject* GetACMObj() const { return decoder_; }
-  CPeaks* GetPeaks() const { return peaks_; }
+  ACMObject* GetACMObj() const { return decoder_.get(); }
+  CPeaks* GetPeaks() const { return peaks_.get(); }
+  // Takes ownership of peaks, deleting the peaks held before.
   void SetPeaks(CPeaks* peaks);
-  TMusicInfo* GetMusicInfo() const { return musicInfo_; }
+  TMusicInfo* GetMusicInfo() const { return musicInfo_.get(); }
 
   // Gain that brings the loudest sample to level (1.0 = full scale); 1.0
   // without analysis or for a silent sound.
@@ -155,8 +158,8 @@ class CPCMSound : public CAudioAtom {
   int64_t SourceDataSize() const;
   void ClearLoadState();
 
-  CPCMBuffer* buffer_ = nullptr;
-  tWAVEFORMATEX* sourceFormat_ = nullptr;  // with its extra bytes
+  std::unique_ptr<CPCMBuffer> buffer_;
+  CWaveFormatBuffer sourceFormat_;
   long startTime_ = 0;
   int leftGain_ = 8192, rightGain_ = 8192;
   int64_t rateStep_ = int64_t{1} << 27;
@@ -177,9 +180,9 @@ class CPCMSound : public CAudioAtom {
   int autoTrim_ = 0;
   int totalSilence_ = 0;
   int partialSong_ = 0;
-  ACMObject* decoder_ = nullptr;
-  CRefObj* source_ = nullptr;
-  CPeaks* peaks_ = nullptr;
-  TMusicInfo* musicInfo_ = nullptr;
+  std::unique_ptr<ACMObject> decoder_;
+  CRefObj* source_ = nullptr;  // a reference of its own
+  std::unique_ptr<CPeaks> peaks_;
+  std::unique_ptr<TMusicInfo> musicInfo_;
   int registered_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "engine/core/SoundLoaded.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "engine/core/PCMSound.h"
@@ -40,17 +41,17 @@ CMyArrayList* CSoundLoaded::Duplicates(CPCMSound* sound) {
   const std::string* path = FilePathOf(sound);
   if (!path) return nullptr;
   std::lock_guard<std::mutex> lock(lock_);
-  CMyArrayList* list = nullptr;
+  std::unique_ptr<CMyArrayList> list;
   for (int i = 0; i < sounds_.Count(); ++i) {
     auto* other = static_cast<CPCMSound*>(sounds_.Index(i));
     if (other == sound) continue;
     const std::string* p = FilePathOf(other);
     if (!p || *p != *path) continue;
-    if (!list) list = new (std::nothrow) CMyArrayList;
+    if (!list) list.reset(new (std::nothrow) CMyArrayList);
     if (!list) return nullptr;
     list->AppendToTail(other, 0);
   }
-  return list;
+  return list.release();  // the caller deletes the list
 }
 
 int CSoundLoaded::Count() {

@@ -1,8 +1,11 @@
 // One 4-byte MPEG audio frame header (layers I to III; MPEG-1, MPEG-2 and
 // MPEG 2.5) and what follows from it: bit rate, sample rate, frame length.
+// The fields and sizes are those of the MPEG decoder's own header parser.
 #pragma once
 
 #include <cstdint>
+
+#include "engine/codecs/mpeg/MpegHeader.h"
 
 class CFrameHeader {
  public:
@@ -17,9 +20,12 @@ class CFrameHeader {
   int isValidHeader() const;
 
   float getVersion() const;  // 2.5, 0 (reserved), 2 or 1
-  int getLayer() const { return 4 - getLayerIndex(); }
-  int getBitrate() const;    // kbit/s; 0 for index 0 and 15
-  int getFrequency() const;  // Hz; 0 for the reserved version or rate
+  // 1 to 3, 4 for the reserved layer.
+  int getLayer() const { return Fields().layer; }
+  // kbit/s; 0 for index 0 and 15.
+  int getBitrate() const { return Fields().bitrateKbps; }
+  // Hz; 0 for the reserved version or rate.
+  int getFrequency() const { return Fields().sampleRate; }
   // "Stereo", "Joint Stereo", "Dual Channel" or "Single Channel" into out
   // (kModeTextSize bytes).
   void getMode(char* out) const;
@@ -28,30 +34,33 @@ class CFrameHeader {
   int getFrameLength() const;
   // Samples per channel the frame holds: 384 in layer I, 1152 in layer II and
   // in MPEG-1 layer III, 576 in MPEG-2 and MPEG 2.5 layer III.
-  int getSamplesPerFrame() const;
+  int getSamplesPerFrame() const { return Fields().samplesPerFrame; }
   // Bytes of layer III side information that follow the header (and the CRC
   // word of a protected frame).
-  int getSideInfoSize() const;
-  int isMpeg1() const { return getVersionIndex() == 3; }
+  int getSideInfoSize() const { return mpegaudio::Layer3SideInfoBytes(Fields()); }
+  int isMpeg1() const { return Fields().lsf == 0; }
 
-  int getFrameSync() const { return static_cast<int>(header >> 21); }
-  int getVersionIndex() const { return Bits(19, 2); }
-  int getLayerIndex() const { return Bits(17, 2); }
-  int getProtectionBit() const { return Bits(16, 1); }
-  int getBitrateIndex() const { return Bits(12, 4); }
-  int getFrequencyIndex() const { return Bits(10, 2); }
-  int getPaddingBit() const { return Bits(9, 1); }
-  int getPrivateBit() const { return Bits(8, 1); }
-  int getModeIndex() const { return Bits(6, 2); }
-  int getModeExtIndex() const { return Bits(4, 2); }
-  int getCoprightBit() const { return Bits(3, 1); }
-  int getOrginalBit() const { return Bits(2, 1); }
-  int getEmphasisIndex() const { return Bits(0, 2); }
+  int getFrameSync() const { return Fields().sync; }
+  int getVersionIndex() const { return Fields().version; }
+  int getLayerIndex() const { return 4 - Fields().layer; }
+  int getProtectionBit() const { return Fields().protection ? 0 : 1; }
+  int getBitrateIndex() const { return Fields().bitrateIndex; }
+  int getFrequencyIndex() const { return Fields().sampleRateIndex; }
+  int getPaddingBit() const { return Fields().padding; }
+  int getPrivateBit() const { return Fields().privateBit; }
+  int getModeIndex() const { return Fields().mode; }
+  int getModeExtIndex() const { return Fields().modeExtension; }
+  int getCoprightBit() const { return Fields().copyright; }
+  int getOrginalBit() const { return Fields().original; }
+  int getEmphasisIndex() const { return Fields().emphasis; }
 
   uint32_t header = 0;
 
  private:
-  int Bits(int shift, int count) const {
-    return static_cast<int>((header >> shift) & ((1u << count) - 1));
+  // What the decoder's parser reads from the word, valid or not.
+  mpegaudio::FrameHeader Fields() const {
+    mpegaudio::FrameHeader h;
+    mpegaudio::DescribeHeaderWord(header, &h);
+    return h;
   }
 };

@@ -163,9 +163,11 @@ const char* const kGenreKeys[CId3Tag::kGenreCount] = {"ID3_Blues",
                                                       "ID3_JPop",
                                                       "ID3_Synthpop"};
 
-// A field of the tag with its trailing spaces and NULs removed, as UTF-8.
+// A field of the tag as UTF-8: its text ends at the first NUL, and the
+// spaces that pad it before that are removed.
 void LoadField(char* field, const char* bytes, int len) {
-  while (len > 0 && (bytes[len - 1] == ' ' || bytes[len - 1] == 0)) --len;
+  len = static_cast<int>(BoundedLength(bytes, len));
+  while (len > 0 && bytes[len - 1] == ' ') --len;
   std::string text = CId3Tag::Latin1ToUtf8(bytes, len);
   CopyBounded(field, CId3Tag::kTextSize, text);
 }
@@ -232,6 +234,8 @@ std::string CId3Tag::Utf8ToLatin1(std::string_view text) {
 void CId3Tag::SetField(char* field, const char* text, int maxChars) {
   std::string bytes = Utf8ToLatin1(text ? text : "");
   if (bytes.size() > size_t(maxChars)) bytes.resize(maxChars);
+  // Loading drops trailing spaces, so a saved field never holds them.
+  while (!bytes.empty() && bytes.back() == ' ') bytes.pop_back();
   CopyBounded(field, kTextSize, Latin1ToUtf8(bytes.data(), static_cast<int64_t>(bytes.size())));
 }
 

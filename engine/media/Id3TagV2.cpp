@@ -474,11 +474,10 @@ struct CId3TagV2::FrameRef {
 
 CId3TagV2::CId3TagV2(uint32_t size) { Init(size); }
 
-CId3TagV2::~CId3TagV2() { delete[] buffer_; }
+CId3TagV2::~CId3TagV2() = default;
 
 void CId3TagV2::Init(uint32_t size) {
-  delete[] buffer_;
-  buffer_ = nullptr;
+  buffer_.reset();
   std::memcpy(header_, "ID3\x03\x00\x00", 6);
   SetSize(size);
   reservedSize_ = bufferSize_;
@@ -509,17 +508,15 @@ bool CId3TagV2::Resize(uint32_t size) {
   // Tags only grow: a file's tag cannot give back space without rewriting the file.
   if (size <= bufferSize_) return true;
   uint32_t old = bufferSize_;
-  unsigned char* grown = nullptr;
   if (buffer_ != nullptr) {
     uint64_t n = (std::max<uint64_t>(size, kSizeStep) + kSizeStep - 1) / kSizeStep * kSizeStep;
-    grown = new (std::nothrow) unsigned char[n]();
+    std::unique_ptr<unsigned char[]> grown(new (std::nothrow) unsigned char[n]());
     if (grown == nullptr) {
       SetLastError(kErrMemory);
       return false;
     }
-    std::memcpy(grown, buffer_, std::min(bytesUsed_, old));
-    delete[] buffer_;
-    buffer_ = grown;
+    std::memcpy(grown.get(), buffer_.get(), std::min(bytesUsed_, old));
+    buffer_ = std::move(grown);
   }
   // Several growths before a write still move the file's bytes from behind
   // the tag that is in the file.
@@ -532,10 +529,10 @@ bool CId3TagV2::Resize(uint32_t size) {
 
 char* CId3TagV2::Data() {
   if (buffer_ == nullptr) {
-    buffer_ = new (std::nothrow) unsigned char[bufferSize_]();
+    buffer_.reset(new (std::nothrow) unsigned char[bufferSize_]());
     if (buffer_ == nullptr) SetLastError(kErrMemory);
   }
-  return reinterpret_cast<char*>(buffer_);
+  return reinterpret_cast<char*>(buffer_.get());
 }
 
 bool CId3TagV2::Read(CFileObj* file, uint32_t size) {
@@ -557,9 +554,10 @@ bool CId3TagV2::Read(CFileObj* file, uint32_t size) {
   int version = tagged ? head[3] : 3;
   int flags = tagged ? head[5] : 0;
 
-  std::memset(buffer_, 0, bufferSize_);
+  std::memset(buffer_.get(), 0, bufferSize_);
   int64_t got = 0;
-  if (file->Seek(kHeaderBytes, kSeekBegin)) got = std::max<int64_t>(file->Read(buffer_, size), 0);
+  if (file->Seek(kHeaderBytes, kSeekBegin))
+    got = std::max<int64_t>(file->Read(buffer_.get(), size), 0);
   loaded_ = got == size;
 
   version_ = version;
@@ -568,15 +566,16 @@ bool CId3TagV2::Read(CFileObj* file, uint32_t size) {
   foreignFile_ = version != 3 || (flags & 0x80) != 0;
   // Versions 2.2 and 2.3 unsynchronise the whole tag, 2.4 each frame.
   if ((version == 2 || version == 3) && (flags & 0x80) != 0) {
-    size_t n = RemoveUnsync(buffer_, static_cast<size_t>(got));
-    std::memset(buffer_ + n, 0, static_cast<size_t>(got) - n);
+    size_t n = RemoveUnsync(buffer_.get(), static_cast<size_t>(got));
+    std::memset(buffer_.get() + n, 0, static_cast<size_t>(got) - n);
   }
   if (version == 4 && (flags & 0x80) != 0) frameUnsync_ = true;
   if (version == 2 && (flags & 0x40) != 0) version_ = 0;  // compressed 2.2 tags are not read
   if (version < 2 || version > 4) version_ = 0;           // other major versions are another layout
   if ((version == 3 || version == 4) && (flags & 0x40) != 0) {
     // The extended header: its size excludes its own 4 size bytes in 2.3 and includes them in 2.4.
-    uint64_t skip = version == 3 ? uint64_t{BigEndian32(buffer_)} + 4 : Synchsafe32(buffer_);
+    uint64_t skip =
+        version == 3 ? uint64_t{BigEndian32(buffer_.get())} + 4 : Synchsafe32(buffer_.get());
     firstFrame_ = static_cast<uint32_t>(std::min<uint64_t>(skip, bufferSize_));
   }
   bytesUsed_ = WalkEnd();
@@ -598,7 +597,7 @@ CId3TagV2::Step CId3TagV2::NextFrame(uint32_t offset, FrameRef* frame) const {
   if (version_ == 0) return Step::kDamaged;
   uint32_t headerBytes = version_ == 2 ? 6 : 10;
   if (uint64_t{offset} + headerBytes >= bufferSize_) return Step::kEnd;
-  const unsigned char* p = buffer_ + offset;
+  const unsigned char* p = buffer_.get() + offset;
   uint32_t size;
   if (version_ == 2) {
     std::memcpy(frame->id, p, 3);
@@ -631,7 +630,7 @@ CId3TagV2::Step CId3TagV2::NextFrame(uint32_t offset, FrameRef* frame) const {
 bool CId3TagV2::FrameFollows(uint64_t offset) const {
   if (offset == bufferSize_) return true;
   if (offset + 10 > bufferSize_) return false;
-  const unsigned char* p = buffer_ + offset;
+  const unsigned char* p = buffer_.get() + offset;
   if (p[0] == 0) return true;  // padding
   return std::all_of(
       p, p + 4, [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
@@ -655,7 +654,7 @@ uint32_t CId3TagV2::WalkEnd() const {
 
 bool CId3TagV2::DecodeFrame(const FrameRef& frame, int index, TMusicInfo* info) const {
   if (index == kYear && std::strcmp(frame.id, "TDRL") == 0 && info->year != 0) return true;
-  const unsigned char* p = buffer_ + frame.dataOffset;
+  const unsigned char* p = buffer_.get() + frame.dataOffset;
   size_t n = frame.size;
   std::vector<unsigned char> plain;
   if (version_ == 3) {
@@ -762,9 +761,9 @@ bool CId3TagV2::UpdateFromMusicInfo(const TMusicInfo* info) {
                                           ? full[i]
                                           : Encode(i, *info, allot[i] - kHeaderBytes);
     if (data.empty() || pos + kHeaderBytes + data.size() > bufferSize_) continue;
-    std::memcpy(buffer_ + pos, kFrames[i].id, 4);
-    PutBigEndian32(buffer_ + pos + 4, static_cast<uint32_t>(data.size()));
-    std::memcpy(buffer_ + pos + kHeaderBytes, data.data(), data.size());
+    std::memcpy(buffer_.get() + pos, kFrames[i].id, 4);
+    PutBigEndian32(buffer_.get() + pos + 4, static_cast<uint32_t>(data.size()));
+    std::memcpy(buffer_.get() + pos + kHeaderBytes, data.data(), data.size());
     pos += static_cast<uint32_t>(kHeaderBytes + data.size());
   }
   bytesUsed_ = pos;
@@ -820,7 +819,8 @@ bool CId3TagV2::Write(CFileObj* file) {
     resized_ = false;
     previousSize_ = 0;
   }
-  return file->Seek(kHeaderBytes, kSeekBegin) && file->Write(buffer_, bufferSize_) == bufferSize_;
+  return file->Seek(kHeaderBytes, kSeekBegin) &&
+         file->Write(buffer_.get(), bufferSize_) == bufferSize_;
 }
 
 bool CId3TagV2::FindFrame(const char* identifier, uint32_t* offset, uint32_t* size) {
@@ -875,14 +875,16 @@ bool CId3TagV2::UpdateFrame(int index, const TMusicInfo* info, bool replace) {
   }
   uint64_t at = found ? frame.offset : used;
   if (found && old != n) {
-    std::memmove(buffer_ + at + n, buffer_ + at + old, static_cast<size_t>(used - at - old));
-    if (newUsed < used) std::memset(buffer_ + newUsed, 0, static_cast<size_t>(used - newUsed));
+    std::memmove(buffer_.get() + at + n, buffer_.get() + at + old,
+                 static_cast<size_t>(used - at - old));
+    if (newUsed < used)
+      std::memset(buffer_.get() + newUsed, 0, static_cast<size_t>(used - newUsed));
   }
   if (n != 0) {
-    std::memcpy(buffer_ + at, kFrames[index].id, 4);
-    PutBigEndian32(buffer_ + at + 4, static_cast<uint32_t>(data.size()));
+    std::memcpy(buffer_.get() + at, kFrames[index].id, 4);
+    PutBigEndian32(buffer_.get() + at + 4, static_cast<uint32_t>(data.size()));
     buffer_[at + 8] = buffer_[at + 9] = 0;
-    std::memcpy(buffer_ + at + kHeaderBytes, data.data(), data.size());
+    std::memcpy(buffer_.get() + at + kHeaderBytes, data.data(), data.size());
   }
   bytesUsed_ = static_cast<uint32_t>(newUsed);
   return true;

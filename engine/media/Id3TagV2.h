@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/media/MusicInfo.h"
 
@@ -125,7 +126,7 @@ class CId3TagV2 {
   bool MoveTail(CFileObj* file);
 
   unsigned char header_[kHeaderBytes];
-  unsigned char* buffer_ = nullptr;
+  std::unique_ptr<unsigned char[]> buffer_;
   uint32_t bufferSize_ = 0;
   uint32_t bytesUsed_ = 0;
   bool loaded_ = false;

@@ -6,12 +6,16 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/codecs/mpeg/MpegHeader.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
 
 static_assert(std::is_trivially_copyable_v<CMP3Info>, "CMP3Info is copied bytewise");
 
 namespace {
+
+// The decoder's parsed header (CMP3Info's own FrameHeader() is the reference frame's).
+using Header = mpegaudio::FrameHeader;
 
 constexpr int kScanWindow = 8192;
 constexpr int kFramesToCheck = 10;
@@ -36,14 +40,15 @@ int64_t ReadAt(CRefObj* source, int64_t pos, char* buf, int64_t len) {
 class HeaderWindow {
  public:
   HeaderWindow(CRefObj* source, int size) : source_(source), bytes_(size) {}
-  // The header at pos, or false when fewer than four bytes can be read there.
-  bool At(int64_t pos, CFrameHeader* h) {
+  // The header word at pos, or false when fewer than four bytes can be read there.
+  bool At(int64_t pos, uint32_t* word) {
     if (pos < start_ || pos + 4 > start_ + count_) {
       start_ = pos;
       count_ = ReadAt(source_, pos, bytes_.data(), static_cast<int64_t>(bytes_.size()));
       if (count_ < 4) return false;
     }
-    h->loadHeader(&bytes_[static_cast<size_t>(pos - start_)]);
+    *word = mpegaudio::ReadHeaderWord(
+        reinterpret_cast<const uint8_t*>(&bytes_[static_cast<size_t>(pos - start_)]));
     return true;
   }
 
@@ -53,20 +58,25 @@ class HeaderWindow {
   int64_t start_ = 0, count_ = 0;
 };
 
+// A header the stream information measures: one the decoder's parser takes,
+// with a bit rate from the table (free format is left to the loader).
+bool Measurable(uint32_t word, Header* h) {
+  return mpegaudio::ParseFrameHeader(word, h) && h->bitrateIndex != 0;
+}
+
 // Audio data holds patterns that pass for a header now and then; the first
 // frame counts only when a header of the same stream follows it, or the file
 // (or its ID3v1 tag) ends there. Otherwise a free-format stream, whose own
 // headers never pass, would be measured from such a pattern.
-bool FollowedByFrame(CRefObj* source, int64_t pos, const CFrameHeader& h, int64_t fileSize) {
-  const int64_t next = pos + h.getFrameLength();
+bool FollowedByFrame(CRefObj* source, int64_t pos, const Header& h, int64_t fileSize) {
+  const int64_t next = pos + h.frameBytes;
   if (next + 4 > fileSize) return next <= fileSize;
   char bytes[4];
   if (ReadAt(source, next, bytes, 4) < 4) return false;
   if (std::memcmp(bytes, "TAG", 3) == 0) return true;
-  CFrameHeader n;
-  n.loadHeader(bytes);
-  return n.isValidHeader() && n.getVersionIndex() == h.getVersionIndex() &&
-         n.getLayerIndex() == h.getLayerIndex() && n.getFrequencyIndex() == h.getFrequencyIndex();
+  Header n;
+  return Measurable(mpegaudio::ReadHeaderWord(reinterpret_cast<const uint8_t*>(bytes)), &n) &&
+         mpegaudio::HeadersCompatible(h, n);
 }
 
 }  // namespace
@@ -111,39 +121,40 @@ int CMP3Info::loadInfo(CRefObj* src) {
   bestChannels = 1;
   bestMode = 3;
   int64_t first = -1, reference = -1;
-  CFrameHeader firstHeader;
+  Header firstHeader;
   HeaderWindow window(source, kScanWindow);
   int framesLeft = kFramesToCheck;
   int64_t pos = scan;
-  CFrameHeader h;
-  while (pos < fileSize && window.At(pos, &h)) {
-    if (!h.isValidHeader() || (first < 0 && !FollowedByFrame(source, pos, h, fileSize))) {
+  uint32_t word = 0;
+  while (pos < fileSize && window.At(pos, &word)) {
+    Header h;
+    if (!Measurable(word, &h) || (first < 0 && !FollowedByFrame(source, pos, h, fileSize))) {
       ++pos;
       continue;
     }
     if (first < 0) {
       first = reference = pos;
       firstHeader = h;
-      bestBitrate = h.getBitrate();
+      bestBitrate = h.bitrateKbps;
     } else {
-      if (h.getBitrate() != firstHeader.getBitrate() ||
-          h.getModeIndex() != firstHeader.getModeIndex())
+      if (h.bitrateKbps != firstHeader.bitrateKbps || h.mode != firstHeader.mode)
         variableBitrate = 1;
-      if (h.getBitrate() > bestBitrate) bestBitrate = h.getBitrate();
+      if (h.bitrateKbps > bestBitrate) bestBitrate = h.bitrateKbps;
     }
     // The sampling rate is kept rounded to the CD family; a frame above it
     // becomes the reference.
-    int frequency = h.getFrequency();
+    int frequency = h.sampleRate;
     if (frequency > bestSamplingRate) {
       bestSamplingRate = frequency > 22050 ? 44100 : frequency > 11025 ? 22050 : 11025;
       reference = pos;
     }
-    if (h.getModeIndex() < bestMode) bestMode = h.getModeIndex();
+    if (h.mode < bestMode) bestMode = h.mode;
     if (bestMode != 3) bestChannels = 2;
-    pos += h.getFrameLength();
+    pos += h.frameBytes;
     if (--framesLeft == 0) break;
   }
-  if (first < 0) first = reference = pos;
+  // The scan ends without a frame only where the source has no more bytes.
+  if (first < 0) return kInfoNoFrames;
 
   char bytes[CId3Tag::kTagBytes];
   if (ReadAt(source, reference, bytes, 4) < 4) return kInfoNoFrames;
@@ -153,8 +164,8 @@ int CMP3Info::loadInfo(CRefObj* src) {
 
   // The "Xing" header sits behind the first frame's side information (and
   // its CRC word, when the frame is protected).
-  int64_t xing =
-      dataStart + 4 + (firstHeader.getProtectionBit() ? 0 : 2) + firstHeader.getSideInfoSize();
+  int64_t xing = dataStart + 4 + (firstHeader.protection ? 2 : 0) +
+                 mpegaudio::Layer3SideInfoBytes(firstHeader);
   int got = static_cast<int>(ReadAt(source, xing, bytes, CVBitRate::kHeaderBytes));
   hasVbrHeader = vbrHeader.loadHeader(bytes, got);
   // Encoders mark the first frame "Xing" (variable rate) or "Info" (constant
@@ -185,25 +196,23 @@ int CMP3Info::loadInfo(CRefObj* src) {
 }
 
 void CMP3Info::WalkFrames() {
-  CFrameHeader first;
+  Header first;
   HeaderWindow window(source, kWalkWindow);
   int64_t frames = 0;
   int64_t pos = dataStart;
-  CFrameHeader h;
-  while (pos + 4 <= dataEnd && window.At(pos, &h)) {
+  uint32_t word = 0;
+  while (pos + 4 <= dataEnd && window.At(pos, &word)) {
     // Only frames of the stream's own version, layer and rate count.
-    bool fits =
-        h.isValidHeader() && (frames == 0 || (h.getVersionIndex() == first.getVersionIndex() &&
-                                              h.getLayerIndex() == first.getLayerIndex() &&
-                                              h.getFrequencyIndex() == first.getFrequencyIndex()));
-    int length = fits ? h.getFrameLength() : 0;
+    Header h;
+    bool fits = Measurable(word, &h) && (frames == 0 || mpegaudio::HeadersCompatible(first, h));
+    int length = fits ? h.frameBytes : 0;
     if (!fits || pos + length > dataEnd) {
       ++pos;
       continue;
     }
     if (frames == 0)
       first = h;
-    else if (h.getBitrate() != first.getBitrate() || h.getModeIndex() != first.getModeIndex())
+    else if (h.bitrateKbps != first.bitrateKbps || h.mode != first.mode)
       variableBitrate = 1;
     ++frames;
     pos += length;

@@ -3,6 +3,8 @@
 // costs one step each. The list does not own its items.
 #pragma once
 
+#include <memory>
+
 class CMyList {
  public:
   CMyList() = default;
@@ -27,16 +29,17 @@ class CMyList {
   int Count() const { return count_; }
 
  private:
+  // Each node owns the rest of the chain behind it.
   struct Node {
     void* item;
     long value;
-    Node* next;
+    std::unique_ptr<Node> next;
   };
-  void InsertBehind(Node* before, int beforeIndex, Node* node);
+  void InsertBehind(Node* before, int beforeIndex, std::unique_ptr<Node> node);
   void Unlink(Node* before, Node* node);
   void CopyFrom(const CMyList& other);
 
-  Node* first_ = nullptr;
+  std::unique_ptr<Node> first_;
   Node* last_ = nullptr;
   Node* cursor_ = nullptr;
   int cursorIndex_ = 0;

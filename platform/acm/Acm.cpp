@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/WaveFormatBuffer.h"
 #include "platform/acm/ALawDriver.h"
 #include "platform/acm/AcmDriver.h"
 #include "platform/acm/ImaAdpcmDriver.h"
@@ -177,16 +178,9 @@ Registry& Reg() {
   return *registry;
 }
 
-size_t FormatBytes(const tWAVEFORMATEX* f) {
-  return sizeof(tWAVEFORMATEX) + (f->wFormatTag == WAVE_FORMAT_PCM ? 0 : f->cbSize);
-}
-
 // A copy of a format with its extra bytes; PCM records lose any extra count.
-std::vector<uint8_t> CopyFormat(const tWAVEFORMATEX* f) {
-  std::vector<uint8_t> copy(FormatBytes(f));
-  std::memcpy(copy.data(), f, copy.size());
-  if (f->wFormatTag == WAVE_FORMAT_PCM) reinterpret_cast<tWAVEFORMATEX*>(copy.data())->cbSize = 0;
-  return copy;
+bool CopyFormat(const tWAVEFORMATEX* f, CWaveFormatBuffer* copy) {
+  return copy->Set(f, f->wFormatTag == WAVE_FORMAT_PCM ? 0 : f->cbSize);
 }
 
 }  // namespace
@@ -351,9 +345,10 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const tWAVEFORMATE
     if (!r.Candidates(driver, &candidates)) return MMSYSERR_INVALHANDLE;
   }
   // The driver sees copies, so a PCM record's stray extra count is never followed.
-  std::vector<uint8_t> srcCopy = CopyFormat(src), dstCopy = CopyFormat(dst);
-  const auto* s = reinterpret_cast<const tWAVEFORMATEX*>(srcCopy.data());
-  const auto* d = reinterpret_cast<const tWAVEFORMATEX*>(dstCopy.data());
+  CWaveFormatBuffer srcCopy, dstCopy;
+  if (!CopyFormat(src, &srcCopy) || !CopyFormat(dst, &dstCopy)) return MMSYSERR_NOMEM;
+  const tWAVEFORMATEX* s = srcCopy.Get();
+  const tWAVEFORMATEX* d = dstCopy.Get();
   for (const auto& entry : candidates) {
     if (query) {
       if (entry->driver->Open(s, d, nullptr) == MMSYSERR_NOERROR) return MMSYSERR_NOERROR;

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "engine/codecs/mpeg/MpegDecoder.h"
@@ -27,13 +28,10 @@ int Describe(MpegModuleInfo* info) {
 
 int New(MpegDecoder* host, const char* name, void** instance) {
   if (!name || !*name) return kMpegErrorBadArgument;
-  auto* out = new (std::nothrow) CFileOutput(host, name);
+  std::unique_ptr<CFileOutput> out(new (std::nothrow) CFileOutput(host, name));
   if (!out) return kMpegErrorOutOfMemory;
-  if (out->Path().empty()) {
-    delete out;
-    return kMpegErrorBadArgument;
-  }
-  *instance = out;
+  if (out->Path().empty()) return kMpegErrorBadArgument;
+  *instance = out.release();  // the decoder owns it until Delete
   return kMpegOk;
 }
 

@@ -186,7 +186,7 @@ struct CLayer3::State {
   int overlapSubbands[2];
 };
 
-CLayer3::CLayer3() : state_(new State()) {
+CLayer3::CLayer3() : state_(std::make_unique<State>()) {
   // Build the start-up tables now rather than inside the first frame.
   Layer3Lookup(0);
   Layer3Pow43();
@@ -196,7 +196,7 @@ CLayer3::CLayer3() : state_(new State()) {
   Layer3ImdctLong(in, out);
 }
 
-CLayer3::~CLayer3() { delete state_; }
+CLayer3::~CLayer3() = default;
 
 void CLayer3::ResetOverlap() {
   std::memset(state_->overlap, 0, sizeof(state_->overlap));
@@ -518,7 +518,7 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
     for (int ch = 0; ch < nch; ++ch) std::memset(out[ch], 0, sizeof(float) * 32 * size_t(nslots));
     return code;
   };
-  const size_t sideLen = h.lsf ? (nch == 1 ? 9 : 17) : (nch == 1 ? 17 : 32);
+  const size_t sideLen = size_t(Layer3SideInfoBytes(h));
   if (!data || len < sideLen) {
     return silence(kFrameBadData);
   }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "engine/codecs/mpeg/MpegHeader.h"
 
@@ -33,7 +34,7 @@ class CLayer3 {
   void Hybrid(const FrameHeader& h, int gr, int ch, float (*out)[32]);
 
   struct State;
-  State* state_;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace mpegaudio

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "engine/codecs/mpeg/MpegResult.h"
@@ -39,13 +40,10 @@ int Describe(MpegModuleInfo* info) {
 }
 
 int New(MpegDecoder*, const char* name, void** instance) {
-  auto* in = new (std::nothrow) CMemoryInput;
+  std::unique_ptr<CMemoryInput> in(new (std::nothrow) CMemoryInput);
   if (!in) return kMpegErrorOutOfMemory;
-  if (!in->SetName(name ? name : "")) {
-    delete in;
-    return kMpegErrorBadArgument;
-  }
-  *instance = in;
+  if (!in->SetName(name ? name : "")) return kMpegErrorBadArgument;
+  *instance = in.release();  // the decoder owns it until Delete
   return kMpegOk;
 }
 

@@ -127,8 +127,7 @@ int CMpegCodec::Open() {
 CMpegCodec::VbrHeader CMpegCodec::ReadVbrHeader(const FrameHeader& h, const uint8_t* frame) {
   VbrHeader v;
   if (h.layer != 3) return v;
-  int sideInfo = h.lsf ? (h.channels == 1 ? 9 : 17) : (h.channels == 1 ? 17 : 32);
-  int at = 4 + (h.protection ? 2 : 0) + sideInfo;
+  int at = 4 + (h.protection ? 2 : 0) + Layer3SideInfoBytes(h);
   if (at + 8 <= h.frameBytes &&
       (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0)) {
     // Only a tag whose announced fields fit in the frame counts as one.

@@ -30,34 +30,42 @@ constexpr uint32_t kFreeFormatMask = 0xFFFFFC00u;
 
 }  // namespace
 
-bool ParseFrameHeader(uint32_t word, FrameHeader* h) {
-  if ((word >> 21) != 0x7FF) return false;
-  int version = (word >> 19) & 3;  // 0: MPEG-2.5, 1: reserved, 2: MPEG-2, 3: MPEG-1
-  int layerBits = (word >> 17) & 3;
-  int bitrateIndex = (word >> 12) & 15;
-  int rateIndex = (word >> 10) & 3;
-  int emphasis = word & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3 || emphasis == 2)
-    return false;
+bool DescribeHeaderWord(uint32_t word, FrameHeader* h) {
   FrameHeader r;
   r.word = word;
-  r.lsf = version == 3 ? 0 : 1;
-  r.mpeg25 = version == 0 ? 1 : 0;
+  r.sync = int(word >> 21);
+  r.version = (word >> 19) & 3;
+  const int layerBits = (word >> 17) & 3;
+  r.lsf = r.version == 3 ? 0 : 1;
+  r.mpeg25 = r.version == 0 ? 1 : 0;
   r.layer = 4 - layerBits;
   r.protection = ((word >> 16) & 1) ? 0 : 1;
-  r.bitrateIndex = bitrateIndex;
-  r.bitrateKbps = kBitrates[r.lsf][r.layer - 1][bitrateIndex];
-  r.sampleRateIndex = rateIndex;
-  r.sampleRate = kSampleRates[rateIndex] >> (r.lsf + r.mpeg25);
+  r.bitrateIndex = (word >> 12) & 15;
+  r.sampleRateIndex = (word >> 10) & 3;
   r.padding = (word >> 9) & 1;
+  r.privateBit = (word >> 8) & 1;
   r.mode = (word >> 6) & 3;
   r.modeExtension = (word >> 4) & 3;
   r.copyright = (word >> 3) & 1;
   r.original = (word >> 2) & 1;
-  r.emphasis = emphasis;
+  r.emphasis = word & 3;
   r.channels = r.mode == kModeMono ? 1 : 2;
-  r.samplesPerFrame = r.layer == 1 ? 384 : (r.layer == 3 && r.lsf) ? 576 : 1152;
-  r.frameBytes = bitrateIndex ? FrameBytesFor(r, r.bitrateKbps) + PaddingBytes(r) : 0;
+  const bool layerKnown = layerBits != 0;
+  if (layerKnown && r.bitrateIndex != 15)
+    r.bitrateKbps = kBitrates[r.lsf][r.layer - 1][r.bitrateIndex];
+  if (r.version != 1 && r.sampleRateIndex != 3)
+    r.sampleRate = kSampleRates[r.sampleRateIndex] >> (r.lsf + r.mpeg25);
+  if (layerKnown) r.samplesPerFrame = SamplesPerFrame(r.layer, r.lsf);
+  const bool valid = r.sync == 0x7FF && r.version != 1 && layerKnown && r.bitrateIndex != 15 &&
+                     r.sampleRateIndex != 3 && r.emphasis != 2;
+  if (valid && r.bitrateIndex) r.frameBytes = FrameBytesFor(r, r.bitrateKbps) + PaddingBytes(r);
+  *h = r;
+  return valid;
+}
+
+bool ParseFrameHeader(uint32_t word, FrameHeader* h) {
+  FrameHeader r;
+  if (!DescribeHeaderWord(word, &r)) return false;
   *h = r;
   return true;
 }

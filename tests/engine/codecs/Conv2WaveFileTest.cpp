@@ -124,6 +124,32 @@ TEST(Conv2WaveFile, MixesToTheTargetShapeWithoutAConverter) {
   EXPECT_EQ(out[5], 20);
 }
 
+// The mix adds into the block it fills, so an 8-bit block starts as 8-bit
+// silence (128), not as zero bytes (full scale negative).
+TEST(Conv2WaveFile, EightBitTargetsAreMixedOntoSilence) {
+  testsupport::TempDir dir;
+  std::string path = dir.File("eight.wav");
+  CConv2FileFormat target;
+  target.nChannels = 1;
+  target.nSamplesPerSec = 22050;
+  target.wBitsPerSample = 8;
+  target.CalcBlockAlignNAvgBytesPerSec();
+  tWAVEFORMATEX pcm = Pcm(1, 22050);
+  std::vector<int16_t> samples(500, 10 * 256);
+  std::string block(reinterpret_cast<const char*>(samples.data()), samples.size() * 2);
+  CConv2WaveFile writer;
+  ASSERT_TRUE(writer.Create(path.c_str(), &target, &pcm));
+  long written = 0;
+  EXPECT_EQ(writer.WriteStreamData(block.data(), static_cast<long>(block.size()), &written), 500);
+  writer.EndWriteStream();
+  int listWritten = 0;
+  writer.FinalData(path.c_str(), "S", &listWritten, nullptr);
+  ASSERT_TRUE(writer.Close());
+  WavFile w = ReadBack(path);
+  ASSERT_EQ(w.data.size(), 500u);
+  for (size_t i = 1; i < w.data.size(); ++i) ASSERT_EQ(static_cast<uint8_t>(w.data[i]), 138) << i;
+}
+
 TEST(Conv2WaveFile, InfoListFromTheMusicInformation) {
   testsupport::TempDir dir;
   std::string strings = dir.File("tonalis-strings.ini");

@@ -5,6 +5,7 @@
 
 #include "engine/core/InitialLoad.h"
 #include "engine/base/PCMBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundLoaded.h"
 #include "engine/base/TempPaths.h"
@@ -186,6 +187,36 @@ TEST(InitialLoad, InfoListFillsTheMusicInformation) {
   DeleteAtom(&atom);
   CRefObj* obj = file;
   DeleteRefObject(&obj);
+}
+
+TEST(InitialLoad, GenreNamesAreReadAsTheirNumbers) {
+  // Our WAV writer and other programs store the genre's display name.
+  struct Case {
+    const char* ignr;
+    int index;
+    const char* genre;
+  } cases[] = {{"Rock", 17, "(17)"}, {"jazz", 8, "(8)"}, {"(80)", 80, "(80)"},
+               {"Bossa Nova and more", 255, "Bossa Nova and more"}};
+  const std::string oldStrings = GetTonalisStringFile();
+  SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::string wav = Riff(Fmt(1, 1, 8000, 16) + Chunk("LIST", "INFO" + Chunk("IGNR", c.ignr)) +
+                           Data(1600));
+    std::string path = dir.File("genre.wav");
+    testsupport::WriteFile(path, wav);
+    CFileObj* file = new CFileObj;
+    ASSERT_TRUE(file->Open(path, 0, 0));
+    CPCMSound* sound = new CPCMSound;
+    ASSERT_EQ(sound->InitialLoad(file, 2000, 0, 0, 0, 0, 20, nullptr, nullptr), 1);
+    EXPECT_EQ(sound->GetMusicInfo()->genreIndex, c.index) << c.ignr;
+    EXPECT_STREQ(sound->GetMusicInfo()->genre, c.genre);
+    CAudioAtom* atom = sound;
+    DeleteAtom(&atom);
+    CRefObj* obj = file;
+    DeleteRefObject(&obj);
+  }
+  SetTonalisStringFile(oldStrings);
 }
 
 TEST(InitialLoad, InfoWrittenByFfmpegIsRead) {

@@ -169,6 +169,47 @@ TEST(Id3Tag, SettersAndSavedLayout) {
   EXPECT_STREQ(back.TitleString(), "Song");
 }
 
+TEST(Id3Tag, FieldsEndAtTheirFirstNulWithoutThePaddingBeforeIt) {
+  // Found by the ID3v1 fuzz target: "Fuzz " NUL and other bytes in the title
+  // loaded as "Fuzz " (padding was trimmed only at the field's end), and that
+  // tag saved and loaded again gave "Fuzz".
+  std::string fuzzed =
+      testsupport::ReadFile(testsupport::VectorsDir() + "/fuzz/id3v1/space-before-nul.tag");
+  ASSERT_EQ(fuzzed.size(), 128u);
+  CId3Tag tag, back;
+  ASSERT_EQ(tag.loadTag(fuzzed.data()), 1);
+  EXPECT_STREQ(tag.TitleString(), "Fuzz");
+  char b[128];
+  tag.saveTag(b);
+  ASSERT_EQ(back.loadTag(b), 1);
+  EXPECT_STREQ(back.TitleString(), tag.TitleString());
+  EXPECT_STREQ(back.ArtistString(), tag.ArtistString());
+  EXPECT_STREQ(back.AlbumString(), tag.AlbumString());
+  EXPECT_STREQ(back.CommentString(), tag.CommentString());
+}
+
+TEST(Id3Tag, SetTextsAreWhatASavedTagGivesBack) {
+  // Found by the ID3v1 fuzz target: the raw artist field of this tag ("Fuzz "
+  // and padding) set as the comment kept its trailing space, which loading drops.
+  std::string fuzzed =
+      testsupport::ReadFile(testsupport::VectorsDir() + "/fuzz/id3v1/comment-trailing-space.tag");
+  ASSERT_GE(fuzzed.size(), 63u);
+  CId3Tag tag, back;
+  tag.setComment(fuzzed.substr(33, 30).c_str());
+  tag.setTitle("Song  ");
+  tag.setTrackNumber(3);
+  tag.setAlbum(std::string(29, 'a').append("  b").c_str());  // cut to 30, then trimmed
+  char b[128];
+  tag.saveTag(b);
+  ASSERT_EQ(back.loadTag(b), 1);
+  EXPECT_STREQ(tag.CommentString(), "Fuzz");
+  EXPECT_STREQ(back.CommentString(), tag.CommentString());
+  EXPECT_STREQ(tag.TitleString(), "Song");
+  EXPECT_STREQ(back.TitleString(), tag.TitleString());
+  EXPECT_EQ(std::string(tag.AlbumString()), std::string(29, 'a'));
+  EXPECT_STREQ(back.AlbumString(), tag.AlbumString());
+}
+
 TEST(Id3Tag, OtherTagReadersReadWhatIsSaved) {
   if (!testsupport::HaveProgram("id3v2")) GTEST_SKIP() << "id3v2 is not installed";
   TempDir dir;

@@ -75,6 +75,28 @@ TEST(MpegHeader, ReservedAndBrokenHeadersAreRejected) {
   EXPECT_FALSE(ParseFrameHeader(Word(3, 2, 8, 3), &h));                // reserved sample rate
   EXPECT_FALSE(ParseFrameHeader(Word(3, 2, 8, 0) | 2u, &h));           // reserved emphasis
   EXPECT_FALSE(ParseFrameHeader(0u, &h));
+  // A refused word leaves the header as it was.
+  EXPECT_EQ(h.word, Word(3, 2, 8, 0));
+
+  // Described anyway, a word keeps what its bits say; what a reserved field
+  // decides is 0, and no frame size is given.
+  EXPECT_FALSE(DescribeHeaderWord(Word(3, 2, 8, 0) | 0x102u, &h));  // private bit, emphasis 2
+  EXPECT_EQ(h.sync, 0x7FF);
+  EXPECT_EQ(h.privateBit, 1);
+  EXPECT_EQ(h.bitrateKbps, 128);
+  EXPECT_EQ(h.sampleRate, 44100);
+  EXPECT_EQ(h.frameBytes, 0);
+  EXPECT_FALSE(DescribeHeaderWord(Word(1, 3, 15, 1), &h));  // reserved version, bad bit rate
+  EXPECT_EQ(h.version, 1);
+  EXPECT_EQ(h.bitrateKbps, 0);
+  EXPECT_EQ(h.sampleRate, 0);
+  EXPECT_EQ(h.samplesPerFrame, 576);
+  EXPECT_FALSE(DescribeHeaderWord(Word(3, 2, 8, 0) & ~(3u << 17), &h));
+  EXPECT_EQ(h.layer, 4);
+  EXPECT_EQ(h.bitrateKbps, 0);
+  EXPECT_EQ(h.samplesPerFrame, 0);
+  EXPECT_TRUE(DescribeHeaderWord(Word(3, 2, 8, 0, 1), &h));
+  EXPECT_EQ(h.frameBytes, 418);  // 128 kbit/s at 44100 Hz with padding
 }
 
 TEST(MpegHeader, CompatibilityFollowsVersionLayerRateAndFreeFormat) {
