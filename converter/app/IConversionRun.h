@@ -17,4 +17,7 @@ class IConversionRun {
   // files converted, or -1 when no run could be made.
   virtual int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
                       uint32_t& nextEntry) = 0;
+  // Whether the user stopped the last run; the program then ends, and what
+  // was handed off in that moment starts no further run.
+  virtual bool UserCancelled() const = 0;
 };

@@ -59,6 +59,7 @@ class CPendingServices : public IEngineServices,
   // IConversionRun: lists what would have been converted.
   int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
               uint32_t& nextEntry) override;
+  bool UserCancelled() const override { return false; }
 
   // IOptionsSheet
   int ShowOptions() override;

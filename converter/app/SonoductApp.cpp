@@ -1,17 +1,22 @@
 #include "converter/app/SonoductApp.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "converter/app/CommandLine.h"
 #include "platform/LastError.h"
 #include "platform/Log.h"
 #include "platform/os/FileStatus.h"
+#include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 
 constexpr const char* kStringsFileName = "sonoduct-strings.ini";
+// Posts tried before a name counts as not handed over, each waiting up to
+// kInstanceLockWaitMs for the lock.
+constexpr int kPostAttempts = 3;
 // Switch letters by target type.
 constexpr char kTargetLetters[] = {'C', '3', 'M'};
 
@@ -89,8 +94,14 @@ void CSonoductApp::PostName(const std::string& name, uint32_t type) {
     Fail();
     return;
   }
-  // A full block or a lock that can't be had drops the name, as for any poster.
-  if (!channel_.Post(name, type)) LogFmt("%s: not handed over", name.c_str());
+  // Another instance may hold the lock a while; a full block stays full.
+  for (int attempt = 1; attempt <= kPostAttempts; ++attempt) {
+    if (channel_.Post(name, type)) return;
+    if (GetLastError() != ETIMEDOUT) break;
+  }
+  LogFmt("%s: not handed over", name.c_str());
+  std::fprintf(stderr, "sonoduct: %s\n", LoadFormatted("IDS_HANDOFF_FAILED", name).c_str());
+  Fail();
 }
 
 char CSonoductApp::ParseNameList(const std::vector<std::string>& names, std::string& firstName) {
@@ -217,6 +228,7 @@ void CSonoductApp::RunFirstInstance(std::vector<TQueuedFile> queue) {
     }
     converted += result;
     queue.clear();
+    if (s_.run->UserCancelled()) break;
     // Posts that arrived after the run's last look start another run, so that
     // none is lost when this instance ends.
     if (channel_.RetireIfDrained(next) || channel_.Count() <= next) break;

@@ -156,6 +156,7 @@ int CInstanceChannel::Post(const HandOffEntry& entry) {
   } else {
     LogFmt("instance channel: %u entries already; dropped %.*s", count,
            static_cast<int>(kHandOffPathBytes - 1), entry.path);
+    SetLastError(ENOSPC);
   }
   CheckFirstInstanceLocked(space);
   Unlock();

@@ -83,7 +83,8 @@ class CInstanceChannel {
   // Every operation below takes the lock first; when it can't be had within
   // 2000 ms it returns 0 (or a count of 0) and touches nothing.
 
-  // Appends an entry unless 2000 are there already; 1 when appended. A later
+  // Appends an entry unless 2000 are there already (last error ENOSPC; a
+  // lock not had in time gives ETIMEDOUT); 1 when appended. A later
   // instance then checks that a first instance still holds the primary lock;
   // if none does, this process becomes the first instance and takes over the
   // entries not yet fetched (see FirstIndex).

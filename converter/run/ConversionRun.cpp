@@ -40,7 +40,7 @@ CConversionRun::CConversionRun(CPreferences& preferences, CInstanceChannel* chan
 CConversionRun::~CConversionRun() {
   Stop();
   std::lock_guard<std::mutex> lock(lock_);
-  for (CConv2FileObj*& job : jobs_) Release(job);
+  for (TJob& job : jobs_) Release(job.writer);
   jobs_.clear();
   writtenTargets_.clear();
 }
@@ -93,8 +93,8 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     return 1;
   }
   std::lock_guard<std::mutex> lock(lock_);
-  for (CConv2FileObj* job : jobs_)
-    if (job->GetPath() == path) return 1;
+  for (const TJob& job : jobs_)
+    if (job.writer->GetPath() == path) return 1;
   if (targetType > 2) return 0;
   CConv2FileObj* writer = NewCConv2FileObj(static_cast<_tFileConversionTypedef>(targetType), -1);
   if (!writer) {
@@ -113,7 +113,7 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     // The source is opened again when its turn comes, so that a long queue
     // holds no descriptors.
     writer->Close();
-    jobs_.push_back(writer);
+    jobs_.push_back({writer, size});
     ++jobsAdded_;
     return 1;
   }
@@ -130,6 +130,7 @@ uint32_t CConversionRun::TakeUnavailableTargets() {
 bool CConversionRun::PollHandOff() {
   if (waiting_ || !channel_) return false;
   std::lock_guard<std::mutex> polling(pollLock_);
+  if (!running_) return false;  // ended: what comes now is for the next run
   uint32_t count = channel_->Count();
   if (count <= handOffTaken_) return false;
   for (uint32_t i = handOffTaken_; i < count; ++i) {
@@ -268,9 +269,15 @@ void CConversionRun::Worker() {
   workerActive_ = false;
 }
 
-void CConversionRun::Finish() {
-  running_ = false;
+bool CConversionRun::Finish() {
+  {
+    // Under the hand-off lock: no file is taken between the look and the end.
+    std::lock_guard<std::mutex> polling(pollLock_);
+    if (!Idle()) return false;
+    running_ = false;
+  }
   if (worker_.joinable()) worker_.join();
+  return true;
 }
 
 bool CConversionRun::Idle() const {

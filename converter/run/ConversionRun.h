@@ -50,8 +50,10 @@ class CConversionRun {
   uint32_t TakeUnavailableTargets();
   // Cancels: the worker abandons the current file and ends; waits for it.
   void Stop();
-  // Ends a run whose files are all done: the worker finishes and ends.
-  void Finish();
+  // Ends a run whose files are all done: the worker ends, and files handed
+  // off from now on stay in the channel. False, with the run going on, when
+  // a file was taken meanwhile.
+  bool Finish();
   // No file queued and none in progress.
   bool Idle() const;
   bool IsRunning() const { return workerActive_; }
@@ -112,6 +114,7 @@ class CConversionRun {
   int ConvertToTarget(CPCMSound* sound, CConv2FileObj* job);
   // The steps of ConvertToTarget, in order.
   bool NameTarget(TTargetFile& file);
+  bool FitsTarget(const TTargetFile& file);
   bool WaitForDiskSpace(TTargetFile& file);
   bool PlaceTarget(TTargetFile& file);
   TStep AskAboutTarget(TTargetFile& file);
@@ -140,7 +143,13 @@ class CConversionRun {
 
   mutable std::mutex lock_;
   std::mutex pollLock_;
-  std::deque<CConv2FileObj*> jobs_;
+  // A queued file: its writer, opened on the source when its turn comes, and
+  // the source's size at the intake, which the progress counts.
+  struct TJob {
+    CConv2FileObj* writer;
+    int64_t sourceBytes;
+  };
+  std::deque<TJob> jobs_;
   std::vector<std::string> writtenTargets_;
   std::vector<TNamedTarget> namedTargets_;
   std::string sourceName_, targetName_, targetDir_, formatText_;

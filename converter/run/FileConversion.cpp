@@ -12,6 +12,7 @@
 #include "converter/ui/ErrorLog.h"
 #include "engine/base/EngineErrors.h"
 #include "engine/codecs/Conv2FileObj.h"
+#include "engine/codecs/Conv2WaveFile.h"
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
@@ -28,6 +29,9 @@
 namespace {
 
 constexpr long kMsPerPeak = 20;
+// What a target names as the program that wrote it (a WAV's "ISFT", the
+// encoder text of tagged targets).
+constexpr const char* kSoftwareName = SONODUCT_SOFTWARE_NAME;
 
 void SleepMs(long ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -73,10 +77,14 @@ void CConversionRun::SkipFile(double estimate, bool countSource, int64_t sourceS
 
 int CConversionRun::ConvertNext() {
   CConv2FileObj* job = nullptr;
+  int64_t intakeBytes = 0;
   std::string dir;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty()) job = jobs_.front();
+    if (!jobs_.empty()) {
+      job = jobs_.front().writer;
+      intakeBytes = jobs_.front().sourceBytes;
+    }
     dir = prefs_.defaultDir;
     if (!dir.empty() && dir[0] == '.' && job) dir = ExtractDirectory(job->GetPath());
     if (!dir.empty() && dir.back() != '/') dir += '/';
@@ -87,10 +95,8 @@ int CConversionRun::ConvertNext() {
   int result = 0;
   const std::string sourcePath = job ? job->GetPath() : std::string();
   const double mixedBefore = mixedSource_;
-  int64_t sourceBytes = 0;
   CRefObj* copy = nullptr;
   if (job && job->Open(sourcePath, 0, 0)) copy = job->Copy();
-  if (copy) sourceBytes = copy->Size();
   if (job && !copy) LogKeyed("AFE_FILE_NOT_FOUND", sourcePath);
   if (copy) {
     auto* sound = new CPCMSound;
@@ -147,13 +153,14 @@ int CConversionRun::ConvertNext() {
     retry = false;
     return result;
   }
-  // Tags and bytes that do not decode are never mixed: once a file is done,
-  // all of its bytes count, so the run's progress reaches 100 %.
-  if (!quit && sourceBytes > 0 && mixedSource_ < mixedBefore + static_cast<double>(sourceBytes))
-    mixedSource_ = mixedBefore + static_cast<double>(sourceBytes);
+  // Tags and bytes that do not decode are never mixed, a file may fail before
+  // any is, and a source may have changed since its intake: once a file was
+  // tried, it counts with the size the total took, so the run's progress
+  // reaches 100 %.
+  if (!quit) mixedSource_ = mixedBefore + static_cast<double>(intakeBytes);
   if (!quit) {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty() && jobs_.front() == job) {
+    if (!jobs_.empty() && jobs_.front().writer == job) {
       jobs_.pop_front();
       CRefObj* obj = job;
       DeleteRefObject(&obj);
@@ -196,7 +203,8 @@ int CConversionRun::ConvertToTarget(CPCMSound* sound, CConv2FileObj* job) {
   fileWritten_ = 0;
   writeFailed_ = false;
 
-  if (!NameTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file)) return 0;
+  if (!NameTarget(file) || !FitsTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file))
+    return 0;
   TStep asked = AskAboutTarget(file);
   if (asked != TStep::Go) return asked == TStep::Skipped ? 1 : 0;
   if (!SettleFormat(file) || !CreateTarget(file)) return 0;
@@ -216,6 +224,14 @@ bool CConversionRun::NameTarget(TTargetFile& file) {
   if (file.name.empty() || file.name.back() != '.') file.name += '.';
   file.name += ExtensionOf(file.job);
   return true;
+}
+
+// A WAV file ends at 4 GB: a target that would pass it is refused before
+// anything is asked or written.
+bool CConversionRun::FitsTarget(const TTargetFile& file) {
+  if (file.type != FILE_CONVERSION_WAVE || CConv2WaveFile::DataFits(file.estimate)) return true;
+  LogKeyed("CFE_TargetTooLarge", file.sourcePath);
+  return false;
 }
 
 // Asks while the target directory has less room than the estimate, unless
@@ -387,18 +403,17 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
   else if (ended == -1)
     writeFailed_ = true;
   file.abandoned = cancel || quit || retry;
-  char title[1024] = {};
-  CConv2FileObj::CreateDefaultTagTitleString(file.sourcePath.c_str(), title);
   if (result && !writeFailed_) {
     int done = 0;
-    long list = job->FinalData(file.target.c_str(), title, &done, file.sound->GetMusicInfo());
+    long list =
+        job->FinalData(file.target.c_str(), kSoftwareName, &done, file.sound->GetMusicInfo());
     if (list < 0) writeFailed_ = true;
     if (done && list > 0) CountWritten(list);
   }
   file.sound->Remove();
   if (!job->Close()) writeFailed_ = true;
   if (result && !writeFailed_ && !file.abandoned) {
-    long tag = job->WriteTag(file.target.c_str(), title, file.sound);
+    long tag = job->WriteTag(file.target.c_str(), kSoftwareName, file.sound);
     if (tag == -1) {
       LogKeyed("CFE_TagSpaceCreationFail", file.target);
       result = 0;

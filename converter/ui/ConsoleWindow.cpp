@@ -118,15 +118,19 @@ std::string CConsoleWindow::StatusText(CConversionRun& run) const {
 
 void CConsoleWindow::Tick(CConversionRun& run) {
   run.PollHandOff();
+  if (run.ConvertedCount() + run.FailedCount() >= run.JobCount()) return;
+  ShowNames(run);
+  ShowStatus(run);
+}
+
+// The status line, on a terminal: overall percentage, file counter, errors,
+// pause and the byte counts.
+void CConsoleWindow::ShowStatus(CConversionRun& run) {
+  if (!terminal_) return;
   int file = run.ConvertedCount() + run.FailedCount() + 1;
-  if (file > run.JobCount()) {
-    if (run.Idle()) EndRun(run);
-    return;
-  }
+  if (file > run.JobCount()) file = run.JobCount();
   int percent = static_cast<int>(run.SourceFraction() * 100);
   std::string counter = LoadFormatted("CW_Progress", file, run.JobCount()).substr(0, 64);
-  ShowNames(run);
-  if (!terminal_) return;
   std::string errors;
   if (ErrorLog().Count() > 0) errors = ", " + LoadFormatted("CED_Title", ErrorLog().Count());
   std::string paused = run.Paused() ? LoadKeyedString("CW_Paused") : "";
@@ -224,6 +228,7 @@ bool CConsoleWindow::Cancel(CConversionRun& run) {
   if (!wasPaused) run.Pause(true);
   if (run.ConvertedCount() == 0 && run.WrittenBytes() <= 0 && run.MixedSourceBytes() <= 0) {
     run.quit = true;
+    cancelled_ = true;
     EndRun(run);
     return true;
   }
@@ -239,6 +244,7 @@ bool CConsoleWindow::Cancel(CConversionRun& run) {
   }
   deleteConverted_ = answer == kButtonYes;
   run.quit = true;
+  cancelled_ = true;
   EndRun(run);
   return true;
 }
@@ -252,17 +258,14 @@ void CConsoleWindow::EndRun(CConversionRun& run) {
     run.Stop();
     return;
   }
-  // A last look for names handed off in the final moment; when any arrive
-  // the run goes on with them.
-  auto deadline = Clock::now() + std::chrono::seconds(1);
-  while (Clock::now() < deadline) {
-    if (run.PollHandOff()) {
-      ended_ = false;
-      return;
-    }
-    SleepMs(40);
-  }
-  run.Finish();
+  // A last look for names handed off in the final moment: the run goes on
+  // with them. Those handed off after the end wait in the channel, and the
+  // program's entry starts a run for them.
+  if (run.PollHandOff() || !run.Finish()) ended_ = false;
+}
+
+bool CConsoleWindow::AllTried(CConversionRun& run) const {
+  return run.ConvertedCount() + run.FailedCount() >= run.JobCount() && run.Idle();
 }
 
 int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
@@ -270,6 +273,7 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   CConversionRun run(prefs_, &channel, nextEntry);
   run.SetWindow(this);
   ended_ = false;
+  cancelled_ = false;
   deleteConverted_ = false;
   for (const TQueuedFile& f : queue) run.AddFile(f.path, f.targetType);
   if (!run.Start()) {
@@ -284,6 +288,8 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     if (int q = question_.exchange(0)) Answer(run, q);
     if (os::TakeInterrupt() && !ended_) Cancel(run);
     if (!ended_) ShowNames(run);
+    // The end is seen at once, not at the next tick.
+    if (!ended_ && AllTried(run)) EndRun(run);
     if (!ended_ && Clock::now() >= nextTick) {
       Tick(run);
       nextTick += std::chrono::milliseconds(1000);
@@ -293,6 +299,12 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
   }
   ReportUnavailableTargets(run);
   ShowNames(run);
+  if (!cancelled_ && run.JobCount() > 0 && terminal_) {
+    // The last status line stays, at 100 % after the last file.
+    ShowStatus(run);
+    os::WriteError("\n");
+    lineShown_ = false;
+  }
   ClearLine();
   if (deleteConverted_) run.DeleteWrittenTargets();
   nextEntry = run.HandOffTaken();

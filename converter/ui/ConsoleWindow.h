@@ -24,6 +24,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
 
   int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
               uint32_t& nextEntry) override;
+  bool UserCancelled() const override { return cancelled_; }
   void PostQuestion(int question, int parameter) override;
 
   // Files of all runs that did not convert (failed, or not tried after a cancel).
@@ -34,12 +35,15 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
  private:
   void Tick(CConversionRun& run);
   void ShowNames(CConversionRun& run);
+  void ShowStatus(CConversionRun& run);
   void ReportUnavailableTargets(CConversionRun& run);
   TPrompt QuestionPrompt(int question, const std::string& source, const std::string& target) const;
   void Answer(CConversionRun& run, int question);
   // The Cancel command; true when the run is to end.
   bool Cancel(CConversionRun& run);
   void EndRun(CConversionRun& run);
+  // Every queued file was tried and none is in hand.
+  bool AllTried(CConversionRun& run) const;
   void ClearLine();
   void Show(const std::string& line);
 
@@ -50,6 +54,7 @@ class CConsoleWindow : public IConversionRun, public IRunWindow {
   bool lineShown_ = false;
   bool deleteConverted_ = false;
   bool ended_ = false;
+  bool cancelled_ = false;
   std::string lastTargetShown_;
   int lastNumberShown_ = 0;
   int failed_ = 0;

@@ -217,6 +217,13 @@ double CConv2WaveFile::GetBytesToWrite(CConv2FileFormat* format, const tWAVEFORM
   return EstimateWaveBytes(this, format, source, durationMs);
 }
 
+bool CConv2WaveFile::DataFits(double dataBytes) {
+  // "WAVE", the "fmt " chunk and the "data" chunk's header; a sector of
+  // padding; 64 KB for the INFO list, more than its texts can take.
+  constexpr double kRoom = 4 + 8 + 18 + 8 + kCDBlockBytes + 65536;
+  return dataBytes + kRoom <= static_cast<double>(UINT32_MAX);
+}
+
 void CConv2WaveFile::MakeMostNaturalFormatCallback(CConv2FileFormat* format, const tWAVEFORMATEX*,
                                                    ACMObject*) {
   if (!format) return;

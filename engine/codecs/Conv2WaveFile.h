@@ -35,6 +35,10 @@ class CConv2WaveFile : public CConv2FileObj {
 
   // Bytes of a CD sector; with CD block alignment the data is padded to whole sectors.
   static constexpr int64_t kCDBlockBytes = 2352;
+  // Whether a target with this many bytes of data (a GetBytesToWrite
+  // estimate) stays within the 4 GB a RIFF file can count, with room for its
+  // headers, the sector padding and the INFO list.
+  static bool DataFits(double dataBytes);
 
  private:
   bool SetUpConverter();
