@@ -12,58 +12,11 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/converter/run/ConversionFixture.h"
 
 namespace {
 
-class Conversion : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-    out_ = dir_.Path() + "/out";
-    env_ = {"HOME=" + dir_.Path(),
-            "XDG_CONFIG_HOME=" + dir_.Path() + "/config",
-            "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
-            "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
-            "XDG_MUSIC_DIR=" + dir_.Path() + "/music",
-            "DISPLAY=",
-            "WAYLAND_DISPLAY="};
-    ASSERT_EQ(testsupport::Run("mkdir -m 700 '" + dir_.Path() + "/run'").exitCode, 0);
-    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' DefaultDir sz '" + out_ + "/'");
-    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' PlaySound dword 0");
-    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' OpenDecodeOnExit dword 0");
-    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' CPUSleepTime dword 0");
-  }
-  void Reg(const std::string& args) {
-    auto r = testsupport::Run(testsupport::BinPath("reg") + " " + args, env_);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-  }
-  void Sox(const std::string& args) {
-    auto r = testsupport::Run("sox " + args, env_);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-  }
-  testsupport::ProcessResult Sonoduct(const std::string& args) {
-    return testsupport::Run(testsupport::BinPath("sonoduct") + " " + args + " </dev/null", env_);
-  }
-  // Samples of a 16-bit WAV as sox decodes them.
-  std::vector<int16_t> Samples(const std::string& wav) {
-    std::string raw = dir_.File("decoded.raw");
-    auto r = testsupport::Run("sox '" + wav + "' -t raw -e signed -b 16 '" + raw + "'", env_);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::string bytes = testsupport::ReadFile(raw);
-    std::vector<int16_t> s(bytes.size() / 2);
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
-    return s;
-  }
-  std::string Info(const std::string& wav, const char* what) {
-    auto r = testsupport::Run(std::string("soxi ") + what + " '" + wav + "'", env_);
-    std::string s = r.out;
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-    return s;
-  }
-  testsupport::TempDir dir_;
-  std::string out_;
-  std::vector<std::string> env_;
-};
+class Conversion : public ConversionFixture {};
 
 int PeakOf(const std::vector<int16_t>& s) {
   int peak = 0;
@@ -96,9 +49,7 @@ TEST_F(Conversion, DefaultsGiveNormalisedTrimmedCdQualityWav) {
 }
 
 TEST_F(Conversion, PlainCopyMatchesTheSourceSampleForSample) {
-  Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' NormalizeVolume dword 0");
-  Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' bTrimSoundsAutomatically dword 0");
-  Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct' bWarnAboutIncompleteSongs dword 0");
+  PlainDecode();
   std::string a = dir_.File("noise.wav");
   Sox("-n -r 44100 -c 2 -b 16 '" + a + "' synth 2 pinknoise vol 0.4");
   auto r = Sonoduct("-C '" + a + "'");

@@ -15,10 +15,9 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/converter/run/ConversionFixture.h"
 
 namespace {
-
-const char kKey[] = "'HKCU\\SOFTWARE\\Quillon\\Sonoduct'";
 
 struct Pcm {
   int channels = 0;
@@ -26,18 +25,7 @@ struct Pcm {
   std::vector<int16_t> samples;
 };
 
-// 10 log10(32767^2 / MSE) over the shorter of the two; 200 for identical.
-double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
-  size_t n = std::min(a.size(), b.size());
-  if (n == 0) return 0;
-  double sum = 0;
-  for (size_t i = 0; i < n; ++i) {
-    double d = static_cast<double>(a[i]) - b[i];
-    sum += d * d;
-  }
-  if (sum == 0) return 200;
-  return 10 * std::log10(32767.0 * 32767.0 / (sum / static_cast<double>(n)));
-}
+using testsupport::Psnr;
 
 uint32_t Le32(const std::string& s, size_t at) {
   uint32_t v = 0;
@@ -103,47 +91,17 @@ std::string Id3v2(int version, const std::vector<std::pair<std::string, std::str
   return header + body;
 }
 
-class MpegConversion : public ::testing::Test {
+class MpegConversion : public ConversionFixture {
  protected:
   void SetUp() override {
-    for (const char* tool : {"sox", "lame", "mpg123"})
-      if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
-    out_ = dir_.Path() + "/out";
-    env_ = {"HOME=" + dir_.Path(),
-            "XDG_CONFIG_HOME=" + dir_.Path() + "/config",
-            "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
-            "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
-            "XDG_MUSIC_DIR=" + dir_.Path() + "/music",
-            "DISPLAY=",
-            "WAYLAND_DISPLAY=",
-            "LC_ALL=C.UTF-8"};
-    Sh("mkdir -m 700 '" + dir_.Path() + "/run'");
-    Set("DefaultDir sz '" + out_ + "/'");
-    Set("PlaySound dword 0");
-    Set("OpenDecodeOnExit dword 0");
-    Set("CPUSleepTime dword 0");
-  }
-  void Sh(const std::string& command) {
-    auto r = testsupport::Run(command, env_);
-    ASSERT_EQ(r.exitCode, 0) << command << "\n" << r.err;
-  }
-  void Set(const std::string& value) {
-    Sh(testsupport::BinPath("reg") + " set " + kKey + " " + value);
+    ConversionFixture::SetUp();
+    ASSERT_EQ(testsupport::MissingPrograms({"lame", "mpg123"}), "");
   }
   // Decoded at the source's own rate and channels, neither normalised nor
   // trimmed: the samples then compare with mpg123's directly.
   void PlainCopies() {
-    Set("NormalizeVolume dword 0");
-    Set("bTrimSoundsAutomatically dword 0");
-    Set("bWarnAboutIncompleteSongs dword 0");
-    Sh(testsupport::BinPath("reg") +
-       " set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct\\WaveEncoderOptions'" +
-       " ConvertToCDQuality dword 0");
-  }
-  testsupport::ProcessResult Sonoduct(const std::vector<std::string>& files) {
-    std::string args;
-    for (const std::string& f : files) args += " '" + f + "'";
-    return testsupport::Run(testsupport::BinPath("sonoduct") + " -C" + args + " </dev/null", env_);
+    PlainDecode();
+    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct\\WaveEncoderOptions' ConvertToCDQuality dword 0");
   }
   // A few seconds of a tone sweep over a second tone, at a rate and channel
   // count of the caller's choice.
@@ -161,18 +119,9 @@ class MpegConversion : public ::testing::Test {
   }
   Pcm Read(const std::string& wav) {
     Pcm p;
-    auto soxi = [&](const char* what) {
-      auto r = testsupport::Run(std::string("soxi ") + what + " '" + wav + "'", env_);
-      return std::atoi(r.out.c_str());
-    };
-    p.channels = soxi("-c");
-    p.rate = soxi("-r");
-    std::string raw = dir_.File("decoded.raw");
-    auto r = testsupport::Run("sox '" + wav + "' -t raw -e signed -b 16 '" + raw + "'", env_);
-    EXPECT_EQ(r.exitCode, 0) << wav << "\n" << r.err;
-    std::string bytes = testsupport::ReadFile(raw);
-    p.samples.resize(bytes.size() / 2);
-    std::memcpy(p.samples.data(), bytes.data(), p.samples.size() * 2);
+    p.channels = std::atoi(Info(wav, "-c").c_str());
+    p.rate = std::atoi(Info(wav, "-r").c_str());
+    p.samples = Samples(wav);
     return p;
   }
   // mpg123's decoding of `mpeg`, or `mpeg` itself when it is already a WAV.
@@ -219,9 +168,6 @@ class MpegConversion : public ::testing::Test {
     Sh("cp '" + from + "' '" + to + "'");
     return to;
   }
-  testsupport::TempDir dir_;
-  std::string out_;
-  std::vector<std::string> env_;
 };
 
 TEST_F(MpegConversion, LameFilesOfEveryVersionAndModeMatchMpg123) {
@@ -252,7 +198,8 @@ TEST_F(MpegConversion, LayerOneAndTwoAndWaveWrappedStreamsMatchMpg123) {
     std::string bit = mpeg + "l1-fl" + std::to_string(i) + ".bit";
     cases.push_back({Copy(bit, "fl" + std::to_string(i) + ".mp1"), bit});
   }
-  if (testsupport::HaveProgram("twolame")) {
+  ASSERT_EQ(testsupport::MissingPrograms({"twolame", "ffmpeg"}), "");
+  {
     for (auto [name, rate, channels, args] :
          {std::tuple<const char*, int, int, const char*>{"two-stereo", 48000, 2, "-b 256"},
           {"two-joint", 44100, 2, "-b 192 -m j"},
@@ -264,7 +211,7 @@ TEST_F(MpegConversion, LayerOneAndTwoAndWaveWrappedStreamsMatchMpg123) {
       cases.push_back({mp2, mp2});
     }
   }
-  if (testsupport::HaveProgram("ffmpeg")) {
+  {
     // MPEG audio inside a RIFF WAVE file (format tag 0x0055).
     std::string mp3 = Lame("inner", "-b 160");
     std::string wav = dir_.File("wrapped.wav");
@@ -347,7 +294,8 @@ TEST_F(MpegConversion, TagsOfEveryKindReachTheInfoList) {
                                               audio));
   std::vector<std::string> files = {v11, v10, v23, odd, v22, v24};
   std::string utf16;
-  if (testsupport::HaveProgram("eyeD3")) {
+  ASSERT_EQ(testsupport::MissingPrograms({"eyeD3"}), "");
+  {
     // UTF-16 text outside ISO-8859-1 in an ID3v2.3 tag.
     utf16 = Copy(plain, "utf16.mp3");
     Sh("eyeD3 --quiet --to-v2.3 --encoding utf16 -t 'Ωmega ☃' -a 'Zoë' -A 'Ünïcode' '" + utf16 +
@@ -413,7 +361,7 @@ std::vector<int> Percentages(const std::string& transcript) {
 }
 
 TEST_F(MpegConversion, ProgressFollowsTheSourceAndTheSecondRunUsesThePeakCache) {
-  if (!testsupport::HaveProgram("script")) GTEST_SKIP() << "script is not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"script"}), "");
   // A pause after each block stretches the conversion over several of the
   // status line's one-second ticks.
   Set("CPUSleepTime dword 150");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/converter/run/ConversionFixture.h"
 
 namespace {
 
@@ -57,55 +58,15 @@ std::map<std::string, std::string> InfoTexts(const std::string& wav) {
   return texts;
 }
 
-class WavConversion : public ::testing::Test {
+class WavConversion : public ConversionFixture {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-    out_ = dir_.Path() + "/out";
-    env_ = {"HOME=" + dir_.Path(),
-            "XDG_CONFIG_HOME=" + dir_.Path() + "/config",
-            "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
-            "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
-            "DISPLAY=",
-            "WAYLAND_DISPLAY=",
-            "SONODUCT_LOG=" + dir_.File("sonoduct.log")};
-    ASSERT_EQ(testsupport::Run("mkdir -m 700 '" + dir_.Path() + "/run'").exitCode, 0);
-    const std::string key = "'HKCU\\SOFTWARE\\Quillon\\Sonoduct' ";
-    Reg("set " + key + "DefaultDir sz '" + out_ + "/'");
-    Reg("set " + key + "PlaySound dword 0");
-    Reg("set " + key + "OpenDecodeOnExit dword 0");
-    Reg("set " + key + "CPUSleepTime dword 0");
-    // A plain decode: no normalising or trimming, so that samples compare.
-    Reg("set " + key + "NormalizeVolume dword 0");
-    Reg("set " + key + "bTrimSoundsAutomatically dword 0");
-    Reg("set " + key + "bWarnAboutIncompleteSongs dword 0");
-  }
-  void Reg(const std::string& args) {
-    auto r = testsupport::Run(testsupport::BinPath("reg") + " " + args, env_);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-  }
-  void Sox(const std::string& args) {
-    auto r = testsupport::Run("sox " + args, env_);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ConversionFixture::SetUp();
+    if (!HasFatalFailure()) PlainDecode();
   }
   testsupport::ProcessResult Sonoduct(const std::string& args) {
-    return testsupport::Run(testsupport::BinPath("sonoduct") + " -C " + args, env_);
+    return ConversionFixture::Sonoduct("-C " + args);
   }
-  // 16-bit samples of a WAV file as sox decodes it.
-  std::vector<int16_t> Samples(const std::string& wav) {
-    std::string raw = dir_.File("decoded.raw");
-    auto r = testsupport::Run("sox '" + wav + "' -t raw -e signed -b 16 '" + raw + "'", env_);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::string bytes = testsupport::ReadFile(raw);
-    std::vector<int16_t> s(bytes.size() / 2);
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
-    return s;
-  }
-  std::string Log() { return testsupport::ReadFile(dir_.File("sonoduct.log")); }
-
-  testsupport::TempDir dir_;
-  std::string out_;
-  std::vector<std::string> env_;
 };
 
 TEST_F(WavConversion, InfoListTagsReachTheTarget) {
@@ -144,17 +105,7 @@ TEST_F(WavConversion, InfoListTagsReachTheTarget) {
   EXPECT_EQ(Samples(out_ + "/tagged.wav"), Samples(plain));
 }
 
-// PSNR of a decoding against a reference, on the 16-bit scale; infinite when identical.
-double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& ref) {
-  size_t n = std::min(a.size(), ref.size());
-  double sum = 0;
-  for (size_t i = 0; i < n; ++i) {
-    double d = static_cast<double>(a[i]) - ref[i];
-    sum += d * d;
-  }
-  if (sum == 0) return INFINITY;
-  return 10 * std::log10(32767.0 * 32767.0 / (sum / static_cast<double>(n)));
-}
+using testsupport::Psnr;
 
 TEST_F(WavConversion, CompressedEncodingsDecodeAsSoxDoes) {
   std::string source = dir_.File("source.wav");
@@ -236,7 +187,8 @@ std::string InSmallFolder(const std::string& folder, int kb, const std::string& 
 
 TEST_F(WavConversion, LowFreeSpaceStopsTheRunWithoutATerminal) {
   if (testsupport::Run("unshare -rm true").exitCode != 0)
-    GTEST_SKIP() << "user namespaces are not available to mount a small folder";
+    GTEST_SKIP() << "needs user namespaces, which this machine does not grant, to mount a small "
+                    "folder without privileges";
   std::string big = dir_.File("big.wav"), small = dir_.File("small.wav");
   Sox("-n -r 44100 -c 2 -b 16 '" + big + "' synth 6 sine 500 vol 0.5");  // 1 MB
   Sox("-n -r 44100 -c 2 -b 16 '" + small + "' synth 0.3 sine 700 vol 0.5");
@@ -265,8 +217,9 @@ TEST_F(WavConversion, LowFreeSpaceStopsTheRunWithoutATerminal) {
 // left cut short, and the next one still converts.
 TEST_F(WavConversion, AFileThatFillsTheDiskIsRemovedAndReported) {
   if (testsupport::Run("unshare -rm true").exitCode != 0)
-    GTEST_SKIP() << "user namespaces are not available to mount a small folder";
-  if (!testsupport::HaveProgram("script")) GTEST_SKIP() << "script is not installed";
+    GTEST_SKIP() << "needs user namespaces, which this machine does not grant, to mount a small "
+                    "folder without privileges";
+  ASSERT_EQ(testsupport::MissingPrograms({"script"}), "");
   std::string big = dir_.File("big.wav"), small = dir_.File("small.wav");
   Sox("-n -r 44100 -c 2 -b 16 '" + big + "' synth 6 sine 500 vol 0.5");
   Sox("-n -r 44100 -c 2 -b 16 '" + small + "' synth 0.3 sine 700 vol 0.5");

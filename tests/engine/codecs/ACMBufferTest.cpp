@@ -36,9 +36,7 @@ struct Source {
 
 class ACMBufferTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(testsupport::MissingPrograms({"sox"}), "");
-  }
+  void SetUp() override { ASSERT_EQ(testsupport::MissingPrograms({"sox"}), ""); }
 
   void Open(Source* s, const std::string& encoding, int rate, int channels, const char* seconds) {
     s->path = dir.File(encoding + std::to_string(rate) + std::to_string(channels) + ".wav");

@@ -29,9 +29,7 @@ tWAVEFORMATEX Pcm(uint32_t rate, uint16_t channels) {
 
 class ACMObjectTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(testsupport::MissingPrograms({"sox"}), "");
-  }
+  void SetUp() override { ASSERT_EQ(testsupport::MissingPrograms({"sox"}), ""); }
   // A sox file of the encoding, read back.
   wavtest::Wav Make(const std::string& encoding, int rate, int channels, const char* seconds,
                     std::string* path = nullptr) {

@@ -93,7 +93,7 @@ Render RenderPlayOnce(CPCMSound& sound, const tWAVEFORMATEX& format, uint32_t ch
 
 std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
   std::vector<int16_t> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  if (!s.empty()) std::memcpy(s.data(), bytes.data(), s.size() * 2);
   return s;
 }
 

@@ -45,9 +45,7 @@ class Id3TagV2Readers : public testing::Test {
     ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "id3v2", "eyeD3"}), "");
     SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
   }
-  void TearDown() override {
-    SetTonalisStringFile(savedStrings_);
-  }
+  void TearDown() override { SetTonalisStringFile(savedStrings_); }
   std::string savedStrings_;
 };
 

@@ -374,7 +374,8 @@ TEST(MP3Info, ConformanceStreams) {
   // Layer I at 44100 Hz alternates 416- and 420-byte frames: 49 of them.
   const std::string mpeg = testsupport::VectorsDir() + "/mpeg/";
   CFileObj file;
-  ASSERT_TRUE(file.Open(mpeg + "l1-fl2.bit", 0, 0)) << "test input missing: " << mpeg << "l1-fl2.bit";
+  ASSERT_TRUE(file.Open(mpeg + "l1-fl2.bit", 0, 0))
+      << "test input missing: " << mpeg << "l1-fl2.bit";
   CMP3Info info;
   ASSERT_EQ(info.loadInfo(&file), 0);
   EXPECT_EQ(info.getLayer(), 1);

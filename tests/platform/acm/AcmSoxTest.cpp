@@ -46,9 +46,7 @@ std::string MakeSoxFile(const TempDir& dir, const Case& c, const std::string& na
 
 class AcmSoxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-  }
+  void SetUp() override { ASSERT_EQ(testsupport::MissingPrograms({"sox"}), ""); }
   TempDir dir;
 };
 

@@ -446,7 +446,7 @@ TEST_F(RegKeyTest, FolderInPlaceOfTheStoreIsNotReplaced) {
 }
 
 TEST_F(RegKeyTest, StoreWithoutReadPermissionIsNotReplaced) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  if (geteuid() == 0) GTEST_SKIP() << "needs a user other than root, who reads any file";
   std::filesystem::create_directories(config_ + "/quillon");
   const std::string before = "[K]\n\"Old\"=dword:00000001\n";
   ASSERT_TRUE(WriteFile(StoreFile(), before));

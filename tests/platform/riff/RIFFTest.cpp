@@ -276,7 +276,7 @@ TEST(RIFF, RandomDamageNeverHangsOrReadsOutside) {
 }
 
 TEST(RIFF, WavWrittenHereIsReadBySox) {
-  if (!testsupport::HaveProgram("soxi")) GTEST_SKIP() << "sox not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"soxi"}), "");
   TempDir dir;
   std::string path = dir.File("tone.wav");
   CFileObj f;
@@ -302,7 +302,7 @@ TEST(RIFF, WavWrittenHereIsReadBySox) {
 }
 
 TEST(RIFF, ReadsWavMadeBySox) {
-  if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+  ASSERT_EQ(testsupport::MissingPrograms({"sox"}), "");
   TempDir dir;
   std::string path = dir.File("sox.wav");
   auto made = testsupport::Run("sox -n -r 11025 -c 1 -b 16 '" + path + "' synth 0.5 sine 440");

@@ -126,8 +126,7 @@ std::vector<FrameSpan> FindFrames(const std::string& bytes) {
   return frames;
 }
 
-Decoded DecodeFrames(const std::string& bytes, const std::vector<FrameSpan>& frames,
-                     bool dropBad) {
+Decoded DecodeFrames(const std::string& bytes, const std::vector<FrameSpan>& frames, bool dropBad) {
   Decoded out;
   CFrameDecoder decoder;
   std::vector<int16_t> pcm(kMaxFrameSamples);

@@ -69,10 +69,10 @@ struct Decoded {
   int openResult = 0;
   int endResult = 0;  // the code that ended decoding (library feeds)
   std::vector<int16_t> pcm;
-  int64_t frames = 0;     // frames decoded (kFrames: including refused ones)
-  int64_t badFrames = 0;  // frames refused for inconsistent data (kFrames: given as silence)
-  int64_t abandoned = 0;  // library: frames given up without output
-  int64_t crcErrors = 0;  // kFrames: frames whose CRC did not match (still played)
+  int64_t frames = 0;         // frames decoded (kFrames: including refused ones)
+  int64_t badFrames = 0;      // frames refused for inconsistent data (kFrames: given as silence)
+  int64_t abandoned = 0;      // library: frames given up without output
+  int64_t crcErrors = 0;      // kFrames: frames whose CRC did not match (still played)
   int64_t skippedFrames = 0;  // kFrames: leading frames lacking earlier main data (no output)
   int channels = 0;
   int sampleRate = 0;

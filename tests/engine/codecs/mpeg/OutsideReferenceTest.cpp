@@ -58,7 +58,8 @@ TEST(MpegOutsideReference, TwolameStreamsDecodeLikeMpg123) {
     EXPECT_EQ(r.crcErrors, 0);
     EXPECT_EQ(r.pcm.size(), ref.size());
     const double psnr = mpegtest::Psnr(r.pcm, ref);
-    std::printf("%-12s frames %3lld  PSNR %6.1f dB\n", name.c_str(), static_cast<long long>(r.frames), psnr);
+    std::printf("%-12s frames %3lld  PSNR %6.1f dB\n", name.c_str(),
+                static_cast<long long>(r.frames), psnr);
     EXPECT_GE(psnr, 96.0);
   }
 }
