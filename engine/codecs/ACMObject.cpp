@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/codecs/ACMBuffer.h"
 #include "engine/media/PeakRuns.h"
