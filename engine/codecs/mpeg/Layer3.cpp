@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/codecs/mpeg/BitReader.h"
 #include "engine/codecs/mpeg/FrameDecoder.h"
 #include "engine/codecs/mpeg/Layer3Huffman.h"
 #include "engine/codecs/mpeg/Layer3Imdct.h"
@@ -40,37 +41,6 @@ struct SideInfo {
   int mainDataBegin = 0;
   int scfsi[2][4] = {};
   GranuleInfo gr[2][2];
-};
-
-// MSB-first reader over a buffer that has readable bytes past `end`.
-struct BitReader {
-  const uint8_t* buf = nullptr;
-  int64_t pos = 0;
-
-  uint32_t Peek32() const {
-    const uint8_t* p = buf + (pos >> 3);
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    v = __builtin_bswap64(v);
-    return uint32_t((v << (pos & 7)) >> 32);
-  }
-  uint32_t Get(int n) {
-    if (n == 0) return 0;
-    uint32_t v = Peek32() >> (32 - n);
-    pos += n;
-    return v;
-  }
-};
-
-// Byte-wise reader for the side information, which lies within the frame.
-struct SideReader {
-  const uint8_t* p;
-  int pos = 0;
-  uint32_t Get(int n) {
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i, ++pos) v = (v << 1) | ((p[pos >> 3] >> (7 - (pos & 7))) & 1);
-    return v;
-  }
 };
 
 const uint8_t kSlen1[16] = {0, 0, 0, 0, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4};
@@ -147,8 +117,8 @@ inline float WithSign(float v, uint32_t negative) {
   return v;
 }
 
-inline uint32_t HuffSymbol(const HuffmanLookup& lk, BitReader& br) {
-  uint32_t w = br.Peek32();
+inline uint32_t HuffSymbol(const HuffmanLookup& lk, CBitReader& br) {
+  uint32_t w = br.PeekGuarded();
   int nb = lk.rootBits;
   uint32_t e = lk.entries[w >> (32 - nb)];
   int used = 0;
@@ -158,7 +128,7 @@ inline uint32_t HuffSymbol(const HuffmanLookup& lk, BitReader& br) {
     nb = int(e & 31);
     e = lk.entries[((e & ~kHuffLink) >> 5) + (w >> (32 - nb))];
   }
-  br.pos += used + int((e >> 8) & 31);
+  br.Skip(used + int((e >> 8) & 31));
   return e & 0xff;
 }
 
@@ -215,46 +185,47 @@ namespace {
 // more than 576 lines, the reserved block type with window switching, or
 // granules longer than the main data the frame can reach.
 bool ParseSideInfo(const FrameHeader& h, const uint8_t* data, int mainLen, SideInfo* si) {
-  SideReader r{data};
+  // The side information lies within the frame, followed by its main data.
+  CBitReader r(data, size_t(Layer3SideInfoBytes(h) + mainLen));
   const int nch = h.channels;
   const int ngr = h.lsf ? 1 : 2;
   int64_t bits = 0;
   if (h.lsf) {
-    si->mainDataBegin = int(r.Get(8));
-    r.Get(nch == 1 ? 1 : 2);
+    si->mainDataBegin = int(r.Read(8));
+    r.Read(nch == 1 ? 1 : 2);
   } else {
-    si->mainDataBegin = int(r.Get(9));
-    r.Get(nch == 1 ? 5 : 3);
+    si->mainDataBegin = int(r.Read(9));
+    r.Read(nch == 1 ? 5 : 3);
     for (int ch = 0; ch < nch; ++ch)
-      for (int g = 0; g < 4; ++g) si->scfsi[ch][g] = int(r.Get(1));
+      for (int g = 0; g < 4; ++g) si->scfsi[ch][g] = int(r.Read(1));
   }
   for (int gr = 0; gr < ngr; ++gr) {
     for (int ch = 0; ch < nch; ++ch) {
       GranuleInfo& gi = si->gr[gr][ch];
-      gi.part23Length = int(r.Get(12));
-      gi.bigValues = int(r.Get(9));
-      gi.globalGain = int(r.Get(8));
-      gi.scalefacCompress = int(r.Get(h.lsf ? 9 : 4));
-      gi.windowSwitching = int(r.Get(1));
+      gi.part23Length = int(r.Read(12));
+      gi.bigValues = int(r.Read(9));
+      gi.globalGain = int(r.Read(8));
+      gi.scalefacCompress = int(r.Read(h.lsf ? 9 : 4));
+      gi.windowSwitching = int(r.Read(1));
       if (gi.windowSwitching) {
-        gi.blockType = int(r.Get(2));
-        gi.mixed = int(r.Get(1));
-        for (int i = 0; i < 2; ++i) gi.tableSelect[i] = int(r.Get(5));
+        gi.blockType = int(r.Read(2));
+        gi.mixed = int(r.Read(1));
+        for (int i = 0; i < 2; ++i) gi.tableSelect[i] = int(r.Read(5));
         gi.tableSelect[2] = 0;
-        for (int i = 0; i < 3; ++i) gi.subblockGain[i] = int(r.Get(3));
+        for (int i = 0; i < 3; ++i) gi.subblockGain[i] = int(r.Read(3));
         gi.region0Count = 7;
         gi.region1Count = 36;
       } else {
         gi.blockType = 0;
         gi.mixed = 0;
-        for (int i = 0; i < 3; ++i) gi.tableSelect[i] = int(r.Get(5));
+        for (int i = 0; i < 3; ++i) gi.tableSelect[i] = int(r.Read(5));
         for (int i = 0; i < 3; ++i) gi.subblockGain[i] = 0;
-        gi.region0Count = int(r.Get(4));
-        gi.region1Count = int(r.Get(3));
+        gi.region0Count = int(r.Read(4));
+        gi.region1Count = int(r.Read(3));
       }
-      gi.preflag = h.lsf ? 0 : int(r.Get(1));
-      gi.scalefacScale = int(r.Get(1));
-      gi.count1Table = int(r.Get(1));
+      gi.preflag = h.lsf ? 0 : int(r.Read(1));
+      gi.scalefacScale = int(r.Read(1));
+      gi.count1Table = int(r.Read(1));
       if (gi.bigValues > 288 || (gi.windowSwitching && gi.blockType == 0)) return false;
       bits += gi.part23Length;
     }
@@ -263,19 +234,19 @@ bool ParseSideInfo(const FrameHeader& h, const uint8_t* data, int mainLen, SideI
 }
 
 // Scale factors of one granule and channel, MPEG-1 form.
-void ReadScaleFactorsMpeg1(BitReader& br, const GranuleInfo& gi, const int* scfsi, int gr,
+void ReadScaleFactorsMpeg1(CBitReader& br, const GranuleInfo& gi, const int* scfsi, int gr,
                            int* scaleLong, int (*scaleShort)[3]) {
   const int slen1 = kSlen1[gi.scalefacCompress];
   const int slen2 = kSlen2[gi.scalefacCompress];
   if (gi.blockType == 2) {
     int sfb = 0;
     if (gi.mixed) {
-      for (; sfb < 8; ++sfb) scaleLong[sfb] = int(br.Get(slen1));
+      for (; sfb < 8; ++sfb) scaleLong[sfb] = int(br.Read(slen1));
       sfb = 3;
     }
     for (; sfb < 12; ++sfb) {
       int bits = sfb < 6 ? slen1 : slen2;
-      for (int w = 0; w < 3; ++w) scaleShort[sfb][w] = int(br.Get(bits));
+      for (int w = 0; w < 3; ++w) scaleShort[sfb][w] = int(br.Read(bits));
     }
     for (int w = 0; w < 3; ++w) scaleShort[12][w] = 0;
   } else {
@@ -283,7 +254,7 @@ void ReadScaleFactorsMpeg1(BitReader& br, const GranuleInfo& gi, const int* scfs
     for (int g = 0; g < 4; ++g) {
       if (gr == 1 && scfsi[g]) continue;  // kept from granule 0
       int bits = g < 2 ? slen1 : slen2;
-      for (int sfb = kGroups[g]; sfb < kGroups[g + 1]; ++sfb) scaleLong[sfb] = int(br.Get(bits));
+      for (int sfb = kGroups[g]; sfb < kGroups[g + 1]; ++sfb) scaleLong[sfb] = int(br.Read(bits));
     }
     scaleLong[21] = 0;
   }
@@ -292,7 +263,7 @@ void ReadScaleFactorsMpeg1(BitReader& br, const GranuleInfo& gi, const int* scfs
 // Scale factors at the lower rates. intensityRight selects the partitions of
 // the right channel in intensity stereo; the largest value of every factor
 // goes to maxLong/maxShort. Returns preflag.
-int ReadScaleFactorsLsf(BitReader& br, const GranuleInfo& gi, bool intensityRight, int* scaleLong,
+int ReadScaleFactorsLsf(CBitReader& br, const GranuleInfo& gi, bool intensityRight, int* scaleLong,
                         int (*scaleShort)[3], int* maxLong, int (*maxShort)[3]) {
   int slen[4] = {};
   int table = 0;
@@ -343,7 +314,7 @@ int ReadScaleFactorsLsf(BitReader& br, const GranuleInfo& gi, bool intensityRigh
   for (int part = 0; part < 4; ++part) {
     int bits = slen[part];
     for (int i = 0; i < kLsfPartitions[table][kind][part]; ++i, ++n) {
-      values[n] = int(br.Get(bits));
+      values[n] = int(br.Read(bits));
       maxima[n] = (1 << bits) - 1;
     }
   }
@@ -380,7 +351,7 @@ int ReadScaleFactorsLsf(BitReader& br, const GranuleInfo& gi, bool intensityRigh
 // Huffman decoding of one granule and channel into unscaled magnitudes with
 // signs (|v|^(4/3)); reads no further than `end`. Returns the count of lines
 // up to and including the last nonzero one.
-int DecodeSpectrum(BitReader& br, int64_t end, const GranuleInfo& gi, const ScaleFactorBands& sfb,
+int DecodeSpectrum(CBitReader& br, int64_t end, const GranuleInfo& gi, const ScaleFactorBands& sfb,
                    float* xr) {
   const float* pow43 = Layer3Pow43();
   const int bigEnd = gi.bigValues * 2;
@@ -406,18 +377,18 @@ int DecodeSpectrum(BitReader& br, int64_t end, const GranuleInfo& gi, const Scal
     }
     const int linbits = lk.linbits;
     for (; i < stop; i += 2) {
-      if (br.pos > end) break;
+      if (br.Position() > end) break;
       uint32_t sym = HuffSymbol(lk, br);
       uint32_t x = sym >> 4, y = sym & 15;
       if (linbits && (x == 15 || y == 15)) {
         float vx = 0.0f, vy = 0.0f;
         if (x) {
-          if (x == 15) x += br.Get(linbits);
-          vx = br.Get(1) ? -pow43[x] : pow43[x];
+          if (x == 15) x += br.Read(linbits);
+          vx = br.Read(1) ? -pow43[x] : pow43[x];
         }
         if (y) {
-          if (y == 15) y += br.Get(linbits);
-          vy = br.Get(1) ? -pow43[y] : pow43[y];
+          if (y == 15) y += br.Read(linbits);
+          vy = br.Read(1) ? -pow43[y] : pow43[y];
         }
         xr[i] = vx;
         xr[i + 1] = vy;
@@ -425,33 +396,33 @@ int DecodeSpectrum(BitReader& br, int64_t end, const GranuleInfo& gi, const Scal
       }
       // Without escapes both sign bits (present for nonzero values only) come
       // from one look at the stream, without branches.
-      uint32_t w = br.Peek32();
+      uint32_t w = br.PeekGuarded();
       const uint32_t nx = x != 0, ny = y != 0;
       const uint32_t sx = (w >> 31) & nx;
       w <<= nx;
       const uint32_t sy = (w >> 31) & ny;
-      br.pos += nx + ny;
+      br.Skip(int(nx + ny));
       xr[i] = WithSign(pow43[x], sx);
       xr[i + 1] = WithSign(pow43[y], sy);
     }
-    if (br.pos > end) break;
+    if (br.Position() > end) break;
   }
-  if (br.pos > end) {
+  if (br.Position() > end) {
     // The big values ran past the granule's bits: what was read last is not
     // trustworthy, the rest of the spectrum is silent.
     i = std::min(i, bigEnd);
   } else {
     i = bigEnd;
     const HuffmanLookup& lk = Layer3Lookup(32 + gi.count1Table);
-    while (i <= 572 && br.pos < end) {
+    while (i <= 572 && br.Position() < end) {
       uint32_t sym = HuffSymbol(lk, br);
       float v[4];
       for (int k = 0; k < 4; ++k) {
         v[k] = 0.0f;
-        if (sym & (8 >> k)) v[k] = br.Get(1) ? -1.0f : 1.0f;
+        if (sym & (8 >> k)) v[k] = br.Read(1) ? -1.0f : 1.0f;
       }
       // A quadruple that ends beyond the granule's bits is dropped.
-      if (br.pos > end) break;
+      if (br.Position() > end) break;
       xr[i] = v[0];
       xr[i + 1] = v[1];
       xr[i + 2] = v[2];
@@ -553,7 +524,9 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
   const bool msStereo = joint && (h.modeExtension & 2);
   const bool intensity = joint && (h.modeExtension & 1);
 
-  BitReader br{st.reservoir + before - si.mainDataBegin, 0};
+  // The reader's bytes reach into the zeroed guard, where damaged lengths may lead it.
+  CBitReader br(st.reservoir + before - si.mainDataBegin,
+                size_t(si.mainDataBegin + mainLen + kReservoirGuard));
   const int64_t available = int64_t(si.mainDataBegin + mainLen) * 8;
   int64_t granuleStart = 0;
 
@@ -565,7 +538,7 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
       const GranuleInfo& gi = si.gr[gr][ch];
       granuleStart = std::min(granuleStart, available);
       const int64_t end = std::min(granuleStart + gi.part23Length, available);
-      br.pos = granuleStart;
+      br.SetPosition(granuleStart);
       int preflag = gi.preflag;
       if (h.lsf)
         preflag = ReadScaleFactorsLsf(br, gi, intensity && ch == 1, st.scaleLong[ch],
@@ -574,7 +547,7 @@ int CLayer3::Decode(const FrameHeader& h, const uint8_t* data, size_t len, float
         ReadScaleFactorsMpeg1(br, gi, si.scfsi[ch], gr, st.scaleLong[ch], st.scaleShort[ch]);
       float* xr = st.xr[ch];
       int nz = 0;
-      if (br.pos <= end)
+      if (br.Position() <= end)
         nz = DecodeSpectrum(br, end, gi, sfb, xr);
       else
         std::memset(xr, 0, sizeof(float) * 576);
