@@ -130,7 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(tag.GetYear(&year));
     FUZZ_CHECK(year == 1999);
   }
-  if (tag.UpdateArtist("", true)) FUZZ_CHECK(!tag.GetArtist(text));
+  // Removes the first artist frame; a tag may hold more (the getters and
+  // updaters work on the first, the full read lets the last win).
+  tag.UpdateArtist("", true);
   if (tag.UpdateTrack(7, 12, false)) {
     int track = 0, total = 0;
     tag.GetTrack(&track, &total);

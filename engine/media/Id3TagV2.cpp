@@ -575,20 +575,25 @@ bool CId3TagV2::FrameFollows(uint64_t offset) const {
       p, p + 4, [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
-uint32_t CId3TagV2::WalkEnd() const {
+uint32_t CId3TagV2::WalkStop(Step* how) const {
   FrameRef frame;
   uint32_t offset = firstFrame_;
   for (;;) {
-    switch (NextFrame(offset, &frame)) {
-      case Step::kFrame:
-        offset = frame.dataOffset + frame.size;
-        break;
-      case Step::kEnd:
-        return uint64_t{offset} + (version_ == 2 ? 6 : 10) >= bufferSize_ ? bufferSize_ : offset;
-      case Step::kDamaged:
-        return offset;
+    Step step = NextFrame(offset, &frame);
+    if (step != Step::kFrame) {
+      if (how != nullptr) *how = step;
+      return offset;
     }
+    offset = frame.dataOffset + frame.size;
   }
+}
+
+uint32_t CId3TagV2::WalkEnd() const {
+  Step how;
+  uint32_t offset = WalkStop(&how);
+  return how == Step::kEnd && uint64_t{offset} + (version_ == 2 ? 6 : 10) >= bufferSize_
+             ? bufferSize_
+             : offset;
 }
 
 bool CId3TagV2::DecodeFrame(const FrameRef& frame, int index, TMusicInfo* info) const {
@@ -806,19 +811,23 @@ bool CId3TagV2::UpdateFrame(int index, const TMusicInfo* info, bool replace) {
   std::vector<unsigned char> data = Encode(index, *info, kNoLimit);
   uint64_t n = data.empty() ? 0 : data.size() + kHeaderBytes;
   uint64_t old = found ? uint64_t{frame.size} + kHeaderBytes : 0;
-  uint64_t used = std::max(bytesUsed_, firstFrame_);
+  // A new frame goes right behind the last frame the walk reaches (not behind
+  // a few bytes too short for a frame header), and everything behind the
+  // frames becomes padding: bytes left there by another writer would
+  // otherwise read as frames behind the new one.
+  uint64_t used = WalkStop(nullptr);
   uint64_t newUsed = used - old + n;
+  bytesUsed_ = static_cast<uint32_t>(used);
   if (newUsed > bufferSize_ && (newUsed > kMaxSize || !Resize(static_cast<uint32_t>(newUsed)))) {
     SetLastError(kErrId3V2Frames);
     return false;
   }
   uint64_t at = found ? frame.offset : used;
-  if (found && old != n) {
+  if (found && old != n)
     std::memmove(buffer_.get() + at + n, buffer_.get() + at + old,
                  static_cast<size_t>(used - at - old));
-    if (newUsed < used)
-      std::memset(buffer_.get() + newUsed, 0, static_cast<size_t>(used - newUsed));
-  }
+  if (newUsed < bufferSize_)
+    std::memset(buffer_.get() + newUsed, 0, static_cast<size_t>(bufferSize_ - newUsed));
   if (n != 0) {
     std::memcpy(buffer_.get() + at, kFrames[index].id, 4);
     StoreBE32(buffer_.get() + at + 4, static_cast<uint32_t>(data.size()));

@@ -119,6 +119,9 @@ class CId3TagV2 {
   bool DecodeFrame(const FrameRef& frame, int index, TMusicInfo* info) const;
   // Whether a frame header, the padding or the buffer's end is at offset.
   bool FrameFollows(uint64_t offset) const;
+  // Where the walk over the frames stops (behind the last frame it reaches),
+  // and why.
+  uint32_t WalkStop(Step* how) const;
   uint32_t WalkEnd() const;
   bool MoveTail(CFileObj* file);
 

@@ -18,7 +18,7 @@ void CMyList::CopyFrom(const CMyList& other) {
 }
 
 int CMyList::InsertNewHead(void* item, long value) {
-  first_ = std::make_unique<Node>(item, value, std::move(first_));
+  first_ = std::unique_ptr<Node>(new Node{item, value, std::move(first_)});
   if (!last_) last_ = first_.get();
   ++count_;
   if (cursor_) ++cursorIndex_;  // the cursor stays on the same node
@@ -26,7 +26,7 @@ int CMyList::InsertNewHead(void* item, long value) {
 }
 
 int CMyList::AppendToTail(void* item, long value) {
-  auto node = std::make_unique<Node>(item, value, nullptr);
+  auto node = std::unique_ptr<Node>(new Node{item, value, nullptr});
   Node* added = node.get();
   if (last_)
     last_->next = std::move(node);
@@ -55,7 +55,7 @@ int CMyList::AddSorted(void* item, long value) {
     before = before->next.get();
     ++index;
   }
-  InsertBehind(before, index, std::make_unique<Node>(item, value, nullptr));
+  InsertBehind(before, index, std::unique_ptr<Node>(new Node{item, value, nullptr}));
   return index + 1;
 }
 
@@ -67,7 +67,7 @@ int CMyList::InsertAfter(void* item, int i) {
   if (i >= count_ - 1) return AppendToTail(item, 0);
   if (i < 0) i = 0;
   Index(i);
-  InsertBehind(cursor_, i, std::make_unique<Node>(item, 0, nullptr));
+  InsertBehind(cursor_, i, std::unique_ptr<Node>(new Node{item, 0, nullptr}));
   return i + 1;
 }
 

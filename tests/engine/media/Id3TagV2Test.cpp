@@ -530,6 +530,53 @@ TEST(Id3TagV2, SingleFrameUpdates) {
   EXPECT_EQ(info.trackNumber, 2);
 }
 
+TEST(Id3TagV2, FramesAddedToAReadTagEndTheWalk) {
+  // Found by the ID3v2 fuzz target: the walk of this tag stops at once (its
+  // first frame is damaged), with frame-like bytes left behind. A title added
+  // at the start made those bytes frames behind it, and a later update moved
+  // a negative number of bytes.
+  TempDir dir;
+  std::string path = dir.File("t.mp3");
+  ASSERT_TRUE(testsupport::WriteFile(
+      path, testsupport::ReadFile(testsupport::VectorsDir() +
+                                  "/fuzz/id3v2/stale-bytes-behind-frames.mp3")));
+  CFileObj file;
+  ASSERT_TRUE(file.Open(path, 0, 0));
+  CId3TagV2 tag;
+  tag.Read(&file, 0);
+  TMusicInfo info;
+  EXPECT_FALSE(tag.GetMusicInfo(&info));
+  // The fuzz target's edits, in its order.
+  char text[1024];
+  long year = 0;
+  ASSERT_TRUE(tag.UpdateTitle("Fuzz value", true));
+  EXPECT_FALSE(tag.GetComments(text));
+  ASSERT_TRUE(tag.UpdateComments("Fuzz value", true));
+  ASSERT_TRUE(tag.UpdateYear(1999, true));
+  ASSERT_TRUE(tag.UpdateArtist("", true));
+  EXPECT_TRUE(tag.GetYear(&year));
+  EXPECT_EQ(year, 1999);
+  TMusicInfo after;
+  EXPECT_TRUE(tag.GetMusicInfo(&after));
+  EXPECT_STREQ(after.title, "Fuzz value");
+  EXPECT_STREQ(after.comment, "Fuzz value");
+  EXPECT_STREQ(after.artist, "");
+  EXPECT_EQ(tag.GetBytesUsed(), 21u + 33u + 15u);
+
+  // Frames that end a few bytes (too few for another frame header) before
+  // the end of the buffer: a frame added behind them directly follows them.
+  CId3TagV2 full;
+  ASSERT_TRUE(full.UpdateTitle(std::string(1023, 't').c_str(), true));
+  ASSERT_TRUE(full.UpdateArtist(std::string(998, 'a').c_str(), true));
+  ASSERT_EQ(full.GetBytesUsed(), 2043u);
+  EXPECT_TRUE(full.GetMusicInfo(&info));
+  ASSERT_TRUE(full.UpdateAlbum("Album", true));
+  EXPECT_EQ(full.GetBufferSize(), 4096u);
+  EXPECT_TRUE(full.GetAlbum(text));
+  EXPECT_STREQ(text, "Album");
+  EXPECT_EQ(full.GetBytesUsed(), 2043u + 16u);
+}
+
 TEST(Id3TagV2, GrowingATagMovesTheAudioBehindIt) {
   TempDir dir;
   std::string path = dir.File("t.mp3");
