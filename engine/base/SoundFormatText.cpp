@@ -19,7 +19,11 @@ void SoundFormatToString(const tWAVEFORMATEX* format, char* out, int outLen, con
   if (!out || outLen <= 0) return;
   out[0] = 0;
   if (!format) return;
-  std::string channels = Text(format->nChannels == 2 ? "FS_STEREO" : "FS_MONO", 32);
+  // More than two channels are mixed down to stereo on the way into the engine.
+  std::string channels =
+      format->nChannels > 2
+          ? FormatKeyed("FS_DOWNMIX", Text("FS_DOWNMIX", 32), {format->nChannels}).substr(0, 32)
+          : Text(format->nChannels == 2 ? "FS_STEREO" : "FS_MONO", 32);
   std::string pattern = Text("FS_WAVE_FORMAT", 32);
   std::string formatName = name ? std::string(name).substr(0, 128) : Text("FS_MS_PCM", 128);
   std::string s = FormatKeyed("FS_WAVE_FORMAT", pattern,

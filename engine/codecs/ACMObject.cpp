@@ -80,6 +80,11 @@ int ACMObject::GetSrcFormatStr(char* out, long size) {
   ACMFORMATTAGDETAILSA details{};
   details.cbStruct = sizeof details;
   details.dwFormatTag = SourceFormat()->wFormatTag;
+  // An extensible record is named by its sub-format's plain tag (PCM, IEEE float).
+  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE &&
+      FormatHolds(*SourceFormat(), sizeof(tWAVEFORMATEXTENSIBLE)))
+    details.dwFormatTag =
+        reinterpret_cast<const tWAVEFORMATEXTENSIBLE*>(SourceFormat())->subFormatTag;
   MMRESULT r = acmFormatTagDetailsA(driver, &details, ACM_FORMATTAGDETAILSF_FORMATTAG);
   if (driver) acmDriverClose(driver, 0);
   if (r != MMSYSERR_NOERROR) return 0;

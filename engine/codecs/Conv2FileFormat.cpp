@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/codecs/ACMObject.h"
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/DecoderFacts.h"
 #include "engine/base/SampleBuffer.h"
@@ -166,8 +167,17 @@ void CConv2FileFormat::SmartCopy(unsigned short tag, const CConv2FileFormat* use
       preset = settings.preset;
       SetSoundQuality(settings.soundQuality);
       SetFromWaveFormatEx_C2FFUseOnly(source, tag);
-      // A compressed source (ADPCM has 4 bits) is written from its decoded
-      // 16-bit PCM, never in a shape the target cannot take.
+      // A source the codec layer decodes (ADPCM of 4 bits, mu-law of 8, 24-bit
+      // or float samples, more than two channels) is written in the shape of
+      // its decoded PCM: 16 bits, at most two channels.
+      const tWAVEFORMATEX* decoded = decoder && decoder->IsACM() ? decoder->DestFormat() : nullptr;
+      if (decoded &&
+          (decoded->nChannels != nChannels || decoded->wBitsPerSample != wBitsPerSample)) {
+        nChannels = decoded->nChannels;
+        wBitsPerSample = decoded->wBitsPerSample;
+        CalcBlockAlignNAvgBytesPerSec();
+        Validate();
+      }
       if (wBitsPerSample != 8 && wBitsPerSample != 16) {
         wBitsPerSample = 16;
         CalcBlockAlignNAvgBytesPerSec();

@@ -511,14 +511,22 @@ int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int 
     const tWAVEFORMATEX& f = *format;
     if ((f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec < 1 ||
         f.nSamplesPerSec > 48000 || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)) {
-      SetLastError(kErrBadPCMFormat);
-      return 0;
+      // Wider samples, more channels or higher rates than the engine works in
+      // are decoded to its 16-bit PCM by the codec layer, when a codec reads them.
+      decoder_.reset(new (std::nothrow) ACMObject(format, 0, chunkBytes));
+      if (!decoder_ || !decoder_->SuggestPCMFormat()) {
+        SetLastError(decoder_ ? kErrBadPCMFormat : kErrMemory);
+        decoder_.reset();
+        return 0;
+      }
+    } else {
+      ValidateFormat(format, WAVE_FORMAT_PCM);
     }
-    ValidateFormat(format, WAVE_FORMAT_PCM);
   } else {
     // The extra bytes go to the decoder: they must lie inside the chunk, and
-    // a compressed format without a block size cannot be read in blocks.
-    if (static_cast<int64_t>(sizeof(tWAVEFORMATEX)) + format->cbSize > chunkBytes ||
+    // a compressed format without a block size cannot be read in blocks. A
+    // chunk of 16 bytes (older float writers) has no extra bytes at all.
+    if (static_cast<int64_t>(sizeof(tWAVEFORMATEX)) + format->cbSize > blockBytes ||
         format->nBlockAlign == 0) {
       SetLastError(format->nBlockAlign == 0 ? kErrBadPCMFormat : kErrShortFmt);
       return 0;

@@ -15,6 +15,7 @@
 #include "platform/acm/MsAdpcmDriver.h"
 #include "platform/acm/MuLawDriver.h"
 #include "platform/acm/PcmDriver.h"
+#include "platform/acm/WidePcmDriver.h"
 
 CAcmConversion::~CAcmConversion() = default;
 CAcmDriver::~CAcmDriver() = default;
@@ -120,6 +121,7 @@ class Registry {
     AddBuiltIn(new (std::nothrow) CALawDriver);
     AddBuiltIn(new (std::nothrow) CImaAdpcmDriver);
     AddBuiltIn(new (std::nothrow) CMsAdpcmDriver);
+    AddBuiltIn(new (std::nothrow) CWidePcmDriver);
     AddBuiltIn(new (std::nothrow) CPcmDriver);
   }
 

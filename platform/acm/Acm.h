@@ -3,7 +3,8 @@
 //
 // Drivers. Built in are PCM to PCM (rate, channels, 8/16 bits), mu-law,
 // A-law, IMA ADPCM and Microsoft ADPCM, each converting between its format and
-// 16-bit PCM of the same rate and channels. More drivers can be added at run
+// 16-bit PCM of the same rate and channels, and a decoder of wide PCM, IEEE
+// float and WAVE_FORMAT_EXTENSIBLE into 16-bit PCM of at most two channels. More drivers can be added at run
 // time (acmDriverAdd); they are searched before the built-in ones, the one
 // with the highest priority first. A driver is a CAcmDriver (AcmDriver.h).
 //

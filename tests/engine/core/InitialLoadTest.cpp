@@ -72,10 +72,21 @@ std::string Data(size_t bytes, char fill = 1) { return Chunk("data", std::string
 }  // namespace
 
 TEST(InitialLoad, PcmFormatsOutsideTheSupportedRangeAreRefused) {
-  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 2, 44100, 24) + Data(600))).error, kErrBadPCMFormat);
-  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 2, 96000, 16) + Data(600))).error, kErrBadPCMFormat);
-  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 3, 8000, 16) + Data(600))).error, kErrBadPCMFormat);
+  // Wider samples, more channels and higher rates than the engine's own come
+  // through the codec layer as 16-bit PCM of at most two channels.
+  Loaded wide = LoadBytes(Riff(Fmt(1, 2, 44100, 24) + Data(600)));
+  EXPECT_EQ(wide.ok, 1);
+  EXPECT_EQ(AsSamples(wide.rendered), std::vector<int16_t>(200, 0x0101));
+  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 2, 96000, 16) + Data(600))).ok, 1);
+  Loaded three = LoadBytes(Riff(Fmt(1, 3, 8000, 16) + Data(600)));
+  EXPECT_EQ(three.ok, 1);
+  EXPECT_EQ(three.rendered.size(), 400u);
+  // What no codec reads is refused as before.
   EXPECT_EQ(LoadBytes(Riff(Fmt(1, 1, 0, 8) + Data(600))).error, kErrBadPCMFormat);
+  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 1, 0, 24) + Data(600))).error, kErrBadPCMFormat);
+  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 2, 44100, 12) + Data(600))).error, kErrBadPCMFormat);
+  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 9, 44100, 16) + Data(576))).error, kErrBadPCMFormat);
+  EXPECT_EQ(LoadBytes(Riff(Fmt(1, 2, 384000, 24) + Data(600))).error, kErrBadPCMFormat);
   Loaded top = LoadBytes(Riff(Fmt(1, 2, 48000, 16) + Data(19200)));
   EXPECT_EQ(top.ok, 1);
   EXPECT_EQ(top.length, 100);
