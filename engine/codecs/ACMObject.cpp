@@ -42,7 +42,9 @@ ACMObject::ACMObject(const ACMObject& other)
       destFormat(other.destFormat),
       bitRate(other.bitRate),
       frequency(other.frequency),
-      bestBitRate(other.bestBitRate) {}
+      bestBitRate(other.bestBitRate),
+      sourcePeak(other.sourcePeak),
+      sourceGain(other.sourceGain) {}
 
 ACMObject::~ACMObject() {
   // Through this class's own operations: derived parts are already gone.
@@ -110,7 +112,28 @@ int ACMObject::EnableStream(int on) {
   stream = opened;
   if (acmDriverID(reinterpret_cast<HACMOBJ>(stream), &driverId, 0) != MMSYSERR_NOERROR)
     driverId = nullptr;
+  if (sourceGain != 1)
+    acmStreamMessage(stream, ACMDM_STREAM_SET_GAIN, reinterpret_cast<uintptr_t>(&sourceGain), 0);
   return 1;
+}
+
+int ACMObject::SetSourceGain(double gain) {
+  if (!(gain >= 0) || !std::isfinite(gain)) return 0;
+  sourceGain = gain;
+  if (stream)
+    acmStreamMessage(stream, ACMDM_STREAM_SET_GAIN, reinterpret_cast<uintptr_t>(&sourceGain), 0);
+  return 1;
+}
+
+int ACMObject::MeasuresSourcePeak() {
+  if (!IsACM()) return 0;
+  const bool opened = !stream;
+  if (opened && !EnableStream(1)) return 0;
+  double peak = 0;
+  const bool measured = acmStreamMessage(stream, ACMDM_STREAM_GET_PEAK,
+                                         reinterpret_cast<uintptr_t>(&peak), 0) == MMSYSERR_NOERROR;
+  if (opened) EnableStream(0);
+  return measured ? 1 : 0;
 }
 
 double ACMObject::StreamSize(int64_t bytes, int64_t scale, uint32_t direction) {
@@ -260,6 +283,10 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     if (used == 0 && made == 0) break;  // nothing more the codec can take
   }
   source->SetDataMode(mode);
+  double peak = 0;
+  if (ok && acmStreamMessage(stream, ACMDM_STREAM_GET_PEAK, reinterpret_cast<uintptr_t>(&peak),
+                             0) == MMSYSERR_NOERROR)
+    sourcePeak = peak;
   EnableStream(0);
   if (!ok) {
     if (built && toFile) built->DeletePeakFile();
