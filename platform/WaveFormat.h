@@ -31,7 +31,6 @@ constexpr uint16_t WAVE_FORMAT_IMA_ADPCM = 0x0011;
 constexpr uint16_t WAVE_FORMAT_MPEG = 0x0050;
 constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 constexpr uint16_t WAVE_FORMAT_WMAUDIO2 = 0x0161;
-// The record is followed by valid bits, a speaker mask and a sub-format GUID.
 constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
 #pragma pack(push, 1)
@@ -59,6 +58,18 @@ struct tMPEG1WAVEFORMAT {
   uint32_t dwPTSLow;
   uint32_t dwPTSHigh;
 };
+
+// The record of format tag WAVE_FORMAT_EXTENSIBLE: the wave format and its 22
+// extra bytes. The sub-format is a GUID whose first field is the plain tag of
+// the samples (PCM, IEEE float) and whose other 12 bytes are fixed
+// (KSDATAFORMAT_SUBTYPE_GUID_TAIL).
+struct tWAVEFORMATEXTENSIBLE {
+  tWAVEFORMATEX wfx;
+  uint16_t wValidBitsPerSample;  // bits of the container that carry sound; 0: all
+  uint32_t dwChannelMask;        // SPEAKER_... bits: the channels' speakers, in bit order
+  uint32_t subFormatTag;
+  uint8_t subFormatTail[12];
+};
 #pragma pack(pop)
 
 static_assert(sizeof(tMPEGLAYER3WAVEFORMAT) == 30, "the MPEG layer 3 format is 30 bytes on disk");
@@ -72,11 +83,22 @@ static_assert(offsetof(tMPEG1WAVEFORMAT, fwHeadLayer) == 18);
 static_assert(offsetof(tMPEG1WAVEFORMAT, dwHeadBitrate) == 20);
 static_assert(offsetof(tMPEG1WAVEFORMAT, fwHeadFlags) == 30);
 static_assert(offsetof(tMPEG1WAVEFORMAT, dwPTSLow) == 32);
+static_assert(sizeof(tWAVEFORMATEXTENSIBLE) == 40, "the extensible format is 40 bytes on disk");
+static_assert(offsetof(tWAVEFORMATEXTENSIBLE, wValidBitsPerSample) == 18);
+static_assert(offsetof(tWAVEFORMATEXTENSIBLE, dwChannelMask) == 20);
+static_assert(offsetof(tWAVEFORMATEXTENSIBLE, subFormatTag) == 24);
 
 // Extra bytes of the MPEG records (their cbSize).
 constexpr uint16_t MPEGLAYER3_WFX_EXTRA_BYTES =
     sizeof(tMPEGLAYER3WAVEFORMAT) - sizeof(tWAVEFORMATEX);
 constexpr uint16_t MPEG1_WFX_EXTRA_BYTES = sizeof(tMPEG1WAVEFORMAT) - sizeof(tWAVEFORMATEX);
+constexpr uint16_t EXTENSIBLE_WFX_EXTRA_BYTES =
+    sizeof(tWAVEFORMATEXTENSIBLE) - sizeof(tWAVEFORMATEX);
+
+// The bytes of the KSDATAFORMAT_SUBTYPE_ GUIDs after their first field, as
+// stored: {tag-0000-0010-8000-00aa00389b71}.
+constexpr uint8_t KSDATAFORMAT_SUBTYPE_GUID_TAIL[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                                        0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
 
 constexpr uint16_t MPEGLAYER3_ID_MPEG = 1;
 constexpr uint32_t MPEGLAYER3_FLAG_PADDING_ISO = 0;

@@ -43,7 +43,9 @@ ACMObject::ACMObject(const ACMObject& other)
       destFormat(other.destFormat),
       bitRate(other.bitRate),
       frequency(other.frequency),
-      bestBitRate(other.bestBitRate) {}
+      bestBitRate(other.bestBitRate),
+      sourcePeak(other.sourcePeak),
+      sourceGain(other.sourceGain) {}
 
 ACMObject::~ACMObject() {
   // Through this class's own operations: derived parts are already gone.
@@ -81,13 +83,11 @@ int ACMObject::GetSrcFormatStr(char* out, long size) {
   ACMFORMATTAGDETAILSA details{};
   details.cbStruct = sizeof details;
   details.dwFormatTag = SourceFormat()->wFormatTag;
-  // An extensible record is named by its sub-format, whose GUID starts with
-  // the plain tag (PCM, IEEE float).
-  constexpr size_t kSubFormatAt = 24;
-  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE && sourceFormat.size() >= kSubFormatAt + 2) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(SourceFormat());
-    details.dwFormatTag = bytes[kSubFormatAt] | bytes[kSubFormatAt + 1] << 8;
-  }
+  // An extensible record is named by its sub-format's plain tag (PCM, IEEE float).
+  if (details.dwFormatTag == WAVE_FORMAT_EXTENSIBLE &&
+      FormatHolds(*SourceFormat(), sizeof(tWAVEFORMATEXTENSIBLE)))
+    details.dwFormatTag =
+        reinterpret_cast<const tWAVEFORMATEXTENSIBLE*>(SourceFormat())->subFormatTag;
   MMRESULT r = acmFormatTagDetailsA(driver, &details, ACM_FORMATTAGDETAILSF_FORMATTAG);
   if (driver) acmDriverClose(driver, 0);
   if (r != MMSYSERR_NOERROR) return 0;
@@ -113,7 +113,28 @@ int ACMObject::EnableStream(int on) {
   stream = opened;
   if (acmDriverID(reinterpret_cast<HACMOBJ>(stream), &driverId, 0) != MMSYSERR_NOERROR)
     driverId = nullptr;
+  if (sourceGain != 1)
+    acmStreamMessage(stream, ACMDM_STREAM_SET_GAIN, reinterpret_cast<uintptr_t>(&sourceGain), 0);
   return 1;
+}
+
+int ACMObject::SetSourceGain(double gain) {
+  if (!(gain >= 0) || !std::isfinite(gain)) return 0;
+  sourceGain = gain;
+  if (stream)
+    acmStreamMessage(stream, ACMDM_STREAM_SET_GAIN, reinterpret_cast<uintptr_t>(&sourceGain), 0);
+  return 1;
+}
+
+int ACMObject::MeasuresSourcePeak() {
+  if (!IsACM()) return 0;
+  const bool opened = !stream;
+  if (opened && !EnableStream(1)) return 0;
+  double peak = 0;
+  const bool measured = acmStreamMessage(stream, ACMDM_STREAM_GET_PEAK,
+                                         reinterpret_cast<uintptr_t>(&peak), 0) == MMSYSERR_NOERROR;
+  if (opened) EnableStream(0);
+  return measured ? 1 : 0;
 }
 
 double ACMObject::StreamSize(int64_t bytes, int64_t scale, uint32_t direction) {
@@ -263,6 +284,10 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     if (used == 0 && made == 0) break;  // nothing more the codec can take
   }
   source->SetDataMode(mode);
+  double peak = 0;
+  if (ok && acmStreamMessage(stream, ACMDM_STREAM_GET_PEAK, reinterpret_cast<uintptr_t>(&peak),
+                             0) == MMSYSERR_NOERROR)
+    sourcePeak = peak;
   EnableStream(0);
   if (!ok) {
     if (built && toFile) built->DeletePeakFile();

@@ -101,6 +101,16 @@ class ACMObject {
   uint32_t GetFrequency() const { return frequency; }
   void SetBestBitRate(uint32_t rate) { bestBitRate = rate; }
   uint32_t GetBestBitRate() const { return bestBitRate; }
+  // A float source's loudest decoded value as the last scan met it, full
+  // scale 1.0 (above 1.0 its decoding clips); 0 when the codec does not say.
+  double SourcePeak() const { return sourcePeak; }
+  // Whether a scan measures that peak (float sources): a cached peak file
+  // then cannot stand in for the scan.
+  int MeasuresSourcePeak();
+  // A gain the codec applies to a float source before narrowing it to 16
+  // bits: given to the open stream and to every one opened later, and kept
+  // by copies. 0 for a gain that is negative or not finite.
+  int SetSourceGain(double gain);
 
  protected:
   // A record with its extra bytes into copy; a PCM record's extra count is
@@ -120,4 +130,6 @@ class ACMObject {
   uint32_t bitRate = 0;
   uint32_t frequency = 0;
   uint32_t bestBitRate = 0;
+  double sourcePeak = 0;
+  double sourceGain = 1;
 };

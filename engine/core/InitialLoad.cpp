@@ -589,7 +589,8 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   if (callback && callback(0, user) == 0) return -1;
   const int previousMode = source->SetDataMode(0);
   source->SeekToData(0);
-  const bool cachedPeaks = buildPeaks && LoadPeakMap(source, msPerPeak);
+  const bool cachedPeaks =
+      buildPeaks && !decoder_->MeasuresSourcePeak() && LoadPeakMap(source, msPerPeak);
   const int peaksWanted = buildPeaks && !cachedPeaks ? 1 : 0;
   int reported = 0;
   int64_t length = 0;

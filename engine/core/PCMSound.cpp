@@ -413,6 +413,11 @@ long CPCMSound::GetAmplitudes(uint64_t& position, unsigned long framesPerValue, 
 
 double CPCMSound::GetNormalizedVolume(double level) {
   if (!peaks_) return 1.0;
+  // A float source louder than full scale was scanned clipped: its decoder
+  // brings it down to full scale before narrowing, so that the gain below,
+  // taken from the clipped peaks, scales the whole waveform to the level.
+  if (decoder_ && decoder_->SourcePeak() > 1.0)
+    decoder_->SetSourceGain(1.0 / decoder_->SourcePeak());
   long loudest = std::max(peaks_->GetMaxLeft(), peaks_->GetMaxRight());
   if (loudest <= 0) return 1.0;  // nothing to scale in a silent sound
   return level * 32767.0 / static_cast<double>(loudest);

@@ -116,7 +116,9 @@ class CPCMSound : public CAudioAtom {
   TMusicInfo* GetMusicInfo() const { return musicInfo_.get(); }
 
   // Gain that brings the loudest sample to level (1.0 = full scale); 1.0
-  // without analysis or for a silent sound.
+  // without analysis or for a silent sound. A float source that peaks above
+  // full scale is first scaled down to it in its decoder, so that the gain
+  // normalises it instead of its clipped decoding.
   double GetNormalizedVolume(double level);
   long GetAutoTrimTimeStart() const { return autoTrimStart_; }
   long GetAutoTrimTimeEnd() const { return autoTrimEnd_; }

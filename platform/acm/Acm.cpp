@@ -18,6 +18,7 @@
 #include "platform/acm/WidePcmDriver.h"
 
 CAcmConversion::~CAcmConversion() = default;
+MMRESULT CAcmConversion::Message(uint32_t, uintptr_t, uintptr_t) { return MMSYSERR_NOTSUPPORTED; }
 CAcmDriver::~CAcmDriver() = default;
 
 namespace acm {
@@ -473,4 +474,11 @@ MMRESULT acmStreamReset(HACMSTREAM stream, uint32_t flags) {
   if (!c) return MMSYSERR_INVALHANDLE;
   c->Reset();
   return MMSYSERR_NOERROR;
+}
+
+MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1,
+                          uintptr_t param2) {
+  CAcmConversion* c = ConversionOf(stream);
+  if (!c) return MMSYSERR_INVALHANDLE;
+  return c->Message(message, param1, param2);
 }

@@ -43,6 +43,7 @@ constexpr MMRESULT MMSYSERR_NOERROR = 0;
 constexpr MMRESULT MMSYSERR_ERROR = 1;
 constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
 constexpr MMRESULT MMSYSERR_NOMEM = 7;
+constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
 constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr MMRESULT ACMERR_NOTPOSSIBLE = 512;
@@ -62,6 +63,16 @@ constexpr uint32_t ACM_STREAMSIZEF_DESTINATION = 0x00000001;
 constexpr uint32_t ACM_STREAMCONVERTF_BLOCKALIGN = 0x00000004;
 constexpr uint32_t ACM_STREAMCONVERTF_START = 0x00000010;
 constexpr uint32_t ACM_STREAMCONVERTF_END = 0x00000020;
+
+// acmStreamMessage: requests to a stream's driver.
+constexpr uint32_t ACMDM_USER = 0x4000;
+// Float sources: the largest magnitude the stream's output reached before it
+// was narrowed to 16 bits, since the stream opened (full scale 1.0), into the
+// double that param1 points to.
+constexpr uint32_t ACMDM_STREAM_GET_PEAK = ACMDM_USER + 0;
+// Float sources: a gain applied to the output before it is narrowed; param1
+// points to the double. 1.0 after opening.
+constexpr uint32_t ACMDM_STREAM_SET_GAIN = ACMDM_USER + 1;
 
 // ACMSTREAMHEADER status
 constexpr uint32_t ACMSTREAMHEADER_STATUSF_DONE = 0x00010000;
@@ -161,3 +172,7 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, ui
 MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, uint32_t flags);
 // Drops the stream's held state, as ACM_STREAMCONVERTF_START does.
 MMRESULT acmStreamReset(HACMSTREAM stream, uint32_t flags);
+// A request (ACMDM_*) to the stream's conversion; MMSYSERR_NOTSUPPORTED when
+// it does not know the request.
+MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1,
+                          uintptr_t param2);

@@ -22,6 +22,8 @@ class CAcmConversion {
   virtual MMRESULT Size(uint32_t input, uint32_t* output, uint32_t flags) = 0;
   // Forgets held frames and running state.
   virtual void Reset() = 0;
+  // See acmStreamMessage; none by default.
+  virtual MMRESULT Message(uint32_t message, uintptr_t param1, uintptr_t param2);
 };
 
 class CAcmDriver {

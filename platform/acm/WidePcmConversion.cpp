@@ -8,6 +8,9 @@
 
 namespace {
 
+// Float full scale (1.0) on the 16-bit scale.
+constexpr double kFullScale = 32768.0;
+
 uint32_t Read32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -21,23 +24,28 @@ int32_t Round16(double v) {
   return static_cast<int32_t>(std::lrint(v));
 }
 
-// Each sample kind gives its value on the 16-bit scale (Value) and that value
-// narrowed to 16 bits (Narrow). Integers narrow in integer arithmetic,
-// rounding halves up as the usual 16-bit conversions do.
+// Each sample kind gives its value on the 16-bit scale (Value). Integer kinds
+// also narrow it to 16 bits themselves (Narrow), in integer arithmetic and
+// rounding halves up as the usual 16-bit conversions do; floats, and every
+// mixed-down value, go through the stream's gain and peak
+// (CWidePcmConversion::Narrow).
 struct Unsigned8 {
   static constexpr int kBytes = 1;
+  static constexpr bool kFloat = false;
   static double Value(const uint8_t* p) { return (p[0] - 128) * 256.0; }
   static int32_t Narrow(const uint8_t* p) { return (p[0] - 128) * 256; }
 };
 
 struct Signed16 {
   static constexpr int kBytes = 2;
+  static constexpr bool kFloat = false;
   static double Value(const uint8_t* p) { return LoadSample16(p); }
   static int32_t Narrow(const uint8_t* p) { return LoadSample16(p); }
 };
 
 struct Signed24 {
   static constexpr int kBytes = 3;
+  static constexpr bool kFloat = false;
   static int32_t Raw(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
                                 static_cast<uint32_t>(p[1]) << 16 |
@@ -50,6 +58,7 @@ struct Signed24 {
 
 struct Signed32 {
   static constexpr int kBytes = 4;
+  static constexpr bool kFloat = false;
   static int32_t Raw(const uint8_t* p) { return static_cast<int32_t>(Read32(p)); }
   static double Value(const uint8_t* p) { return Raw(p) / 65536.0; }
   static int32_t Narrow(const uint8_t* p) {
@@ -59,20 +68,20 @@ struct Signed32 {
 
 struct Float32 {
   static constexpr int kBytes = 4;
+  static constexpr bool kFloat = true;
   static double Value(const uint8_t* p) {
     return static_cast<double>(std::bit_cast<float>(Read32(p))) * 32768.0;
   }
-  static int32_t Narrow(const uint8_t* p) { return Round16(Value(p)); }
 };
 
 struct Float64 {
   static constexpr int kBytes = 8;
+  static constexpr bool kFloat = true;
   static double Value(const uint8_t* p) {
     const uint64_t bits = static_cast<uint64_t>(Read32(p)) | static_cast<uint64_t>(Read32(p + 4))
                                                                  << 32;
-    return std::bit_cast<double>(bits) * 32768.0;
+    return std::bit_cast<double>(bits) * kFullScale;
   }
-  static int32_t Narrow(const uint8_t* p) { return Round16(Value(p)); }
 };
 
 }  // namespace
@@ -84,7 +93,29 @@ CWidePcmConversion::CWidePcmConversion(const CSampleLayout& layout, int dstChann
       dstAlign_(static_cast<uint32_t>(2 * dstChannels)),
       matrix_(layout.channels, layout.channelMask) {}
 
-void CWidePcmConversion::Reset() {}
+void CWidePcmConversion::Reset() { peak_ = 0; }
+
+MMRESULT CWidePcmConversion::Message(uint32_t message, uintptr_t param1, uintptr_t) {
+  if (layout_.encoding != CSampleLayout::kFloat ||
+      (message != ACMDM_STREAM_GET_PEAK && message != ACMDM_STREAM_SET_GAIN))
+    return MMSYSERR_NOTSUPPORTED;
+  auto* value = reinterpret_cast<double*>(param1);
+  if (!value) return MMSYSERR_INVALPARAM;
+  if (message == ACMDM_STREAM_GET_PEAK) {
+    *value = peak_ / kFullScale;
+    return MMSYSERR_NOERROR;
+  }
+  if (!(*value >= 0) || !std::isfinite(*value)) return MMSYSERR_INVALPARAM;
+  gain_ = *value;
+  return MMSYSERR_NOERROR;
+}
+
+int32_t CWidePcmConversion::Narrow(double v) {
+  const double magnitude = std::fabs(v);
+  // An infinite sample is no measure of the loudness: it saturates alone.
+  if (magnitude > peak_ && std::isfinite(magnitude)) peak_ = magnitude;
+  return Round16(v * gain_);
+}
 
 MMRESULT CWidePcmConversion::Size(uint32_t input, uint32_t* output, uint32_t flags) {
   const bool fromSource = flags == ACM_STREAMSIZEF_SOURCE;
@@ -119,8 +150,12 @@ void CWidePcmConversion::Decode(const uint8_t* in, uint8_t* out, uint32_t frames
   const int channels = layout_.channels;
   if (channels == dstChannels_) {
     const uint32_t samples = frames * static_cast<uint32_t>(channels);
-    for (uint32_t i = 0; i < samples; ++i, in += Sample::kBytes, out += 2)
-      StoreSample16(out, Sample::Narrow(in));
+    for (uint32_t i = 0; i < samples; ++i, in += Sample::kBytes, out += 2) {
+      if constexpr (Sample::kFloat)
+        StoreSample16(out, Narrow(Sample::Value(in)));
+      else
+        StoreSample16(out, Sample::Narrow(in));
+    }
     return;
   }
   for (uint32_t f = 0; f < frames; ++f, out += 4) {
@@ -130,7 +165,7 @@ void CWidePcmConversion::Decode(const uint8_t* in, uint8_t* out, uint32_t frames
       left += matrix_.left[c] * v;
       right += matrix_.right[c] * v;
     }
-    StoreSample16(out, Round16(left));
-    StoreSample16(out + 2, Round16(right));
+    StoreSample16(out, Narrow(left));
+    StoreSample16(out + 2, Narrow(right));
   }
 }

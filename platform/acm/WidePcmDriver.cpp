@@ -16,7 +16,7 @@ struct TTag {
 };
 constexpr TTag kTags[] = {
     {WAVE_FORMAT_IEEE_FLOAT, sizeof(tWAVEFORMATEX), "IEEE Float"},
-    {WAVE_FORMAT_EXTENSIBLE, sizeof(tWAVEFORMATEX) + 22, "Extensible"},
+    {WAVE_FORMAT_EXTENSIBLE, sizeof(tWAVEFORMATEXTENSIBLE), "Extensible"},
     {WAVE_FORMAT_PCM, sizeof(tWAVEFORMATEX), "PCM"},
 };
 

@@ -2,15 +2,18 @@
 // the scan of a whole source.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/codecs/ACMObject.h"
 #include "engine/media/SeekMap.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/media/Peaks.h"
 #include "platform/acm/AcmDriver.h"
 #include "platform/audio/PcmSample.h"
@@ -157,6 +160,75 @@ TEST_F(ACMObjectTest, DamagedFormatsAreRefused) {
   EXPECT_EQ(none.SuggestPCMFormat(), 0);
   char text[64];
   EXPECT_EQ(none.GetSrcFormatStr(text, sizeof text), 0);
+}
+
+// Wide PCM and float sources: named by their sub-format with the downmix
+// said, and a float source's peak beyond full scale measured by the scan
+// and taken back by a gain before narrowing.
+TEST_F(ACMObjectTest, WideSourcesAndFloatPeaks) {
+  std::string six = dir.File("six.wav");
+  auto r = testsupport::Run("sox -n -r 48000 -c 6 -b 24 '" + six + "' synth 0.1 sine 440");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  wavtest::Wav w;
+  ASSERT_TRUE(wavtest::ReadWav(six, &w));
+  ASSERT_EQ(w.Format()->wFormatTag, WAVE_FORMAT_EXTENSIBLE);
+  ACMObject wide(w.Format(), 0, static_cast<int64_t>(w.format.size()));
+  ASSERT_EQ(wide.SuggestPCMFormat(), 1);
+  EXPECT_EQ(wide.DestFormat()->nChannels, 2);
+  EXPECT_EQ(wide.DestFormat()->wBitsPerSample, 16);
+  const std::string strings = GetTonalisStringFile();
+  SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
+  char text[256] = "";
+  EXPECT_EQ(wide.GetSrcFormatStr(text, sizeof text), 1);
+  EXPECT_STREQ(text, "PCM, 48.000 kHz, 24-bit, 6 channels mixed to stereo");
+  SetTonalisStringFile(strings);
+  EXPECT_EQ(wide.MeasuresSourcePeak(), 0);  // integers cannot pass full scale
+
+  // Float stereo, the left channel at twice full scale.
+  std::vector<float> samples;
+  for (int i = 0; i < 4410; ++i) {
+    const float v = static_cast<float>(std::sin(i * 0.06));
+    samples.insert(samples.end(), {2 * v, v / 4});
+  }
+  std::vector<uint8_t> data(samples.size() * 4);
+  std::memcpy(data.data(), samples.data(), data.size());
+  tWAVEFORMATEX f32{WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 44100 * 8, 8, 32, 0};
+  std::string hot = dir.File("hot.wav");
+  ASSERT_TRUE(wavtest::WriteWav(hot, &f32, sizeof f32, data));
+  ASSERT_TRUE(wavtest::ReadWav(hot, &w));
+  CFileObj file;
+  ASSERT_EQ(file.Open(hot), 1);
+  const int64_t start = w.dataOffset, end = start + static_cast<int64_t>(w.data.size());
+  ASSERT_EQ(file.SetDataOffsets(start, end), 1);
+  ACMObject decoder(w.Format(), 0, static_cast<int64_t>(w.format.size()));
+  ASSERT_EQ(decoder.SuggestPCMFormat(), 1);
+  EXPECT_EQ(decoder.MeasuresSourcePeak(), 1);
+  EXPECT_EQ(decoder.SourcePeak(), 0.0);
+  CPeaks* peaks = nullptr;
+  int64_t lengthMs = 0;
+  ASSERT_EQ(decoder.ParseScanAndBuild(&file, nullptr, &peaks, &lengthMs, nullptr, start, end, 0, 1,
+                                      1, 0, 20, 0, 0, nullptr, nullptr),
+            1);
+  delete peaks;
+  EXPECT_NEAR(decoder.SourcePeak(), 2.0, 1e-3);
+  EXPECT_EQ(decoder.SetSourceGain(-1), 0);
+  ASSERT_EQ(decoder.SetSourceGain(1 / decoder.SourcePeak()), 1);
+  // The gain reaches streams opened later, also those of a copy.
+  std::unique_ptr<ACMObject> copy(decoder.Copy());
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(copy->EnableStream(1), 1);
+  std::vector<char> out(w.data.size() / 2);
+  char* o = out.data();
+  int64_t length = static_cast<int64_t>(w.data.size());
+  ASSERT_EQ(copy->Convert(reinterpret_cast<char*>(w.data.data()), length, o,
+                          static_cast<int64_t>(out.size()), CONVERSION_FIRST, 0),
+            static_cast<int64_t>(out.size()));
+  int16_t loudest = 0;
+  for (size_t i = 0; i < out.size(); i += 4)
+    loudest = std::max(loudest, acm::ReadSample16(reinterpret_cast<uint8_t*>(o) + i));
+  EXPECT_NEAR(loudest, 32767, 40);  // brought to full scale, not clipped at it
+  EXPECT_NEAR(acm::ReadSample16(reinterpret_cast<uint8_t*>(o) + 4 * 10),
+              std::lround(2 * std::sin(10 * 0.06f) * 32768 / decoder.SourcePeak()), 1);
 }
 
 struct Progress {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/codecs/ACMObject.h"
 #include "engine/codecs/BitrateLadders.h"
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2FileObj.h"
@@ -118,6 +119,26 @@ TEST(Conv2FileFormat, WavTargetFormatsDecidedPerSource) {
   EXPECT_EQ(out.wFormatTag, 1);
   EXPECT_EQ(out.wBitsPerSample, 16);
   EXPECT_EQ(out.nBlockAlign, 4);
+  EXPECT_TRUE(writer.ValidateFormat(&out));
+
+  // Sources the codec layer decodes take the shape of their decoded PCM:
+  // mu-law becomes 16-bit, six 24-bit channels 16-bit stereo.
+  tWAVEFORMATEX mulaw{WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0};
+  ACMObject mu(&mulaw, 0);
+  ASSERT_EQ(mu.SuggestPCMFormat(), 1);
+  out.SmartCopy(kFormatTagPcm, &user, &mulaw, &writer, nullptr, &mu);
+  EXPECT_EQ(out.wBitsPerSample, 16);
+  EXPECT_EQ(out.nChannels, 1);
+  EXPECT_EQ(out.nSamplesPerSec, 11025u);
+  EXPECT_TRUE(writer.ValidateFormat(&out));
+  tWAVEFORMATEX six{WAVE_FORMAT_PCM, 6, 44100, 44100 * 18, 18, 24, 0};
+  ACMObject wide(&six, 0);
+  ASSERT_EQ(wide.SuggestPCMFormat(), 1);
+  out.SmartCopy(kFormatTagPcm, &user, &six, &writer, nullptr, &wide);
+  EXPECT_EQ(out.wBitsPerSample, 16);
+  EXPECT_EQ(out.nChannels, 2);
+  EXPECT_EQ(out.nSamplesPerSec, 44100u);
+  EXPECT_EQ(out.nAvgBytesPerSec, 176400u);
   EXPECT_TRUE(writer.ValidateFormat(&out));
 
   CConv2FileFormat bad;
