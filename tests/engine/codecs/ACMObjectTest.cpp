@@ -225,9 +225,9 @@ TEST_F(ACMObjectTest, WideSourcesAndFloatPeaks) {
             static_cast<int64_t>(out.size()));
   int16_t loudest = 0;
   for (size_t i = 0; i < out.size(); i += 4)
-    loudest = std::max(loudest, acm::ReadSample16(reinterpret_cast<uint8_t*>(o) + i));
+    loudest = std::max(loudest, LoadSample16(reinterpret_cast<uint8_t*>(o) + i));
   EXPECT_NEAR(loudest, 32767, 40);  // brought to full scale, not clipped at it
-  EXPECT_NEAR(acm::ReadSample16(reinterpret_cast<uint8_t*>(o) + 4 * 10),
+  EXPECT_NEAR(LoadSample16(reinterpret_cast<uint8_t*>(o) + 4 * 10),
               std::lround(2 * std::sin(10 * 0.06f) * 32768 / decoder.SourcePeak()), 1);
 }
 
