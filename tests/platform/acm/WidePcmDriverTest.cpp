@@ -85,17 +85,18 @@ TEST(WidePcmDriverTest, SuggestsSixteenBitsInAtMostTwoChannels) {
                  " ch " + std::to_string(c.f.wfx.wBitsPerSample) + " bits");
     tWAVEFORMATEX pcm;
     ASSERT_TRUE(acmtest::SuggestPcm(c.f.Rec(), &pcm));
-    EXPECT_EQ(pcm.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(pcm.wBitsPerSample, 16);
-    EXPECT_EQ(pcm.nChannels, c.channels);
-    EXPECT_EQ(pcm.nSamplesPerSec, c.f.wfx.nSamplesPerSec);
-    EXPECT_EQ(pcm.nBlockAlign, 2 * c.channels);
+    // Packed fields are compared as values, never bound to references.
+    EXPECT_EQ(int{pcm.wFormatTag}, WAVE_FORMAT_PCM);
+    EXPECT_EQ(int{pcm.wBitsPerSample}, 16);
+    EXPECT_EQ(int{pcm.nChannels}, c.channels);
+    EXPECT_EQ(uint32_t{pcm.nSamplesPerSec}, uint32_t{c.f.wfx.nSamplesPerSec});
+    EXPECT_EQ(int{pcm.nBlockAlign}, 2 * c.channels);
   }
   // The engine's own PCM stays the PCM driver's: same shape back.
   Format native = Plain(1, 2, 8);
   tWAVEFORMATEX pcm;
   ASSERT_TRUE(acmtest::SuggestPcm(native.Rec(), &pcm));
-  EXPECT_EQ(pcm.wBitsPerSample, 8);
+  EXPECT_EQ(int{pcm.wBitsPerSample}, 8);
 }
 
 TEST(WidePcmDriverTest, RefusesWhatItCannotReadSafely) {
