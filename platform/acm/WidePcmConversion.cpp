@@ -1,20 +1,16 @@
 #include "platform/acm/WidePcmConversion.h"
 
-#include "platform/audio/PcmSample.h"
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
+
+#include "platform/audio/PcmSample.h"
+#include "platform/data/ByteOrder.h"
 
 namespace {
 
 // Float full scale (1.0) on the 16-bit scale.
 constexpr double kFullScale = 32768.0;
-
-uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The nearest 16-bit value; beyond full scale saturates, NaN is silence.
 int32_t Round16(double v) {
@@ -59,7 +55,7 @@ struct Signed24 {
 struct Signed32 {
   static constexpr int kBytes = 4;
   static constexpr bool kFloat = false;
-  static int32_t Raw(const uint8_t* p) { return static_cast<int32_t>(Read32(p)); }
+  static int32_t Raw(const uint8_t* p) { return static_cast<int32_t>(LoadLE32(p)); }
   static double Value(const uint8_t* p) { return Raw(p) / 65536.0; }
   static int32_t Narrow(const uint8_t* p) {
     return Saturate16((static_cast<int64_t>(Raw(p)) + 32768) >> 16);
@@ -70,7 +66,7 @@ struct Float32 {
   static constexpr int kBytes = 4;
   static constexpr bool kFloat = true;
   static double Value(const uint8_t* p) {
-    return static_cast<double>(std::bit_cast<float>(Read32(p))) * 32768.0;
+    return static_cast<double>(std::bit_cast<float>(LoadLE32(p))) * kFullScale;
   }
 };
 
@@ -78,8 +74,8 @@ struct Float64 {
   static constexpr int kBytes = 8;
   static constexpr bool kFloat = true;
   static double Value(const uint8_t* p) {
-    const uint64_t bits = static_cast<uint64_t>(Read32(p)) | static_cast<uint64_t>(Read32(p + 4))
-                                                                 << 32;
+    const uint64_t bits =
+        static_cast<uint64_t>(LoadLE32(p)) | static_cast<uint64_t>(LoadLE32(p + 4)) << 32;
     return std::bit_cast<double>(bits) * kFullScale;
   }
 };
