@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
+#include "engine/base/SampleBuffer.h"
 #include "engine/codecs/ACMBuffer.h"
 #include "engine/media/PeakRuns.h"
-#include "engine/media/SeekMap.h"
-#include "engine/base/SampleBuffer.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/RefObj.h"
 
 TConvertBlock NewConvertBlock(int64_t bytes) {
@@ -212,6 +213,79 @@ CACMBuffer* ACMObject::NewBuffer(CSeekMap* seekMap) {
   return new (std::nothrow) CACMBuffer(seekMap);
 }
 
+// A codec-layer scan: reads of about 64 KiB converted through the object's
+// stream, each a seek point and a progress step.
+class ACMObject::CStreamScan : public ACMObject::CScanDecoder {
+ public:
+  CStreamScan(ACMObject* owner, CRefObj* source, int64_t dataStart, int64_t dataEnd)
+      : owner_(owner), source_(source), dataStart_(dataStart), dataEnd_(dataEnd), pos_(dataStart) {
+    const int64_t block = std::max<long>(owner->BlockSize(owner->SourceFormat()), 1);
+    readSize_ = block * std::max<int64_t>(1, 65536 / block);
+    outSize_ = static_cast<int64_t>(std::ceil(owner->GetConvertedBufferSize(readSize_))) + 4096;
+  }
+
+  bool Open() {
+    try {
+      in_.resize(static_cast<size_t>(readSize_));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    out_ = NewConvertBlock(outSize_);
+    return out_ != nullptr;
+  }
+
+  TScanStep Next(TScanBlock* b) override {
+    if (pos_ >= dataEnd_) return SCAN_END;
+    const int64_t want = std::min(readSize_, dataEnd_ - pos_);
+    const int64_t got = source_->Read(in_.data(), want);
+    if (got <= 0) return SCAN_END;
+    const bool last = got < want || pos_ + got >= dataEnd_;
+    int64_t used = got;
+    char* block = out_.release();  // Convert may grow it and hands back the one to keep
+    const int64_t made = owner_->Convert(in_.data(), used, block, outSize_,
+                                         first_ ? CONVERSION_FIRST : CONVERSION_FOLLOWING, last);
+    out_.reset(block);
+    first_ = false;
+    if (made < 0) return SCAN_FAILED;
+    if (used == 0 && made == 0) return SCAN_END;  // nothing more the codec can take
+    *b = TScanBlock{};
+    b->pcm = out_.get();
+    b->bytes = made;
+    b->seekPoint = made > 0;
+    b->sourceOffset = static_cast<uint64_t>(pos_ - dataStart_);
+    if (used < got) source_->Seek(pos_ + used, kSeekBegin);
+    pos_ += used;
+    b->consumed = pos_ - dataStart_;
+    return SCAN_BLOCK;
+  }
+
+  void Finish(bool complete) override {
+    double peak = 0;
+    if (complete && acmStreamMessage(owner_->stream, ACMDM_STREAM_GET_PEAK,
+                                     reinterpret_cast<uintptr_t>(&peak), 0) == MMSYSERR_NOERROR)
+      owner_->sourcePeak = peak;
+    owner_->EnableStream(0);
+  }
+
+ private:
+  ACMObject* owner_;
+  CRefObj* source_;
+  int64_t dataStart_, dataEnd_, pos_;
+  int64_t readSize_ = 0, outSize_ = 0;
+  bool first_ = true;
+  std::vector<char> in_;
+  TConvertBlock out_;
+};
+
+std::unique_ptr<ACMObject::CScanDecoder> ACMObject::NewScanDecoder(CRefObj* source,
+                                                                   int64_t dataStart,
+                                                                   int64_t dataEnd) {
+  std::unique_ptr<CStreamScan> scan(new (std::nothrow)
+                                        CStreamScan(this, source, dataStart, dataEnd));
+  if (!scan || !scan->Open()) return nullptr;
+  return scan;
+}
+
 int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks,
                                  int64_t* lengthMs, int* progressReported, int64_t dataStart,
                                  int64_t dataEnd, int stopAsked, int scanFlag, int buildPeaks,
@@ -229,6 +303,7 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
   int toFile = peaksToFile;
   auto discard = [&]() {
     CSeekMap::Release(map);
+    if (built && toFile) built->DeletePeakFile();
     built.reset();
   };
   if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
@@ -240,63 +315,60 @@ int ACMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** p
     }
     built->InitStreamPeaksFromParse(&toFile, source);
   }
-  CPeakRuns runs(built.get(), dest, msPerPeak > 0 ? msPerPeak : 1, toFile);
+  std::optional<CPeakRuns> runs;
+  if (built) runs.emplace(built.get(), dest, msPerPeak, toFile);
 
-  int64_t block = std::max<long>(BlockSize(SourceFormat()), 1);
-  int64_t readSize = block * std::max<int64_t>(1, 65536 / block);
-  int64_t outSize = static_cast<int64_t>(std::ceil(GetConvertedBufferSize(readSize))) + 4096;
-  std::vector<char> in(static_cast<size_t>(readSize));
-  TConvertBlock out = NewConvertBlock(outSize);
-  if (!out) {
+  const int mode = source->SetDataMode(0);
+  std::unique_ptr<CScanDecoder> scan;
+  if (source->Seek(dataStart, kSeekBegin)) scan = NewScanDecoder(source, dataStart, dataEnd);
+  if (!scan) {
+    source->SetDataMode(mode);
     discard();
     return 0;
   }
-  int mode = source->SetDataMode(0);
-  int64_t pos = dataStart;
+
   uint64_t decoded = 0;
-  bool first = true, ok = source->Seek(dataStart, kSeekBegin) != 0;
-  while (ok && pos < dataEnd) {
-    int64_t want = std::min(readSize, dataEnd - pos);
-    int64_t got = source->Read(in.data(), want);
-    if (got <= 0) break;
-    bool last = got < want || pos + got >= dataEnd;
-    int64_t used = got;
-    char* block = out.release();  // Convert may grow it and hands back the one to keep
-    int64_t made = Convert(in.data(), used, block, outSize,
-                           first ? CONVERSION_FIRST : CONVERSION_FOLLOWING, last);
-    out.reset(block);
-    first = false;
-    if (made < 0) {
+  int64_t reported = 0;
+  bool ok = true, damaged = false, otherShape = false;
+  // Tells the callback how far the scan got; false when it cancels.
+  auto report = [&](int64_t consumed) {
+    if (!progress || consumed <= reported) return true;
+    if (progressReported) *progressReported = 1;
+    int answer = progress(static_cast<unsigned long>(consumed - reported), user);
+    reported = consumed;
+    while (answer == -1) answer = progress(0, user);
+    return answer != 0;
+  };
+  TScanBlock b;
+  while (ok) {
+    const TScanStep step = scan->Next(&b);
+    if (step == SCAN_END) break;
+    if (step == SCAN_FAILED) {
       ok = false;
       break;
     }
-    if (map && made > 0) map->Add(decoded, static_cast<uint64_t>(pos - dataStart));
-    if (built && made > 0) runs.Add(out.get(), made);
-    decoded += static_cast<uint64_t>(made);
-    if (used < got) source->Seek(pos + used, kSeekBegin);
-    pos += used;
-    if (progress) {
-      if (progressReported) *progressReported = 1;
-      int answer = progress(static_cast<unsigned long>(used), user);
-      while (answer == -1) answer = progress(0, user);
-      if (answer == 0) ok = false;
-    }
-    if (used == 0 && made == 0) break;  // nothing more the codec can take
+    if (map && b.seekPoint && !map->Add(decoded, b.sourceOffset)) ok = false;
+    if (runs && b.bytes > 0) runs->Add(b.pcm, b.bytes);
+    decoded += static_cast<uint64_t>(std::max<int64_t>(b.bytes, 0));
+    damaged = damaged || b.damaged;
+    otherShape = otherShape || b.otherShape;
+    if (b.consumed >= 0 && !report(b.consumed)) ok = false;
   }
+  // The bytes left over (a cut last frame, a trailing tag) count as parsed too.
+  if (ok && !report(dataEnd - dataStart)) ok = false;
   source->SetDataMode(mode);
-  double peak = 0;
-  if (ok && acmStreamMessage(stream, ACMDM_STREAM_GET_PEAK, reinterpret_cast<uintptr_t>(&peak),
-                             0) == MMSYSERR_NOERROR)
-    sourcePeak = peak;
-  EnableStream(0);
+  scan->Finish(ok);
+  scan.reset();
   if (!ok) {
-    if (built && toFile) built->DeletePeakFile();
     discard();
     return 0;
   }
-  int64_t ms = static_cast<int64_t>(static_cast<double>(decoded) * 1000.0 / dest->nAvgBytesPerSec);
+  const auto ms = static_cast<int64_t>(decoded * 1000 / dest->nAvgBytesPerSec);
   if (lengthMs) *lengthMs = ms;
   if (built) {
+    runs->Finish();
+    if (damaged) built->SetHasBadFrames(1);
+    if (otherShape) built->SetHasNonCDQualityFrames(1);
     built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
     *peaks = built.release();  // the caller owns the peaks
   }

@@ -68,15 +68,15 @@ class ACMObject {
   // Source bytes whose decoding fills at most `pcmBytes`.
   virtual int64_t GetSourceBufferSize(int64_t pcmBytes);
   virtual long BlockSize(const tWAVEFORMATEX* format);
-  // Walks the source data [dataStart, dataEnd) once, decoding it: the decoded
-  // length, and on request a seek map and the waveform peaks. Nothing is done
-  // when scanFlag, buildPeaks and buildSeekMap are all 0. 0 when the scan
-  // fails or is cancelled (maps made here are then deleted and nulled).
-  virtual int ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks,
-                                int64_t* lengthMs, int* progressReported, int64_t dataStart,
-                                int64_t dataEnd, int stopAsked, int scanFlag, int buildPeaks,
-                                int buildSeekMap, long msPerPeak, int peakFlag, int peaksToFile,
-                                TScanProgress progress, void* user);
+  // Walks the source data [dataStart, dataEnd) once, decoding it through
+  // NewScanDecoder: the decoded length, and on request a seek map and the
+  // waveform peaks. Progress adds up to the data size. Nothing is done when
+  // scanFlag, buildPeaks and buildSeekMap are all 0. 0 when the scan fails or
+  // is cancelled (maps made here are then deleted and nulled).
+  int ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks, int64_t* lengthMs,
+                        int* progressReported, int64_t dataStart, int64_t dataEnd, int stopAsked,
+                        int scanFlag, int buildPeaks, int buildSeekMap, long msPerPeak,
+                        int peakFlag, int peaksToFile, TScanProgress progress, void* user);
   // One conversion: srcLength becomes the source bytes used; the result is the
   // bytes produced into dst (dstSize bytes), 0 when the stream cannot take the
   // request, -1 when the codec fails.
@@ -113,6 +113,32 @@ class ACMObject {
   int SetSourceGain(double gain);
 
  protected:
+  // What one step of a scan decoded.
+  struct TScanBlock {
+    const char* pcm = nullptr;  // in the destination format
+    int64_t bytes = 0;
+    bool seekPoint = false;     // the block is a seek point at sourceOffset
+    uint64_t sourceOffset = 0;  // from the data start
+    bool damaged = false;       // a bad frame was passed over or stood in for
+    bool otherShape = false;    // converted from another rate or channel count
+    int64_t consumed = -1;      // source bytes used so far, when progress is due
+  };
+  enum TScanStep { SCAN_BLOCK, SCAN_END, SCAN_FAILED };
+  // Decodes the source of one scan block by block. It is made with the source
+  // positioned at the data start, in raw data mode.
+  class CScanDecoder {
+   public:
+    virtual ~CScanDecoder() = default;
+    virtual TScanStep Next(TScanBlock* block) = 0;
+    // The scan has ended, all of it when `complete`.
+    virtual void Finish(bool complete) { (void)complete; }
+  };
+  class CStreamScan;
+  // The scan of [dataStart, dataEnd) of `source`; called with the stream
+  // open. This class's own converts blocks through Convert. Null on failure.
+  virtual std::unique_ptr<CScanDecoder> NewScanDecoder(CRefObj* source, int64_t dataStart,
+                                                       int64_t dataEnd);
+
   // A record with its extra bytes into copy; a PCM record's extra count is
   // never followed. A null format empties the copy; false (and an empty copy)
   // when memory runs out.

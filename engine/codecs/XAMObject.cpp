@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <string>
 
 #include "engine/base/SampleBuffer.h"
@@ -15,9 +14,6 @@
 #include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegDecoder.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
-#include "engine/media/PeakRuns.h"
-#include "engine/media/Peaks.h"
-#include "engine/media/SeekMap.h"
 #include "platform/data/ByteOrder.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
@@ -417,134 +413,90 @@ int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, in
   return produced;
 }
 
-int XAMObject::ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks,
-                                 int64_t* lengthMs, int* progressReported, int64_t dataStart,
-                                 int64_t dataEnd, int stopAsked, int scanFlag, int buildPeaks,
-                                 int buildSeekMap, long msPerPeak, int, int peaksToFile,
-                                 TScanProgress progress, void* user) {
-  if (!scanFlag && !buildPeaks && !buildSeekMap) return 1;
-  if (stopAsked || !source || dataStart < 0 || dataStart >= dataEnd) return 0;
-  if ((buildSeekMap && !seekMap) || (buildPeaks && (!peaks || msPerPeak <= 0))) return 0;
-  if (!EnableStream(1)) return 0;
-  const tWAVEFORMATEX* dest = DestFormat();
+class XAMObject::CFrameScan : public ACMObject::CScanDecoder {
+ public:
+  CFrameScan(XAMObject* owner, CRefObj* source, int64_t dataStart, int64_t dataEnd)
+      : owner_(owner), source_(source), readPos_(dataStart), dataEnd_(dataEnd) {}
+  ~CFrameScan() override {
+    if (scan_) MpegDecoderDestroy(&scan_);
+  }
 
-  CSeekMap* map = nullptr;
-  std::unique_ptr<CPeaks> built;
-  MpegDecoder* scan = nullptr;
-  int toFile = peaksToFile;
-  auto discard = [&]() {
-    if (scan) MpegDecoderDestroy(&scan);
-    CSeekMap::Release(map);
-    if (built && toFile) built->DeletePeakFile();
-    built.reset();
-  };
-  if (buildSeekMap && !(map = new (std::nothrow) CSeekMap)) return 0;
-  if (buildPeaks) {
-    built.reset(new (std::nothrow) CPeaks(static_cast<unsigned long>(msPerPeak), 0));
-    if (!built) {
-      discard();
-      return 0;
+  bool Open() {
+    try {
+      in_.resize(kScanReadBytes);
+    } catch (const std::bad_alloc&) {
+      return false;
     }
-    built->InitStreamPeaksFromParse(&toFile, source);
-  }
-  std::optional<CPeakRuns> runs;
-  if (built) runs.emplace(built.get(), dest, msPerPeak, toFile);
-
-  std::vector<char> in, converted;
-  try {
-    in.resize(kScanReadBytes);
-  } catch (const std::bad_alloc&) {
-    discard();
-    return 0;
-  }
-  scan = OpenRingDecoder(MpegMemoryInputModule());
-  const int mode = source->SetDataMode(0);
-  if (!scan || !source->Seek(dataStart, kSeekBegin)) {
-    source->SetDataMode(mode);
-    discard();
-    return 0;
+    scan_ = OpenRingDecoder(MpegMemoryInputModule());
+    return scan_ != nullptr;
   }
 
-  const MpegStatusBlock* status = MpegDecoderStatus(scan);
-  int64_t readPos = dataStart, inPos = 0, inLen = 0;
-  uint64_t decoded = 0;
-  int64_t reported = 0;
-  int framesSinceReport = 0;
-  bool ok = true, badFrames = false, nonCD = false;
-  // Tells the callback how far the scan got; false when it cancels.
-  auto report = [&](int64_t consumed) {
-    if (!progress || consumed <= reported) return true;
-    if (progressReported) *progressReported = 1;
-    int answer = progress(static_cast<unsigned long>(consumed - reported), user);
-    reported = consumed;
-    while (answer == -1) answer = progress(0, user);
-    return answer != 0;
-  };
-
-  while (ok) {
-    const int64_t before = status->position;
-    Frame f;
-    TFrameResult r = DecodeOne(scan, &f);
-    if (r == FRAME_STARVED) {
-      if (inPos == inLen) {
-        if (readPos >= dataEnd) break;
-        int64_t got = source->Read(in.data(), std::min<int64_t>(kScanReadBytes, dataEnd - readPos));
-        if (got <= 0) break;
-        readPos += got;
-        inPos = 0;
-        inLen = got;
-      }
-      int64_t taken = Feed(scan, in.data() + inPos, inLen - inPos);
-      if (taken <= 0) break;
-      inPos += taken;
-      continue;
-    }
-    if (r == FRAME_END) break;
-    if (r != FRAME_OK) badFrames = true;
-    if (r != FRAME_BAD) {
-      if (map && !map->Add(decoded, static_cast<uint64_t>(before))) ok = false;
-      if (SameShape(f, dest)) {
-        const int64_t bytes = static_cast<int64_t>(f.count) * 2 * f.channels;
-        if (runs) runs->Add(reinterpret_cast<const char*>(f.samples), bytes);
-        decoded += static_cast<uint64_t>(bytes);
-      } else {
-        nonCD = true;
-        const int64_t need = PlacedBytes(f);
-        try {
-          if (converted.size() < static_cast<size_t>(need)) converted.resize(need);
-        } catch (const std::bad_alloc&) {
-          ok = false;
-          break;
+  TScanStep Next(TScanBlock* b) override {
+    const MpegStatusBlock* status = MpegDecoderStatus(scan_);
+    for (;;) {
+      const int64_t before = status->position;
+      Frame f;
+      const TFrameResult r = owner_->DecodeOne(scan_, &f);
+      if (r == FRAME_STARVED) {
+        if (inPos_ == inLen_) {
+          if (readPos_ >= dataEnd_) return SCAN_END;
+          const int64_t got =
+              source_->Read(in_.data(), std::min<int64_t>(kScanReadBytes, dataEnd_ - readPos_));
+          if (got <= 0) return SCAN_END;
+          readPos_ += got;
+          inPos_ = 0;
+          inLen_ = got;
         }
-        char* block = converted.data();
-        int64_t capacity = static_cast<int64_t>(converted.size());
-        int64_t n = PlaceFrame(f, block, capacity, 0, false);
-        if (n > 0 && runs) runs->Add(block, n);
-        decoded += static_cast<uint64_t>(std::max<int64_t>(n, 0));
+        const int64_t taken = Feed(scan_, in_.data() + inPos_, inLen_ - inPos_);
+        if (taken <= 0) return SCAN_END;
+        inPos_ += taken;
+        continue;
       }
+      if (r == FRAME_END) return SCAN_END;
+      *b = TScanBlock{};
+      b->damaged = r != FRAME_OK;
+      if (++framesSinceReport_ >= kFramesPerReport) {
+        framesSinceReport_ = 0;
+        b->consumed = MpegDecoderInputPosition(scan_);
+      }
+      if (r == FRAME_BAD) return SCAN_BLOCK;
+      b->seekPoint = true;
+      b->sourceOffset = static_cast<uint64_t>(before);
+      if (SameShape(f, owner_->DestFormat())) {
+        b->pcm = reinterpret_cast<const char*>(f.samples);
+        b->bytes = static_cast<int64_t>(f.count) * 2 * f.channels;
+        return SCAN_BLOCK;
+      }
+      b->otherShape = true;
+      const int64_t need = owner_->PlacedBytes(f);
+      try {
+        if (converted_.size() < static_cast<size_t>(need))
+          converted_.resize(static_cast<size_t>(need));
+      } catch (const std::bad_alloc&) {
+        return SCAN_FAILED;
+      }
+      char* block = converted_.data();
+      int64_t capacity = static_cast<int64_t>(converted_.size());
+      b->pcm = block;
+      b->bytes = std::max<int64_t>(owner_->PlaceFrame(f, block, capacity, 0, false), 0);
+      return SCAN_BLOCK;
     }
-    if (++framesSinceReport >= kFramesPerReport) {
-      framesSinceReport = 0;
-      if (!report(MpegDecoderInputPosition(scan))) ok = false;
-    }
   }
-  // The bytes left over (a cut last frame, a trailing tag) count as parsed too.
-  if (ok && !report(dataEnd - dataStart)) ok = false;
-  source->SetDataMode(mode);
-  MpegDecoderDestroy(&scan);
-  if (!ok) {
-    discard();
-    return 0;
-  }
-  const int64_t ms =
-      static_cast<int64_t>(decoded * 1000 / static_cast<uint64_t>(dest->nAvgBytesPerSec));
-  if (lengthMs) *lengthMs = ms;
-  if (built) {
-    if (badFrames) built->SetHasBadFrames(1);
-    if (nonCD) built->SetHasNonCDQualityFrames(1);
-    built->FinishPeaksFromParse(static_cast<long>(ms), toFile);
-    *peaks = built.release();  // the caller owns the peaks
-  }
-  if (map) *seekMap = map;
-  return 1;
+
+ private:
+  XAMObject* owner_;
+  CRefObj* source_;
+  int64_t readPos_, dataEnd_;
+  MpegDecoder* scan_ = nullptr;
+  std::vector<char> in_, converted_;
+  int64_t inPos_ = 0, inLen_ = 0;
+  int framesSinceReport_ = 0;
+};
+
+std::unique_ptr<ACMObject::CScanDecoder> XAMObject::NewScanDecoder(CRefObj* source,
+                                                                   int64_t dataStart,
+                                                                   int64_t dataEnd) {
+  std::unique_ptr<CFrameScan> scan(new (std::nothrow) CFrameScan(this, source, dataStart, dataEnd));
+  if (!scan || !scan->Open()) return nullptr;
+  return scan;
 }

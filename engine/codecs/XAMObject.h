@@ -47,14 +47,6 @@ class XAMObject : public ACMObject {
   int64_t GetSourceBufferSize(int64_t pcmBytes) override;
   // The frame size: the block size of an MPEG layer III wave format.
   long BlockSize(const tWAVEFORMATEX* format) override;
-  // Decodes [dataStart, dataEnd) of the source once: the length, and on
-  // request the seek map (one point per frame) and the peaks. The progress
-  // callback gets the source bytes consumed, a few frames at a time, adding
-  // up to the data size.
-  int ParseScanAndBuild(CRefObj* source, CSeekMap** seekMap, CPeaks** peaks, int64_t* lengthMs,
-                        int* progressReported, int64_t dataStart, int64_t dataEnd, int stopAsked,
-                        int scanFlag, int buildPeaks, int buildSeekMap, long msPerPeak,
-                        int peakFlag, int peaksToFile, TScanProgress progress, void* user) override;
   // Feeds src to the ring (srcLength becomes the bytes it took) and decodes
   // whole frames into dst while a frame still fits. dst is a malloc'ed block
   // that may be reallocated (always when a frame needs more room than is
@@ -108,7 +100,15 @@ class XAMObject : public ACMObject {
     int rate = 0;
   };
 
+ protected:
+  // Decodes frame by frame with a second decoder instance: a seek point a
+  // frame, progress every few frames.
+  std::unique_ptr<CScanDecoder> NewScanDecoder(CRefObj* source, int64_t dataStart,
+                                               int64_t dataEnd) override;
+
  private:
+  class CFrameScan;
+
   // What decoding one frame gave.
   enum TFrameResult { FRAME_OK, FRAME_BAD, FRAME_SILENT, FRAME_STARVED, FRAME_END };
   // Decodes the next frame of `d`. FRAME_BAD: a damaged frame was skipped;

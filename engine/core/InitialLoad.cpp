@@ -7,21 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "engine/codecs/ACMObject.h"
-#include "engine/media/SeekMap.h"
-#include "engine/codecs/XAMObject.h"
 #include "engine/base/EngineErrors.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ACMObject.h"
+#include "engine/codecs/XAMObject.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3Tag.h"
 #include "engine/media/Id3TagV2.h"
 #include "engine/media/MP3Info.h"
 #include "engine/media/MusicInfo.h"
+#include "engine/media/PeakRuns.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/LastError.h"
 #include "platform/data/ByteOrder.h"
 #include "platform/data/FileObj.h"
@@ -330,9 +331,8 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
   dataStart_ = facts.dataStart;
   dataEnd_ = facts.dataEnd;
 
-  auto* mpeg = format_.Allocate(sizeof(tMPEGLAYER3WAVEFORMAT))
-                   ? format_.As<tMPEGLAYER3WAVEFORMAT>()
-                   : nullptr;
+  auto* mpeg = format_.Allocate(sizeof(tMPEGLAYER3WAVEFORMAT)) ? format_.As<tMPEGLAYER3WAVEFORMAT>()
+                                                               : nullptr;
   if (!mpeg) {
     SetLastError(kErrMemory);
     return 0;
@@ -742,11 +742,7 @@ int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLo
   const int64_t dataBytes = dataEnd_ - dataStart_;
   const int64_t avg = f->nAvgBytesPerSec;
   if (LoadPeakMap(source, msPerPeak)) return 1;
-  // Peak i covers frames [i * rate * ms / 1000, (i + 1) * rate * ms / 1000):
-  // exact boundaries, so peak times never drift from the sound's.
-  const int64_t rate = f->nSamplesPerSec;
-  const int64_t align = f->nBlockAlign;
-  if (msPerPeak <= 0 || rate * msPerPeak < 1000) {
+  if (msPerPeak <= 0 || static_cast<int64_t>(f->nSamplesPerSec) * msPerPeak < 1000) {
     SetLastError(kErrBadPCMFormat);
     return 0;
   }
@@ -757,53 +753,27 @@ int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLo
   }
   std::vector<uint8_t> piece;
   try {
-    piece.resize(static_cast<size_t>(kScanPiece / align * align));
+    piece.resize(static_cast<size_t>(kScanPiece / f->nBlockAlign * f->nBlockAlign));
   } catch (const std::bad_alloc&) {
     SetLastError(kErrMemory);
     return 0;
   }
   peaks_->InitPeakData(static_cast<unsigned long>(msPerPeak), 0, 1);
   peaks_->InitStreamPeaksFromParse(nullptr, nullptr);
+  CPeakRuns runs(peaks_.get(), f, msPerPeak, 0);
 
   const int previousMode = source->SetDataMode(0);
   source->SeekToData(0);
-  int64_t frame = 0;  // frames scanned
-  int64_t peakIndex = 0;
-  long peakMax = 0;
-  bool peakOpen = false;
   int64_t done = 0;
   int answer = 1;
-  auto peakEnd = [&](int64_t i) { return (i + 1) * rate * msPerPeak / 1000; };
-  int64_t leftover = 0;  // bytes of a frame split between pieces
   while (done < dataBytes) {
     int64_t got = 0;
     if (answer != -1) {
-      int64_t want =
-          std::min<int64_t>(static_cast<int64_t>(piece.size()) - leftover, dataBytes - done);
-      got = source->ReadData(piece.data() + leftover, want);
+      const int64_t want = std::min<int64_t>(static_cast<int64_t>(piece.size()), dataBytes - done);
+      got = source->ReadData(piece.data(), want);
       if (got <= 0) break;  // a read error ends the scan; it is never data
       done += got;
-      const int64_t have = leftover + got;
-      const int64_t frames = have / align;
-      const uint8_t* p = piece.data();
-      int64_t at = 0;
-      while (at < frames) {
-        const int64_t end = std::min<int64_t>(frames, at + (peakEnd(peakIndex) - frame));
-        const long m = peaks_->CheckMaxPeaks(reinterpret_cast<const char*>(p + at * align),
-                                             reinterpret_cast<const char*>(p + end * align), f);
-        peakMax = std::max(peakMax, m);
-        peakOpen = true;
-        frame += end - at;
-        at = end;
-        if (frame >= peakEnd(peakIndex)) {
-          peaks_->StreamPeakFromParse(static_cast<unsigned char>(peakMax * 255 / 32767), 0);
-          ++peakIndex;
-          peakMax = 0;
-          peakOpen = false;
-        }
-      }
-      leftover = have - frames * align;
-      if (leftover) std::memmove(piece.data(), piece.data() + frames * align, leftover);
+      runs.Add(reinterpret_cast<const char*>(piece.data()), got);
     }
     if (callback) {
       answer = callback(static_cast<unsigned long>(got), user);
@@ -814,7 +784,7 @@ int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLo
       }
     }
   }
-  if (peakOpen) peaks_->StreamPeakFromParse(static_cast<unsigned char>(peakMax * 255 / 32767), 0);
+  runs.Finish();
   source->SetDataMode(previousMode);
   lengthMs_ = static_cast<long>(dataBytes * 1000 / avg);
   peaks_->FinishPeaksFromParse(lengthMs_, 0);

@@ -1,33 +1,57 @@
 #include "engine/media/PeakRuns.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/media/Peaks.h"
 
 CPeakRuns::CPeakRuns(CPeaks* peaks, const tWAVEFORMATEX* format, long msPerPeak, int toFile)
-    : peaks_(peaks), format_(format), toFile_(toFile) {
-  double exact = static_cast<double>(msPerPeak) * format->nAvgBytesPerSec / 1000.0;
-  uint32_t align = std::max<uint32_t>(format->nBlockAlign, 1);
-  run_ = static_cast<int64_t>(exact / align) * align;
-  if (run_ < align) run_ = align;
-  fraction_ = std::max(0.0, exact - static_cast<double>(run_));
+    : peaks_(peaks),
+      format_(format),
+      toFile_(toFile),
+      align_(std::max<int64_t>(format->nBlockAlign, 1)),
+      // At least one frame a run.
+      framesTimesMs_(std::max<int64_t>(
+          static_cast<int64_t>(format->nSamplesPerSec) * std::max<long>(msPerPeak, 1), 1000)) {
+  split_.reserve(static_cast<size_t>(align_));
+}
+
+void CPeakRuns::Store() {
+  peaks_->StreamPeakFromParse(static_cast<unsigned char>(max_ * 255 / 32767), toFile_);
+  ++index_;
+  max_ = 0;
+  open_ = false;
+}
+
+void CPeakRuns::AddFrames(const char* data, int64_t frames) {
+  int64_t at = 0;
+  while (at < frames) {
+    const int64_t n = std::min(frames - at, RunEnd() - frame_);
+    max_ = std::max(max_,
+                    peaks_->CheckMaxPeaks(data + at * align_, data + (at + n) * align_, format_));
+    open_ = true;
+    frame_ += n;
+    at += n;
+    if (frame_ >= RunEnd()) Store();
+  }
 }
 
 void CPeakRuns::Add(const char* data, int64_t bytes) {
-  while (bytes > 0) {
-    int64_t n = std::min(bytes, run_ - filled_);
-    max_ = std::max(max_, peaks_->CheckMaxPeaks(data, data + n, format_));
-    filled_ += n;
+  if (!data || bytes <= 0) return;
+  if (!split_.empty()) {
+    const auto n = std::min<int64_t>(bytes, align_ - static_cast<int64_t>(split_.size()));
+    split_.insert(split_.end(), data, data + n);
     data += n;
     bytes -= n;
-    if (filled_ == run_) {
-      carried_ += fraction_;
-      if (carried_ >= static_cast<double>(run_))
-        carried_ -= static_cast<double>(run_);
-      else
-        peaks_->StreamPeakFromParse(static_cast<unsigned char>(max_ * 255 / 32767), toFile_);
-      filled_ = 0;
-      max_ = 0;
-    }
+    if (static_cast<int64_t>(split_.size()) < align_) return;
+    AddFrames(split_.data(), 1);
+    split_.clear();
   }
+  const int64_t frames = bytes / align_;
+  AddFrames(data, frames);
+  split_.assign(data + frames * align_, data + bytes);
+}
+
+void CPeakRuns::Finish() {
+  if (open_) Store();
 }

@@ -93,13 +93,14 @@ inline void ReadHeader(Stream* s) {
 }
 
 // Makes NAME from a sox sweep with the encoder command ("lame --quiet -b 128").
+// The sweep is the same on every run (-R: sox dithers with fixed numbers).
 inline bool Make(const testsupport::TempDir& dir, const std::string& name,
                  const std::string& encoder, int rate, int channels, const char* seconds,
                  Stream* s) {
   std::string wav = dir.File(name + ".wav");
   std::string synth = channels == 2 ? "sine 200-3000 sine 300-2000" : "sine 200-3000";
   auto r =
-      testsupport::Run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+      testsupport::Run("sox -R -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
                        " -b 16 '" + wav + "' synth " + seconds + " " + synth + " gain -4");
   if (r.exitCode != 0) return false;
   s->path = dir.File(name);
