@@ -172,7 +172,7 @@ int64_t ACMObject::GetSourceBufferSize(int64_t pcmBytes) {
 long ACMObject::BlockSize(const tWAVEFORMATEX* format) { return format ? format->nBlockAlign : 0; }
 
 int64_t ACMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize,
-                           TConversionFlag, int) {
+                           TConversionFlag, int last) {
   if (!stream || !src || !dst || srcLength < 0 || dstSize < 0) {
     srcLength = 0;
     return 0;
@@ -187,7 +187,8 @@ int64_t ACMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t ds
     srcLength = 0;
     return 0;
   }
-  MMRESULT r = acmStreamConvert(stream, &h, 0);
+  // The source's last block flushes what the codec holds.
+  MMRESULT r = acmStreamConvert(stream, &h, last ? ACM_STREAMCONVERTF_END : 0);
   acmStreamUnprepareHeader(stream, &h, 0);
   if (r != MMSYSERR_NOERROR) {
     srcLength = 0;

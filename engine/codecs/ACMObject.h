@@ -79,7 +79,9 @@ class ACMObject {
                         int peakFlag, int peaksToFile, TScanProgress progress, void* user);
   // One conversion: srcLength becomes the source bytes used; the result is the
   // bytes produced into dst (dstSize bytes), 0 when the stream cannot take the
-  // request, -1 when the codec fails.
+  // request, -1 when the codec fails. Callers set mayGrow on the source's
+  // last block: a decoder may then grow dst, and the codec gives out what
+  // it still holds.
   virtual int64_t Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize,
                           TConversionFlag flag, int mayGrow);
   virtual int FirstFrameDecodesToCDQuality();

@@ -57,10 +57,11 @@ class CMpegConversion : public CAcmConversion {
 
   bool Ready() { return decoder_.EnableStream(1) != 0; }
 
-  MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t) override {
+  MMRESULT Convert(ACMSTREAMHEADER* h, uint32_t flags) override {
     int64_t used = h->cbSrcLength;
     int64_t made = decoder_.DecodeInto(reinterpret_cast<const char*>(h->pbSrc), used,
-                                       reinterpret_cast<char*>(h->pbDst), h->cbDstLength);
+                                       reinterpret_cast<char*>(h->pbDst), h->cbDstLength,
+                                       (flags & ACM_STREAMCONVERTF_END) != 0);
     h->cbSrcLengthUsed = static_cast<uint32_t>(used);
     h->cbDstLengthUsed = static_cast<uint32_t>(made);
     return MMSYSERR_NOERROR;

@@ -129,6 +129,7 @@ int XAMObject::EnableStream(int on) {
   decoder = OpenRingDecoder(memoryInput);
   if (!decoder) return 0;
   DropPending();
+  fedSinceStart = false;
   streamEnabled = 1;
   return 1;
 }
@@ -136,6 +137,7 @@ int XAMObject::EnableStream(int on) {
 int XAMObject::Restart() {
   if (!streamEnabled) return EnableStream(1);
   DropPending();
+  fedSinceStart = false;
   MpegDecoderCloseInput(decoder);
   if (MpegDecoderOpenInput(decoder) >= 0) return 1;
   DestroyDecoder();
@@ -317,7 +319,12 @@ int64_t XAMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t ds
     srcLength = 0;
     return 0;
   }
-  srcLength = src && srcLength > 0 ? Feed(decoder, src, srcLength) : 0;
+  const int64_t offered = src && srcLength > 0 ? srcLength : 0;
+  srcLength = Feed(decoder, src, offered);
+  // The caller's last block (it may grow the output only then): with all of
+  // it in the ring, the ring's last frame decodes without a header after it.
+  if (mayGrow && srcLength == offered && (srcLength > 0 || fedSinceStart)) EndInput();
+  if (srcLength > 0) fedSinceStart = true;
 
   int64_t capacity = dstSize, produced = 0, frameBytes = 0;
   if (PendingBytes() > capacity) {
@@ -354,7 +361,12 @@ int64_t XAMObject::Convert(char* src, int64_t& srcLength, char*& dst, int64_t ds
   return produced;
 }
 
-int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize) {
+void XAMObject::EndInput() {
+  if (decoder) MpegDecoderSendInputMessage(decoder, kMemoryInputEnd, nullptr, 0);
+}
+
+int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize,
+                              bool last) {
   if (!dst || dstSize < 0 || (!streamEnabled && !EnableStream(1))) {
     srcLength = 0;
     return 0;
@@ -365,6 +377,8 @@ int64_t XAMObject::DecodeInto(const char* src, int64_t& srcLength, char* dst, in
   heldBack -= skip;
   const int64_t before = MpegDecoderInputPosition(decoder);
   const int64_t fed = offered > skip ? Feed(decoder, src + skip, offered - skip) : 0;
+  if (last && fed == offered - skip && (fed > 0 || fedSinceStart)) EndInput();
+  if (fed > 0) fedSinceStart = true;
   int64_t produced = EmitPending(dst, dstSize);
   // A frame is decoded only when it fits, or when nothing came out yet (the
   // room is smaller than a frame: it is then handed out in parts).
@@ -439,10 +453,19 @@ class XAMObject::CFrameScan : public ACMObject::CScanDecoder {
       const TFrameResult r = owner_->DecodeOne(scan_, &f);
       if (r == FRAME_STARVED) {
         if (inPos_ == inLen_) {
-          if (readPos_ >= dataEnd_) return SCAN_END;
           const int64_t got =
-              source_->Read(in_.data(), std::min<int64_t>(kScanReadBytes, dataEnd_ - readPos_));
-          if (got <= 0) return SCAN_END;
+              readPos_ < dataEnd_
+                  ? source_->Read(in_.data(),
+                                  std::min<int64_t>(kScanReadBytes, dataEnd_ - readPos_))
+                  : 0;
+          if (got <= 0) {
+            // The source is spent: what the ring holds still decodes, the
+            // last frame without a header after it.
+            if (ended_) return SCAN_END;
+            ended_ = true;
+            MpegDecoderSendInputMessage(scan_, kMemoryInputEnd, nullptr, 0);
+            continue;
+          }
           readPos_ += got;
           inPos_ = 0;
           inLen_ = got;
@@ -491,6 +514,7 @@ class XAMObject::CFrameScan : public ACMObject::CScanDecoder {
   std::vector<char> in_, converted_;
   int64_t inPos_ = 0, inLen_ = 0;
   int framesSinceReport_ = 0;
+  bool ended_ = false;
 };
 
 std::unique_ptr<ACMObject::CScanDecoder> XAMObject::NewScanDecoder(CRefObj* source,

@@ -51,7 +51,9 @@ class XAMObject : public ACMObject {
   // whole frames into dst while a frame still fits. dst is a malloc'ed block
   // that may be reallocated (always when a frame needs more room than is
   // left, doubled with mayGrow); a frame that cannot be placed is kept for
-  // the next call. Stops when the ring holds no complete frame.
+  // the next call. Stops when the ring holds no complete frame. mayGrow also
+  // marks the source's last block: once it is all in the ring, the ring's
+  // last frame decodes although no header follows it.
   int64_t Convert(char* src, int64_t& srcLength, char*& dst, int64_t dstSize, TConversionFlag flag,
                   int mayGrow) override;
   int FirstFrameDecodesToCDQuality() override { return firstFrameDecodesToCDQuality; }
@@ -79,7 +81,10 @@ class XAMObject : public ACMObject {
   // actually read; the rest is dropped from the ring for the caller to offer
   // again, so no frame is left behind in the ring when the source ends. A
   // frame larger than the room left is handed out over several calls.
-  int64_t DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize);
+  // `last`: src ends the stream, so the last frame need not wait for a
+  // header after it.
+  int64_t DecodeInto(const char* src, int64_t& srcLength, char* dst, int64_t dstSize,
+                     bool last = false);
   // Empties the ring and resets the decoder, as after a seek.
   int Restart();
 
@@ -125,6 +130,8 @@ class XAMObject : public ACMObject {
   // The destination bytes a frame becomes (an upper bound when converted).
   int64_t PlacedBytes(const Frame& f) const;
   void KeepPending(const Frame& f);
+  // Tells the ring that no more bytes come.
+  void EndInput();
   void DestroyDecoder();
 
   mpegaudio::MpegDecoder* decoder = nullptr;
@@ -151,4 +158,7 @@ class XAMObject : public ACMObject {
   int64_t heldBack = 0;
   // Bytes DecodeInto left in the ring: the start of a frame still incomplete.
   int64_t ringHeld = 0;
+  // Whether bytes reached the ring since it was last opened: only then does
+  // the caller's last block end the input (an empty first call ends nothing).
+  bool fedSinceStart = false;
 };

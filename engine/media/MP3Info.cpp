@@ -1,5 +1,6 @@
 #include "engine/media/MP3Info.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -66,14 +67,16 @@ bool Measurable(uint32_t word, Header* h) {
 
 // Audio data holds patterns that pass for a header now and then; the first
 // frame counts only when a header of the same stream follows it, or the file
-// (or its ID3v1 tag) ends there. Otherwise a free-format stream, whose own
-// headers never pass, would be measured from such a pattern.
+// (or a tag begins there: ID3v1, ID3v2, APE). Otherwise a free-format
+// stream, whose own headers never pass, would be measured from such a pattern.
 bool FollowedByFrame(CRefObj* source, int64_t pos, const Header& h, int64_t fileSize) {
   const int64_t next = pos + h.frameBytes;
   if (next + 4 > fileSize) return next <= fileSize;
-  char bytes[4];
-  if (ReadAt(source, next, bytes, 4) < 4) return false;
-  if (std::memcmp(bytes, "TAG", 3) == 0) return true;
+  char bytes[8];
+  const int64_t got = ReadAt(source, next, bytes, std::min<int64_t>(8, fileSize - next));
+  if (got < 4) return false;
+  if (std::memcmp(bytes, "TAG", 3) == 0 || std::memcmp(bytes, "ID3", 3) == 0) return true;
+  if (got == 8 && std::memcmp(bytes, "APETAGEX", 8) == 0) return true;
   Header n;
   return Measurable(mpegaudio::ReadHeaderWord(reinterpret_cast<const uint8_t*>(bytes)), &n) &&
          mpegaudio::HeadersCompatible(h, n);

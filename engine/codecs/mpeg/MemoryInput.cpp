@@ -113,6 +113,7 @@ bool CMemoryInput::SetName(const std::string& name) {
 
 int CMemoryInput::Open() {
   head_ = count_ = 0;
+  ended_ = false;
   position_ = 0;
   if (ring_ && buffer_.empty()) {
     try {
@@ -126,6 +127,7 @@ int CMemoryInput::Open() {
 
 int CMemoryInput::Close() {
   head_ = count_ = 0;
+  ended_ = false;
   position_ = 0;
   return kMpegOk;
 }
@@ -143,8 +145,13 @@ int64_t CMemoryInput::Read(void* buffer, int64_t size) {
     return n;
   }
   // The ring hands out all of a request or nothing, so a reader that runs
-  // short can come back after the next feed without losing bytes.
-  if (size > count_) return kMpegErrorNotEnoughData;
+  // short can come back after the next feed without losing bytes; once the
+  // feeder has said that nothing more comes, it hands out what is left.
+  if (size > count_) {
+    if (!ended_) return kMpegErrorNotEnoughData;
+    if (count_ == 0) return 0;
+    size = count_;
+  }
   int64_t first = kMemoryInputRingBytes - head_;
   if (first > size) first = size;
   std::memcpy(out, buffer_.data() + head_, static_cast<size_t>(first));
@@ -186,6 +193,11 @@ int64_t CMemoryInput::Message(int code, const void* data, int64_t size) {
       return Feed(static_cast<const uint8_t*>(data), size);
     case kMemoryInputFlush:
       head_ = count_ = 0;
+      ended_ = false;
+      return kMpegOk;
+    case kMemoryInputEnd:
+      if (!ring_) return kMpegErrorBadArgument;
+      ended_ = true;
       return kMpegOk;
     case kMemoryInputSetName: {
       if (!data && size != 0) return kMpegErrorBadArgument;

@@ -17,6 +17,9 @@ enum : int {
   kMemoryInputSetName =
       4099,  // data, size: a new name ("" or "size@address"); size < 0: NUL-terminated
   kMemoryInputSetSize = 4100,  // size: the size the input reports
+  // No more bytes will be fed: a read the ring cannot fill takes what it
+  // holds, then the input ends. Open, Close and Flush take it back.
+  kMemoryInputEnd = 4101,
 };
 
 constexpr int64_t kMemoryInputRingBytes = 64 * 1024;
@@ -45,6 +48,7 @@ class CMemoryInput {
   int64_t Feed(const uint8_t* data, int64_t size);
 
   bool ring_ = true;
+  bool ended_ = false;           // ring: no more bytes will be fed
   std::vector<uint8_t> buffer_;  // the ring, allocated on first use
   int64_t head_ = 0;             // ring: next byte to read
   int64_t count_ = 0;            // ring: bytes held

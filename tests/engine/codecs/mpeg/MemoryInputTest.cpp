@@ -49,6 +49,17 @@ TEST(MemoryInput, RingTakesWhatFitsAndHandsOutAllOrNothing) {
   ASSERT_EQ(in.Close(), kMpegOk);
   ASSERT_EQ(in.Open(), kMpegOk);
   EXPECT_EQ(in.Buffered(), 0);
+
+  // Once the feeder says nothing more comes, a short read takes the rest,
+  // then the input ends; a flush takes the end back.
+  EXPECT_EQ(in.Message(kMemoryInputFeed, data.data(), 300), 300);
+  EXPECT_EQ(in.Message(kMemoryInputEnd, nullptr, 0), kMpegOk);
+  EXPECT_EQ(in.Read(out.data(), 200), 200);
+  EXPECT_EQ(in.Read(out.data(), 200), 100);
+  EXPECT_EQ(std::memcmp(out.data(), data.data() + 200, 100), 0);
+  EXPECT_EQ(in.Read(out.data(), 200), 0);
+  EXPECT_EQ(in.Message(kMemoryInputFlush, nullptr, 0), kMpegOk);
+  EXPECT_EQ(in.Read(out.data(), 1), kMpegErrorNotEnoughData);
 }
 
 TEST(MemoryInput, StaticBufferByNameWithA64BitAddress) {
