@@ -2,48 +2,25 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "platform/LastError.h"
 #include "platform/Log.h"
 #include "platform/ipc/LockFile.h"
 #include "platform/ipc/ProcessInfo.h"
 #include "platform/ipc/RuntimeFolder.h"
+#include "utilities/strings/Utf8.h"
 
 namespace {
 
 bool ValidTargetType(uint32_t type) { return type <= 2; }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
-bool IsUtf8(const char* text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    unsigned char c = *p++;
-    if (c < 0x80) continue;
-    int more;
-    uint32_t code, least;
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1, code = c & 0x1F, least = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2, code = c & 0x0F, least = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3, code = c & 0x07, least = 0x10000;
-    } else {
-      return false;
-    }
-    for (; more > 0; --more, ++p) {
-      if ((*p & 0xC0) != 0x80) return false;  // also the terminator
-      code = code << 6 | (*p & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-  }
-  return true;
-}
-
 // Why an entry can never be taken, or null when it can.
 const char* EntryFault(const HandOffEntry& entry) {
   if (!ValidTargetType(entry.targetType)) return "an unknown target type";
   if (entry.path[0] == '\0') return "an empty name";
-  if (!IsUtf8(entry.path)) return "a name that is not UTF-8";
+  if (!IsValidUtf8(std::string_view(entry.path, strnlen(entry.path, sizeof entry.path))))
+    return "a name that is not UTF-8";
   return nullptr;
 }
 

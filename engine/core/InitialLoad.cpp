@@ -592,6 +592,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   const bool cachedPeaks =
       buildPeaks && !decoder_->MeasuresSourcePeak() && LoadPeakMap(source, msPerPeak);
   const int peaksWanted = buildPeaks && !cachedPeaks ? 1 : 0;
+  const int mapWanted = buildSeekMap && !LoadSeekMap(source) ? 1 : 0;
   int reported = 0;
   int64_t length = 0;
   CSeekMap* map = nullptr;
@@ -599,7 +600,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   // Peaks stay in memory: a peak file is only ever written into the
   // engine's cache folder, never beside the user's source.
   const int ok = decoder_->ParseScanAndBuild(source, &map, &scanned, &length, &reported, dataStart_,
-                                             dataEnd_, 0, scanFlag, peaksWanted, buildSeekMap,
+                                             dataEnd_, 0, scanFlag, peaksWanted, mapWanted,
                                              msPerPeak, peakFlag, 0, callback, user);
   std::unique_ptr<CPeaks> built(scanned);  // the scan hands its peaks over
   source->SetDataMode(previousMode);
@@ -619,6 +620,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
   if (map) {
     CSeekMap::Release(seekMap_);
     seekMap_ = map;
+    SaveSeekMap(source);
   }
   if (!reported && callback &&
       callback(static_cast<unsigned long>(dataEnd_ - dataStart_), user) == 0)
@@ -733,6 +735,41 @@ int CInitialLoad::LoadPeakMap(CRefObj* source, long msPerPeak) {
   peaks_ = std::move(peaks);
   lengthMs_ = peaks_->LengthOfSound();
   return 1;
+}
+
+namespace {
+
+// What a seek map of the source's data is made from: the file's size and
+// the data's place in it.
+bool SeekMapStamp(CRefObj* source, int64_t dataStart, int64_t dataEnd, CSeekMap::Stamp* stamp) {
+  auto* file = dynamic_cast<CFileObj*>(source);
+  const int64_t size = file ? file->Size() : -1;
+  if (size < 0 || dataStart < 0 || dataEnd < dataStart) return false;
+  *stamp = CSeekMap::Stamp{static_cast<uint64_t>(size), static_cast<uint64_t>(dataStart),
+                           static_cast<uint64_t>(dataEnd)};
+  return true;
+}
+
+}  // namespace
+
+int CInitialLoad::LoadSeekMap(CRefObj* source) {
+  const std::string path = PathOf(source);
+  CSeekMap::Stamp stamp;
+  if (path.empty() || !SeekMapStamp(source, dataStart_, dataEnd_, &stamp)) return 0;
+  const std::string cache = CacheFilePath(path, ".isk");
+  if (!CacheIsFresh(cache, path)) return 0;
+  CSeekMap* map = CSeekMap::LoadFromFile(cache, stamp);
+  if (!map) return 0;
+  CSeekMap::Release(seekMap_);
+  seekMap_ = map;
+  return 1;
+}
+
+int CInitialLoad::SaveSeekMap(CRefObj* source) {
+  const std::string path = PathOf(source);
+  CSeekMap::Stamp stamp;
+  if (!seekMap_ || path.empty() || !SeekMapStamp(source, dataStart_, dataEnd_, &stamp)) return 0;
+  return seekMap_->SaveToFile(CacheFilePath(path, ".isk", true), stamp);
 }
 
 int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,

@@ -45,6 +45,11 @@ class CInitialLoad {
   // A cached peak file for the source, used when it is newer than the source
   // and has the requested resolution.
   int LoadPeakMap(CRefObj* source, long msPerPeak);
+  // The cached seek map of a file source (its ".isk" file), used when it is
+  // newer than the source and was made for the same file size and data.
+  int LoadSeekMap(CRefObj* source);
+  // Writes the loader's seek map to the source's ".isk" file.
+  int SaveSeekMap(CRefObj* source);
 
   // The decoder and the music information go to the caller, who deletes them;
   // the format is moved out. The loader holds none of them afterwards.
@@ -82,7 +87,7 @@ class CInitialLoad {
   int64_t dataStart_ = -1;
   int64_t dataEnd_ = -1;
   long lengthMs_ = 0;
-  int64_t streamLengthMs_ = 0;  // an MPEG stream's length as its headers tell it
+  int64_t streamLengthMs_ = 0;   // an MPEG stream's length as its headers tell it
   CSeekMap* seekMap_ = nullptr;  // one reference
   std::unique_ptr<CPeaks> peaks_;
   std::unique_ptr<TMusicInfo> musicInfo_;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CSeekMap {
@@ -30,6 +31,20 @@ class CSeekMap {
   Point At(int index) const { return points_[static_cast<size_t>(index)]; }
   // The last point at or before `decoded`; 0 when there is none.
   int Find(uint64_t decoded, Point* point) const;
+
+  // What a saved map was made from; it is read back only for the same.
+  struct Stamp {
+    uint64_t sourceSize = 0;
+    uint64_t dataStart = 0;
+    uint64_t dataEnd = 0;
+  };
+  // Writes the map to `path` (replacing it); 0 on failure, when no file is
+  // left behind.
+  int SaveToFile(const std::string& path, const Stamp& stamp) const;
+  // A map read from `path`, with one reference for the caller; null when
+  // the file is missing, of another version, made for another stamp, cut
+  // short or holding points that cannot belong to the data.
+  static CSeekMap* LoadFromFile(const std::string& path, const Stamp& stamp);
 
  private:
   ~CSeekMap() = default;
