@@ -20,8 +20,7 @@ struct LogTarget {
 
   LogTarget() {
     const char* v = std::getenv("SONODUCT_LOG");
-    if (v == nullptr || *v == '\0' || std::strcmp(v, "0") == 0)
-      return;
+    if (v == nullptr || *v == '\0' || std::strcmp(v, "0") == 0) return;
     if (std::strcmp(v, "stderr") == 0 || std::strcmp(v, "-") == 0) {
       fd = STDERR_FILENO;
       on = true;
@@ -42,8 +41,7 @@ struct LogTarget {
         return;
       // create each missing level
       for (size_t i = 1; i <= dir.size(); ++i)
-        if (i == dir.size() || dir[i] == '/')
-          mkdir(dir.substr(0, i).c_str(), 0700);
+        if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0700);
       dir += "/sonoduct";
       mkdir(dir.c_str(), 0700);
       path = dir + "/sonoduct.log";
@@ -66,8 +64,7 @@ int LoggingNow() { return Target().on ? 1 : 0; }
 
 void Log(const char* text) {
   LogTarget& t = Target();
-  if (!t.on || text == nullptr)
-    return;
+  if (!t.on || text == nullptr) return;
   char stamp[64];
   time_t now = time(nullptr);
   struct tm local;
@@ -76,8 +73,7 @@ void Log(const char* text) {
   std::string line(stamp, n);
   line += " [" + std::to_string(getpid()) + "] ";
   line += text;
-  if (line.empty() || line.back() != '\n')
-    line += '\n';
+  if (line.empty() || line.back() != '\n') line += '\n';
   // one write per line with O_APPEND keeps lines whole across processes
   std::lock_guard<std::mutex> lock(logMutex);
   ssize_t ignored = write(t.fd, line.data(), line.size());
@@ -85,8 +81,7 @@ void Log(const char* text) {
 }
 
 void LogFmt(const char* format, ...) {
-  if (!LoggingNow() || format == nullptr)
-    return;
+  if (!LoggingNow() || format == nullptr) return;
   va_list args;
   va_start(args, format);
   va_list copy;

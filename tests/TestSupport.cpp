@@ -17,14 +17,12 @@ TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "sonoduct-test-XXXXXX").string();
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
-  if (mkdtemp(buf.data()) != nullptr)
-    path_ = buf.data();
+  if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  if (!path_.empty())
-    std::filesystem::remove_all(path_, ec);
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
@@ -32,9 +30,9 @@ std::string TempDir::File(const std::string& name) const { return path_ + "/" + 
 ProcessResult Run(const std::string& command, const std::vector<std::string>& env) {
   TempDir dir;
   std::string prefix;
-  for (const auto& e : env)
-    prefix += "export '" + e + "'; ";
-  std::string full = prefix + "( " + command + " ) >'" + dir.File("out") + "' 2>'" + dir.File("err") + "' </dev/null";
+  for (const auto& e : env) prefix += "export '" + e + "'; ";
+  std::string full = prefix + "( " + command + " ) >'" + dir.File("out") + "' 2>'" +
+                     dir.File("err") + "' </dev/null";
   int status = std::system(full.c_str());
   ProcessResult r;
   if (status != -1) {
@@ -66,9 +64,7 @@ bool WriteFile(const std::string& path, const std::string& data) {
   return static_cast<bool>(out);
 }
 
-bool HaveProgram(const std::string& name) {
-  return Run("command -v " + name).exitCode == 0;
-}
+bool HaveProgram(const std::string& name) { return Run("command -v " + name).exitCode == 0; }
 
 std::string ReadInput(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

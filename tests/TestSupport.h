@@ -11,7 +11,7 @@ namespace testsupport {
 // A fresh folder below the system's temporary folder, removed with its
 // contents when the object goes away.
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
   // Path() + "/" + name
   std::string File(const std::string& name) const;
 
-private:
+ private:
   std::string path_;
 };
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/PCMSound.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/data/MemObj.h"
 

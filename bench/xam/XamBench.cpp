@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/codecs/ACMBuffer.h"
-#include "engine/media/SeekMap.h"
 #include "engine/codecs/XAMObject.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/FileObj.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/codecs/ConverterLibraries.h"
 #include "engine/base/TempPaths.h"
+#include "engine/codecs/ConverterLibraries.h"
 #include "platform/os/UserDirectories.h"
 #include "platform/registry/RegBatch.h"
 #include "platform/registry/RegKey.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/base/SampleBuffer.h"
 #include "engine/codecs/ACMObject.h"
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/DecoderFacts.h"
-#include "engine/base/SampleBuffer.h"
 #include "engine/media/MusicInfo.h"
 
 CConv2FileFormat::CConv2FileFormat() : CConv2FileFormat(kFormatTagPcm) {}

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/codecs/ConversionTypes.h"
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ConversionTypes.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/wma/SupportsWma.h"

@@ -1,6 +1,6 @@
 // The sample-buffer helpers that depend on the decoder object.
-#include "engine/codecs/ACMObject.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/codecs/ACMObject.h"
 
 long BlockSize(const tWAVEFORMATEX* format, ACMObject* decoder) {
   if (decoder) return decoder->BlockSize(format);

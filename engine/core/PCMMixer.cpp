@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/PCMSound.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/core/PCMSound.h"
 #include "engine/core/SoundEngine.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/os/SystemInfo.h"

@@ -8,12 +8,12 @@
 #include <new>
 #include <vector>
 
-#include "engine/codecs/ACMBuffer.h"
-#include "engine/codecs/ACMObject.h"
-#include "engine/core/InitialLoad.h"
 #include "engine/base/EngineErrors.h"
 #include "engine/base/PCMBuffer.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/codecs/ACMBuffer.h"
+#include "engine/codecs/ACMObject.h"
+#include "engine/core/InitialLoad.h"
 #include "engine/core/SoundLoaded.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"

@@ -7,13 +7,13 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/codecs/Conv2FileObj.h"
-#include "engine/codecs/MpegAcmDriver.h"
 #include "engine/base/AnalysisThresholds.h"
 #include "engine/base/EngineGlobals.h"
-#include "engine/core/SoundLoaded.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/Conv2FileObj.h"
+#include "engine/codecs/MpegAcmDriver.h"
+#include "engine/core/SoundLoaded.h"
 #include "platform/Log.h"
 #include "utilities/strings/StringsFileLocation.h"
 

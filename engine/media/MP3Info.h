@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "engine/media/TagType.h"
 #include "engine/media/FrameHeader.h"
 #include "engine/media/Id3Tag.h"
+#include "engine/media/TagType.h"
 #include "engine/media/VBitRate.h"
 
 class CRefObj;

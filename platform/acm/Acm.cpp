@@ -476,8 +476,7 @@ MMRESULT acmStreamReset(HACMSTREAM stream, uint32_t flags) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1,
-                          uintptr_t param2) {
+MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1, uintptr_t param2) {
   CAcmConversion* c = ConversionOf(stream);
   if (!c) return MMSYSERR_INVALHANDLE;
   return c->Message(message, param1, param2);

@@ -4,9 +4,9 @@
 // Drivers. Built in are PCM to PCM (rate, channels, 8/16 bits), mu-law,
 // A-law, IMA ADPCM and Microsoft ADPCM, each converting between its format and
 // 16-bit PCM of the same rate and channels, and a decoder of wide PCM, IEEE
-// float and WAVE_FORMAT_EXTENSIBLE into 16-bit PCM of at most two channels. More drivers can be added at run
-// time (acmDriverAdd); they are searched before the built-in ones, the one
-// with the highest priority first. A driver is a CAcmDriver (AcmDriver.h).
+// float and WAVE_FORMAT_EXTENSIBLE into 16-bit PCM of at most two channels. More drivers can be
+// added at run time (acmDriverAdd); they are searched before the built-in ones, the one with the
+// highest priority first. A driver is a CAcmDriver (AcmDriver.h).
 //
 // Handles are opaque pointers checked against the live set on every call, so a
 // stale or foreign handle gives MMSYSERR_INVALHANDLE, never a crash.
@@ -174,5 +174,4 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, uint32_t f
 MMRESULT acmStreamReset(HACMSTREAM stream, uint32_t flags);
 // A request (ACMDM_*) to the stream's conversion; MMSYSERR_NOTSUPPORTED when
 // it does not know the request.
-MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1,
-                          uintptr_t param2);
+MMRESULT acmStreamMessage(HACMSTREAM stream, uint32_t message, uintptr_t param1, uintptr_t param2);

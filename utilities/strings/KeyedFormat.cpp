@@ -136,8 +136,7 @@ bool FormatChecked(std::string_view format, std::initializer_list<FormatArg> arg
         if (arg.GetKind() != FormatArg::Kind::kText) return false;
         // Padding and cutting by hand: the view need not be terminated.
         std::string_view t = arg.Text();
-        if (precision >= 0 && t.size() > static_cast<size_t>(precision))
-        {
+        if (precision >= 0 && t.size() > static_cast<size_t>(precision)) {
           size_t cut = static_cast<size_t>(precision);
           while (cut > 0 && (static_cast<unsigned char>(t[cut]) & 0xC0) == 0x80)
             --cut;  // never half a character

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/codecs/ACMObject.h"
-#include "engine/media/SeekMap.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ACMObject.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/acm/AcmDriver.h"
 #include "platform/audio/PcmSample.h"
 #include "platform/data/FileObj.h"

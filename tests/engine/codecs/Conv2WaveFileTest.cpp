@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/TonalisStrings.h"
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2WaveFile.h"
-#include "engine/base/TonalisStrings.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/data/FileObj.h"
 #include "platform/riff/FourCC.h"

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "engine/base/EngineGlobals.h"
 #include "engine/codecs/Conv2FileObj.h"
 #include "engine/codecs/ConversionTypes.h"
 #include "engine/codecs/ConverterLibraries.h"
-#include "engine/base/EngineGlobals.h"
 
 namespace {
 

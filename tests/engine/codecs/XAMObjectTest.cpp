@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/codecs/ACMBuffer.h"
-#include "engine/media/SeekMap.h"
-#include "engine/codecs/XAMObject.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/ACMBuffer.h"
+#include "engine/codecs/XAMObject.h"
 #include "engine/media/Peaks.h"
+#include "engine/media/SeekMap.h"
 #include "platform/data/FileObj.h"
 #include "tests/TestSupport.h"
 #include "tests/engine/codecs/MpegTestFiles.h"
@@ -404,7 +404,6 @@ TEST(XAMObjectArithmetic, SizesOffsetsAndText) {
   EXPECT_EQ(c->LastFrameDecoded(), 0);
   EXPECT_EQ(c->IsACM(), 0);
 }
-
 
 // Free-format streams fed through the streaming ring in small pieces decode as
 // they do from a file: the frame size is measured once enough bytes are in.

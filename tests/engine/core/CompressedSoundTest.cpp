@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/base/PCMBuffer.h"
 #include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
-#include "engine/base/PCMBuffer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"

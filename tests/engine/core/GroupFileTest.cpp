@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "engine/core/InitialLoad.h"
 #include "engine/base/PCMBuffer.h"
+#include "engine/core/InitialLoad.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
 #include "platform/data/FileObj.h"

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "engine/base/EngineErrors.h"
-#include "engine/core/InitialLoad.h"
 #include "engine/base/PCMBuffer.h"
+#include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/core/InitialLoad.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundLoaded.h"
-#include "engine/base/TempPaths.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"
@@ -210,14 +210,16 @@ TEST(InitialLoad, GenreNamesAreReadAsTheirNumbers) {
     const char* ignr;
     int index;
     const char* genre;
-  } cases[] = {{"Rock", 17, "(17)"}, {"jazz", 8, "(8)"}, {"(80)", 80, "(80)"},
+  } cases[] = {{"Rock", 17, "(17)"},
+               {"jazz", 8, "(8)"},
+               {"(80)", 80, "(80)"},
                {"Bossa Nova and more", 255, "Bossa Nova and more"}};
   const std::string oldStrings = GetTonalisStringFile();
   SetTonalisStringFile(testsupport::SourceDir() + "/engine/tonalis-strings.ini");
   TempDir dir;
   for (const Case& c : cases) {
-    std::string wav = Riff(Fmt(1, 1, 8000, 16) + Chunk("LIST", "INFO" + Chunk("IGNR", c.ignr)) +
-                           Data(1600));
+    std::string wav =
+        Riff(Fmt(1, 1, 8000, 16) + Chunk("LIST", "INFO" + Chunk("IGNR", c.ignr)) + Data(1600));
     std::string path = dir.File("genre.wav");
     testsupport::WriteFile(path, wav);
     CFileObj* file = new CFileObj;

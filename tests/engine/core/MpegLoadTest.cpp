@@ -7,9 +7,9 @@
 
 #include "engine/base/EngineErrors.h"
 #include "engine/base/EngineGlobals.h"
+#include "engine/base/TonalisStrings.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/core/PCMSound.h"
-#include "engine/base/TonalisStrings.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/LastError.h"
 #include "platform/data/FileObj.h"

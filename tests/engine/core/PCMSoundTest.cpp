@@ -4,10 +4,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/core/InitialLoad.h"
 #include "engine/base/PCMBuffer.h"
-#include "engine/core/PCMSound.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/core/InitialLoad.h"
+#include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
 #include "engine/media/Peaks.h"
 #include "platform/LastError.h"

@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <thread>
 
-#include "engine/codecs/Conv2FileObj.h"
 #include "engine/base/AnalysisThresholds.h"
 #include "engine/base/EngineGlobals.h"
-#include "engine/core/SoundEngine.h"
-#include "engine/core/SoundLoaded.h"
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/Conv2FileObj.h"
+#include "engine/core/SoundEngine.h"
+#include "engine/core/SoundLoaded.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "engine/core/PCMSound.h"
 #include "engine/base/SampleBuffer.h"
+#include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
 #include "tests/TestSupport.h"
 
