@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev
-  libasound2-dev
+  libasound2-dev libmp3lame-dev
   clang libclang-rt-14-dev
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg

@@ -7,6 +7,7 @@
 #include "engine/base/TonalisStrings.h"
 #include "engine/codecs/ConversionTypes.h"
 #include "platform/os/SharedLibrary.h"
+#include "platform/outside/BladeEnc.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/wma/SupportsWma.h"
 #include "platform/wma/WmaGlue.h"
@@ -50,16 +51,16 @@ bool LoadEncoder(int e) {
   return encoderLibraries[e].Load(ProgramDirectory() + kEncoders[e].library);
 }
 
-// The BladeEnc version record begins with four bytes: library major and
-// minor, engine major and minor.
+// The version record begins with four bytes: library major and minor,
+// engine major and minor.
 std::string VersionText(int e) {
-  using VersionFunction = void (*)(void*);
-  auto version = reinterpret_cast<VersionFunction>(encoderLibraries[e].Symbol("beVersion"));
+  auto version = reinterpret_cast<BEVERSION>(encoderLibraries[e].Symbol("beVersion"));
   if (!version) return "";
-  unsigned char record[256] = {};
-  version(record);
+  BE_VERSION record{};
+  version(&record);
   return FormatKeyed("IDS_STRING_BLADE_VERSION", EngineText("IDS_STRING_BLADE_VERSION", 59),
-                     {record[0], record[1], record[2], record[3]});
+                     {record.byDLLMajorVersion, record.byDLLMinorVersion, record.byMajorVersion,
+                      record.byMinorVersion});
 }
 
 }  // namespace
