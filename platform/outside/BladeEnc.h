@@ -113,7 +113,7 @@ struct BE_VERSION {
   uint8_t byMMXEnabled;
   uint8_t btReserved[125];
 };
-static_assert(sizeof(BE_VERSION) == 264);
+static_assert(sizeof(BE_VERSION) == 265);
 
 #pragma pack(pop)
 
