@@ -37,6 +37,9 @@ inline constexpr uint32_t kErrNoPCMFromMpeg = 0x2000010a;
 // No valid MPEG audio stream.
 inline constexpr uint32_t kErrNoMpegStream = 0x2000010b;
 
+// The MP3 encoder library lacks an entry point or refused the stream.
+inline constexpr uint32_t kErrMp3Encoder = 0x2000010f;
+
 // ID3v2 tags: no tag buffer, or frames that do not fit it.
 inline constexpr uint32_t kErrId3V2Frames = 0x20000110;
 

@@ -4,8 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "engine/codecs/BladeConv2MP3.h"
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2WaveFile.h"
+#include "engine/codecs/ConverterLibraries.h"
+#include "engine/codecs/LameConv2MP3.h"
 #include "platform/paths/Paths.h"
 #include "utilities/strings/BoundedCopy.h"
 
@@ -99,8 +102,14 @@ CConv2FileObj* NewCConv2FileObj(_tFileConversionTypedef type, int encoder) {
   switch (type) {
     case FILE_CONVERSION_WAVE:
       return new (std::nothrow) CConv2WaveFile;
+    case FILE_CONVERSION_MP3: {
+      const int e = encoder == -1 ? GetMP3Encoder() : encoder;
+      if (e == MP3_ENCODER_LAME) return new (std::nothrow) CLameConv2MP3;
+      if (e == MP3_ENCODER_BLADE) return new (std::nothrow) CBladeConv2MP3;
+      return nullptr;
+    }
     default:
-      // The MP3 and WMA writers come with their encoder libraries.
+      // The WMA writer comes with its library.
       return nullptr;
   }
 }

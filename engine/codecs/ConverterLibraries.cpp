@@ -5,6 +5,8 @@
 
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/TonalisStrings.h"
+#include "engine/codecs/Conv2FileFormat.h"
+#include "engine/codecs/Conv2MP3.h"
 #include "engine/codecs/ConversionTypes.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/outside/BladeEnc.h"
@@ -65,16 +67,25 @@ std::string VersionText(int e) {
 
 }  // namespace
 
+bool LoadMP3EncoderLibrary(int encoder) {
+  return encoder >= 0 && encoder < 2 && LoadEncoder(encoder);
+}
+
+void* MP3EncoderSymbol(int encoder, const char* name) {
+  return encoder >= 0 && encoder < 2 ? encoderLibraries[encoder].Symbol(name) : nullptr;
+}
+
 const char* MP3EncoderLibraryName(int encoder) {
   return encoder >= 0 && encoder < 2 ? kEncoders[encoder].library : nullptr;
 }
 
-void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void*) {
+void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void* mp3Format) {
   SetCurrentEncoder(preferred);
   for (int e = 0; e < 2; ++e) {
-    if (LoadEncoder(e)) {
+    // A handle of the probe's own: one a writer holds stays as it is.
+    os::SharedLibrary probe;
+    if (encoderLibraries[e].IsLoaded() || probe.Load(ProgramDirectory() + kEncoders[e].library)) {
       encoderAvailable[e] = 1;
-      encoderLibraries[e].Unload();
       if (CurrentEncoder() == MP3_ENCODER_NOT_ASSIGNED)
         SetCurrentEncoder(static_cast<_tMP3EncoderDllTypedef>(e));
     }
@@ -85,7 +96,14 @@ void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void*) {
     for (int e = 0; e < 2; ++e)
       if (encoderAvailable[e]) {
         SetCurrentEncoder(static_cast<_tMP3EncoderDllTypedef>(e));
-        // The MP3 writers adjust the record to a new encoder once they exist.
+        // The record is brought into the new encoder's reach.
+        if (mp3Format) {
+          CConv2FileObj* writer = NewCConv2FileObj(FILE_CONVERSION_MP3, e);
+          if (auto* mp3 = dynamic_cast<CConv2MP3*>(writer))
+            mp3->UpdateSettingsAfterEncoderChange(static_cast<CConv2FileFormat*>(mp3Format));
+          CRefObj* made = writer;
+          DeleteRefObject(&made);
+        }
         break;
       }
   }

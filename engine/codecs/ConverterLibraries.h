@@ -29,5 +29,11 @@ int FreeConversionLibraries();
 int LoadLibraryWMADecoder();
 int WMADecodingAvailable();
 
+// The MP3 writers' loader: encoder e's library, loaded from the program
+// directory when it is not yet; false when it cannot be.
+bool LoadMP3EncoderLibrary(int encoder);
+// An entry point of encoder e's loaded library, or null.
+void* MP3EncoderSymbol(int encoder, const char* name);
+
 // The file name of an encoder's library in the program directory.
 const char* MP3EncoderLibraryName(int encoder);

@@ -15,6 +15,11 @@ ACMObject* NewWaveConverter(const tWAVEFORMATEX* source, const tWAVEFORMATEX* ta
 long WaveConverterConvert(ACMObject* converter, const unsigned char* data, long length,
                           unsigned char* out, long outLength, int pass);
 void DeleteWaveConverter(ACMObject*& converter);
+// Loads the source opened in writer anew: target gets the actual format for
+// the user's format, and the result is durationMs, or the source's length
+// when durationMs is negative (0 when the source cannot be loaded).
+double EstimateDurationMs(CConv2FileObj* writer, CConv2FileFormat* user, CConv2FileFormat* target,
+                          double durationMs);
 // The bytes a target file of `format` would take for the source opened in writer.
 double EstimateWaveBytes(CConv2FileObj* writer, CConv2FileFormat* format,
                          const tWAVEFORMATEX* source, double durationMs);

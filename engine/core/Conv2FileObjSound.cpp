@@ -34,21 +34,26 @@ void CConv2FileFormat::SmartCopy(unsigned short tag, const CConv2FileFormat* use
   SmartCopy(tag, user, sound->Format(), writer, sound->GetMusicInfo(), sound->GetACMObj());
 }
 
-double EstimateWaveBytes(CConv2FileObj* writer, CConv2FileFormat* format, const tWAVEFORMATEX*,
-                         double durationMs) {
-  if (!writer) return 0.0;
+double EstimateDurationMs(CConv2FileObj* writer, CConv2FileFormat* user, CConv2FileFormat* target,
+                          double durationMs) {
+  if (!writer || !target) return 0.0;
   auto* sound = new (std::nothrow) CPCMSound;
   if (!sound) return 0.0;
   writer->Seek(0, kSeekBegin);
   const int loaded = sound->InitialLoad(writer, 2000, 0, 0, 0, 0, 20, nullptr, nullptr);
-  const double duration = durationMs >= 0.0 ? durationMs : static_cast<double>(sound->Length(0));
-  double bytes = 0.0;
+  double duration = 0.0;
   if (loaded) {
-    CConv2FileFormat target(WAVE_FORMAT_PCM);
-    writer->GetTargetFormat(&target, format, sound);
-    bytes = duration * 0.001 * target.nAvgBytesPerSec;
+    duration = durationMs >= 0.0 ? durationMs : static_cast<double>(sound->Length(0));
+    writer->GetTargetFormat(target, user, sound);
   }
   CAudioAtom* atom = sound;
   DeleteAtom(&atom);
-  return bytes;
+  return duration;
+}
+
+double EstimateWaveBytes(CConv2FileObj* writer, CConv2FileFormat* format, const tWAVEFORMATEX*,
+                         double durationMs) {
+  CConv2FileFormat target(WAVE_FORMAT_PCM);
+  const double duration = EstimateDurationMs(writer, format, &target, durationMs);
+  return duration * 0.001 * target.nAvgBytesPerSec;
 }
