@@ -92,7 +92,9 @@ class SonoductRun : public ::testing::Test {
 
 TEST_F(SonoductRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
   std::string a = Tone("a.wav", 0.2), b = Tone("b.wav", 0.2);
-  for (const char* target : {"-3", "-M"}) {
+  // MP3 has its encoder libraries beside the program; Mp3ConversionTest
+  // takes them away for the same check.
+  for (const char* target : {"-M"}) {
     SCOPED_TRACE(target);
     auto r = Sonoduct(std::string(target) + " '" + a + "' '" + b + "'");
     EXPECT_EQ(r.exitCode, 1) << r.err;
