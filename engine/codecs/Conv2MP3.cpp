@@ -274,8 +274,8 @@ long CConv2MP3::WriteTag(const char* targetPath, const char* softwareName, TMusi
     // Rebuilt for the space reserved at the start, so the audio stays where
     // it was written.
     CId3TagV2 v2(reservedTagSize - CId3TagV2::kHeaderBytes);
-    ok =
-        v2.UpdateFromMusicInfo(info) && v2.Size() == reservedTagSize && v2.CreateInitialTagV2(this);
+    ok = v2.UpdateFromMusicInfo(info) && v2.Size() == reservedTagSize && Seek(0, kSeekBegin) &&
+         v2.CreateInitialTagV2(this);
     result = ok ? static_cast<long>(v2.Size()) + CId3Tag::kTagBytes : -1;
   }
   if (!Close()) result = -1;
