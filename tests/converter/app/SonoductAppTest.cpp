@@ -226,10 +226,11 @@ TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
   // Not MPEG audio: the error log names the file, and the status says it failed.
   EXPECT_NE(r.err.find(F("a.mp3") + ": the file is damaged"), std::string::npos) << r.err;
 
-  // Without a terminal the WAV question gets its safe answer, yes.
+  // A WAV source without a target switch goes to MP3, which the encoder
+  // libraries beside the program offer (Mp3ConversionTest checks the case
+  // without them); a damaged one is logged.
   r = Sonoduct("'" + F("c.wav") + "'");
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("Convert WAV to WAV?"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(F("c.wav") + ": "), std::string::npos) << r.err;
 
   for (const char* args : {"", "-x", "-O", "-Z", "-Q", "-I", "-R", "-S", "-U"}) {

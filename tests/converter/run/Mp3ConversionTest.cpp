@@ -272,6 +272,21 @@ TEST_F(Mp3Conversion, WithoutEncoderLibrariesMp3IsRefused) {
   EXPECT_NE(r.err.find(a + ": not converted"), std::string::npos) << r.err;
   r = Sonoduct("-C '" + a + "'", program);
   EXPECT_EQ(r.exitCode, 0) << r.err;
+  // A WAV source without a switch would be a WAV again: the question gets
+  // its safe answer without a terminal, yes.
+  testsupport::Run("rm -f '" + out_ + "/a.wav'");
+  r = Sonoduct("'" + a + "'", program);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Convert WAV to WAV?"), std::string::npos) << r.err;
+  EXPECT_EQ(access((out_ + "/a.wav").c_str(), F_OK), 0) << r.err;
+}
+
+// With an encoder beside the program a WAV source goes to MP3 by default.
+TEST_F(Mp3Conversion, WavSourcesBecomeMp3ByDefault) {
+  const std::string a = Tone("d.wav", 44100, 2, "0.5");
+  auto r = Sonoduct("'" + a + "'");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(access(Converted(a).c_str(), F_OK), 0) << r.err;
 }
 
 }  // namespace
