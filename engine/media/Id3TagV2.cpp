@@ -301,7 +301,7 @@ bool Decode(int index, const unsigned char* p, size_t n, int version, TMusicInfo
   if (index == kMcdi) {
     // A CD's table of contents takes at most 804 bytes; longer data is no identifier.
     if (n > kMcdiBytes) return false;
-    std::memcpy(info->mcdi, p, n);
+    if (n > 0) std::memcpy(info->mcdi, p, n);  // an empty frame may have no bytes to point at
     info->mcdiLength = static_cast<int32_t>(n);
     return true;
   }

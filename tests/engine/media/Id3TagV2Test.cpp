@@ -530,6 +530,24 @@ TEST(Id3TagV2, SingleFrameUpdates) {
   EXPECT_EQ(info.trackNumber, 2);
 }
 
+TEST(Id3TagV2, AnEmptyCdIdentifierFrameReadsAsNone) {
+  // Found by the ID3v2 fuzz target: an MCDI frame of no bytes at the end of
+  // the tag (the sanitizer build catches the copy from nothing).
+  TempDir dir;
+  std::string path = dir.File("t.mp3");
+  ASSERT_TRUE(testsupport::WriteFile(
+      path,
+      testsupport::ReadInput(testsupport::VectorsDir() + "/fuzz/id3v2/empty-mcdi-frame.mp3")));
+  CFileObj file;
+  ASSERT_TRUE(file.Open(path, 0, 0));
+  CId3TagV2 probe;
+  CId3TagV2 tag(probe.ReadSize(&file));
+  tag.Read(&file, tag.GetBufferSize());
+  TMusicInfo info;
+  tag.GetMusicInfo(&info);
+  EXPECT_EQ(info.mcdiLength, 0);
+}
+
 TEST(Id3TagV2, FramesAddedToAReadTagEndTheWalk) {
   // Found by the ID3v2 fuzz target: the walk of this tag stops at once (its
   // first frame is damaged), with frame-like bytes left behind. A title added
