@@ -201,7 +201,7 @@ TEST_F(Mp3Conversion, PresetsAndSwitchesReachTheFrames) {
 // Tags of an MP3 source (written by eyeD3 in UTF-16 where needed) reach the
 // MP3 target; the source's 40 kB tag gives the target's tag its size, and
 // the target still decodes to the source's length.
-TEST_F(Mp3Conversion, TagsCarryFromMp3ToMp3) {
+TEST_F(Mp3Conversion, TagsCarryThroughMp3AndWavTargets) {
   const std::string wav = Tone("src.wav", 44100, 2, "3");
   const std::string src = dir_.File("song.mp3");
   ASSERT_EQ(
@@ -230,6 +230,18 @@ TEST_F(Mp3Conversion, TagsCarryFromMp3ToMp3) {
   EXPECT_EQ(MpgWarnings(out), "");
   const std::string mp3 = testsupport::ReadFile(out);
   EXPECT_GE(AudioStart(mp3), 40000u);
+
+  // Through a WAV (the tags in its INFO list) and back to MP3: the same tags.
+  r = Sonoduct("-C '" + out + "'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string wav2 = dir_.File("again.wav");
+  ASSERT_EQ(testsupport::Run("mv '" + out_ + "/song.wav' '" + wav2 + "'").exitCode, 0);
+  r = Sonoduct("-3 '" + wav2 + "'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  tags = testsupport::Run("eyeD3 --no-color '" + Converted(wav2) + "' 2>&1");
+  for (const char* want : {"title: Größe", "artist: Ärzte", "album: Album", "track: 3/12",
+                           "Rock (id 17)", "Kommentar", "recording date: 1999"})
+    EXPECT_NE(tags.out.find(want), std::string::npos) << want << "\n" << tags.out;
 }
 
 TEST_F(Mp3Conversion, OnlyBladeEncMakesMpeg1Cbr) {
