@@ -60,14 +60,13 @@ bool WriteAt(int fd, const uint8_t* data, size_t size, int64_t offset) {
 
 BE_ERR VbrHeaderWriter::Write(const char* path, const std::vector<uint8_t>& frame) {
   if (!path || frame.empty()) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  const size_t marker = MarkerOffset(frame);
-  if (!marker) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+  if (!HasMarker(frame)) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   OpenFile file(path);
   if (file.fd() < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   const int64_t start = AudioStart(file.fd());
   if (start < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   std::vector<uint8_t> found(frame.size());
-  if (!ReadAt(file.fd(), found.data(), found.size(), start) || !IsReservation(found, frame, marker))
+  if (!ReadAt(file.fd(), found.data(), found.size(), start) || !IsReservation(found, frame))
     return BE_ERR_INVALID_FORMAT_PARAMETERS;
   if (!WriteAt(file.fd(), frame.data(), frame.size(), start))
     return BE_ERR_INVALID_FORMAT_PARAMETERS;
@@ -87,21 +86,27 @@ int64_t VbrHeaderWriter::AudioStart(int fd) {
          ((header[5] & kId3FooterFlag) ? static_cast<int64_t>(kId3HeaderBytes) : 0);
 }
 
-size_t VbrHeaderWriter::MarkerOffset(const std::vector<uint8_t>& frame) {
+bool VbrHeaderWriter::HasMarker(const std::vector<uint8_t>& frame) {
   const size_t end = std::min(frame.size(), kMarkerSearchEnd);
   for (size_t i = 4; i + 4 <= end; ++i)
-    if (std::memcmp(&frame[i], "Xing", 4) == 0 || std::memcmp(&frame[i], "Info", 4) == 0) return i;
-  return 0;
+    if (std::memcmp(&frame[i], "Xing", 4) == 0 || std::memcmp(&frame[i], "Info", 4) == 0)
+      return true;
+  return false;
 }
 
 bool VbrHeaderWriter::IsReservation(const std::vector<uint8_t>& found,
-                                    const std::vector<uint8_t>& frame, size_t marker) {
-  if (std::memcmp(found.data(), frame.data(), 4) != 0) return false;
-  // Freshly reserved, the frame is empty from the marker on; written once
-  // before, it carries a marker there.
-  if (std::memcmp(&found[marker], "Xing", 4) == 0 || std::memcmp(&found[marker], "Info", 4) == 0)
-    return true;
-  return std::all_of(found.begin() + static_cast<std::ptrdiff_t>(marker), found.end(),
+                                    const std::vector<uint8_t>& frame) {
+  if (found == frame) return true;  // written before
+  // The same header, but for the mode extension, which LAME sets only in
+  // the final frame.
+  constexpr uint8_t kModeExtension = 0x30;
+  if (std::memcmp(found.data(), frame.data(), 3) != 0 ||
+      (found[3] | kModeExtension) != (frame[3] | kModeExtension))
+    return false;
+  // Freshly reserved, the frame is empty after its header and CRC; an audio
+  // frame, even a silent one, has side information there.
+  const size_t body = (found[1] & 1) ? 4 : 6;
+  return std::all_of(found.begin() + static_cast<std::ptrdiff_t>(body), found.end(),
                      [](uint8_t b) { return b == 0; });
 }
 

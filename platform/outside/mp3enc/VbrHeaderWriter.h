@@ -1,8 +1,8 @@
 // Writes LAME's final tag frame ("Xing" or "Info") over the frame LAME
-// reserved for it: the first audio frame of the file, behind an ID3v2 tag
-// when the file starts with one. The frame found there must be that
-// reservation (the same header, empty or already a tag), so a file from
-// another stream is never overwritten.
+// reserved for it: the first frame of the file, behind an ID3v2 tag when the
+// file starts with one. The frame found there must be that reservation (the
+// same header and empty, or this very frame), so that the frame of one stream is
+// never written over the audio of a file from another.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +22,10 @@ class VbrHeaderWriter {
  private:
   // Where the audio starts: after an ID3v2 tag, or 0; -1 for a malformed tag.
   static int64_t AudioStart(int fd);
-  // The offset of "Xing" or "Info" in a tag frame, or 0 when it has none.
-  static size_t MarkerOffset(const std::vector<uint8_t>& frame);
-  static bool IsReservation(const std::vector<uint8_t>& found, const std::vector<uint8_t>& frame,
-                            size_t marker);
+  // "Xing" or "Info" where a tag frame carries it.
+  static bool HasMarker(const std::vector<uint8_t>& frame);
+  // The frame LAME reserved for this tag frame, or the tag frame itself.
+  static bool IsReservation(const std::vector<uint8_t>& found, const std::vector<uint8_t>& frame);
 };
 
 }  // namespace mp3enc
