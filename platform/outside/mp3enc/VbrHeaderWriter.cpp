@@ -1,6 +1,7 @@
 #include "platform/outside/mp3enc/VbrHeaderWriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,10 +60,11 @@ bool WriteAt(int fd, const uint8_t* data, size_t size, int64_t offset) {
 }  // namespace
 
 BE_ERR VbrHeaderWriter::Write(const char* path, const std::vector<uint8_t>& frame) {
-  if (!path || frame.empty()) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  if (!HasMarker(frame)) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+  if (!path || !HasMarker(frame)) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   OpenFile file(path);
-  if (file.fd() < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+  struct stat status;
+  if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode))
+    return BE_ERR_INVALID_FORMAT_PARAMETERS;
   const int64_t start = AudioStart(file.fd());
   if (start < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   std::vector<uint8_t> found(frame.size());
