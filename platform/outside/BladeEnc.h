@@ -8,8 +8,11 @@
 // beEncodeChunk call takes and the output room it needs; beDeinitStream
 // flushes the last frames; beCloseStream releases the handle;
 // beWriteVBRHeader(path) writes the VBR ("Xing"/"Info") frame of the stream
-// closed last into the file, in front of whose audio only an ID3v2 tag may
-// stand. Every call returns one of the BE_ERR values.
+// flushed last into the file, over the empty frame the encoder reserved at the
+// start of its audio, in front of which only an ID3v2 tag may stand; after a
+// stream without that frame it writes nothing and fails. The file must hold
+// all of the stream's bytes when it is called. Every call but beVersion
+// returns one of the BE_ERR values.
 #pragma once
 
 #include <cstddef>
