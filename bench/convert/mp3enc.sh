@@ -16,7 +16,7 @@ runs="${2:-5}"
 "$here/scripts/setup.sh" bench
 build="${SONODUCT_BENCH_BUILD:-$here/build}"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target sonoduct reg Lame_enc BladeEnc -j"$(nproc)" >/dev/null
+cmake --build "$build" --target sonoduct reg mp3enc_lame mp3enc_blade -j"$(nproc)" >/dev/null
 bin="$build/bin"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
