@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -220,9 +221,16 @@ TEST_F(Mp3Conversion, TagsCarryThroughMp3AndWavTargets) {
   Set("MP3", "ConvertToEnableVBR dword 1");
   Set("", "NormalizeVolume dword 0");
   Set("", "bTrimSoundsAutomatically dword 0");
-  auto r = Sonoduct("-3 '" + src + "'");
+  // What the source decodes to, as a WAV of its own shape.
+  auto r = Sonoduct("-C '" + src + "'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const int64_t sourceSamples =
+      std::atoll(testsupport::Run("soxi -s '" + out_ + "/song.wav'").out.c_str());
+  testsupport::Run("rm -f '" + out_ + "/song.wav'");
+  r = Sonoduct("-3 '" + src + "'");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string out = out_ + "/song.mp3";
+  EXPECT_EQ(DecodedSamples(out, 2), sourceSamples);
   auto tags = testsupport::Run("eyeD3 --no-color '" + out + "' 2>&1");
   for (const char* want : {"title: Größe", "artist: Ärzte", "album: Album", "track: 3/12",
                            "Kommentar", "recording date: 1999"})
@@ -259,6 +267,23 @@ TEST_F(Mp3Conversion, OnlyBladeEncMakesMpeg1Cbr) {
   for (const auto& h : frames)
     off += h.version != 3 || h.sampleRate != 44100 || h.bitrateKbps != frames[0].bitrateKbps;
   EXPECT_EQ(off, 0);
+  EXPECT_EQ(MpgWarnings(Converted(wav)), "");
+}
+
+// A source damaged in the middle converts as far as it decodes, into a file
+// that plays cleanly, and the next source still converts.
+TEST_F(Mp3Conversion, ADamagedSourceStillGivesACleanFile) {
+  const std::string wav = Tone("whole.wav", 44100, 2, "3");
+  const std::string src = dir_.File("damaged.mp3");
+  ASSERT_EQ(testsupport::Run("lame --quiet -b 128 '" + wav + "' '" + src + "'").exitCode, 0);
+  std::string bytes = testsupport::ReadFile(src);
+  for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 3000; ++i)
+    bytes[i] = static_cast<char>(i * 7919);
+  ASSERT_TRUE(testsupport::WriteFile(src, bytes));
+  auto r = Sonoduct("-3 '" + src + "' '" + wav + "'");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(MpgWarnings(Converted(src)), "");
+  EXPECT_GT(DecodedSamples(Converted(src), 2), 44100 * 2);
   EXPECT_EQ(MpgWarnings(Converted(wav)), "");
 }
 
