@@ -103,4 +103,12 @@ double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
   return 10.0 * std::log10(32767.0 * 32767.0 / (sum / double(n)));
 }
 
+std::string InSmallFolder(const std::string& folder, int kb, const std::string& command) {
+  return "unshare -rm sh -c \"mkdir -p '" + folder +
+         "' && mount -t tmpfs -o size=" + std::to_string(kb) + "k tmpfs '" + folder + "' && " +
+         command + "\"";
+}
+
+bool CanMountSmallFolders() { return Run("unshare -rm true").exitCode == 0; }
+
 }  // namespace testsupport

@@ -52,6 +52,13 @@ std::string ReadInput(const std::string& path);
 // asserts this is empty: a missing one is a broken machine, not a skip.
 std::string MissingPrograms(const std::vector<std::string>& names);
 
+// A shell command run as root of a user namespace of its own, with a tmpfs
+// of `kb` kilobytes mounted on `folder`, so that a target folder can be made
+// small without privileges. The files written there vanish with the command.
+std::string InSmallFolder(const std::string& folder, int kb, const std::string& command);
+// Whether this machine grants the user namespaces InSmallFolder needs.
+bool CanMountSmallFolders();
+
 // 16-bit little-endian samples of raw bytes.
 std::vector<int16_t> ToSamples(const std::string& bytes);
 

@@ -287,6 +287,29 @@ TEST_F(Mp3Conversion, ADamagedSourceStillGivesACleanFile) {
   EXPECT_EQ(MpgWarnings(Converted(wav)), "");
 }
 
+// The user goes on although the disk is nearly full (an answer only a
+// terminal can give): the MP3 that doesn't fit fails and is removed, and the
+// next one still converts.
+TEST_F(Mp3Conversion, AFileThatFillsTheDiskIsRemovedAndReported) {
+  if (!testsupport::CanMountSmallFolders())
+    GTEST_SKIP() << "needs user namespaces, which this machine does not grant, to mount a small "
+                    "folder without privileges";
+  ASSERT_EQ(testsupport::MissingPrograms({"script"}), "");
+  const std::string big = Tone("big.wav", 44100, 2, "30");  // about 720 kB of MP3
+  const std::string small = Tone("small.wav", 44100, 2, "0.3");
+  ASSERT_TRUE(testsupport::WriteFile(dir_.File("answers"), "1\n"));  // 1) Continue
+  const std::string convert = "script -qec \\\"" + testsupport::BinPath("sonoduct") + " -3 '" +
+                              big + "' '" + small + "'\\\" /dev/null <'" + dir_.File("answers") +
+                              "'; echo status=\\$?; echo listing:; ls -A '" + out_ + "'";
+  auto r = testsupport::Run(testsupport::InSmallFolder(out_, 256, convert), env_);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const size_t listing = r.out.find("listing:");
+  ASSERT_NE(listing, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("status=1"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("big.mp3", listing), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("small.mp3", listing), std::string::npos) << r.out;
+}
+
 // An encoder that fails mid-way: the file is logged and its partial target
 // removed, the stream closed once, and the next file converts.
 TEST_F(Mp3Conversion, AnEncoderErrorFailsOnlyThatFile) {

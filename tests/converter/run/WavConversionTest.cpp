@@ -176,15 +176,6 @@ TEST_F(WavConversion, LyingHeadersAreReadAsFarAsTheyHoldAndTheRunGoesOn) {
   EXPECT_NE(Log().find("badextra.wav"), std::string::npos) << Log();
 }
 
-// Runs a shell command as root of a user namespace of its own, with a tmpfs
-// of `kb` kilobytes mounted on `folder`, so that a target folder can be made
-// small without privileges. The files written there vanish with the command.
-std::string InSmallFolder(const std::string& folder, int kb, const std::string& command) {
-  return "unshare -rm sh -c \"mkdir -p '" + folder +
-         "' && mount -t tmpfs -o size=" + std::to_string(kb) + "k tmpfs '" + folder + "' && " +
-         command + "\"";
-}
-
 TEST_F(WavConversion, LowFreeSpaceStopsTheRunWithoutATerminal) {
   if (testsupport::Run("unshare -rm true").exitCode != 0)
     GTEST_SKIP() << "needs user namespaces, which this machine does not grant, to mount a small "
@@ -197,7 +188,7 @@ TEST_F(WavConversion, LowFreeSpaceStopsTheRunWithoutATerminal) {
 
   // 512 KB free: the disk question comes, its safe answer stops the run, and
   // nothing is written, not even the small file that would fit.
-  auto r = testsupport::Run(InSmallFolder(out_, 512, convert), env_);
+  auto r = testsupport::Run(testsupport::InSmallFolder(out_, 512, convert), env_);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Disk Almost Full"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("-> Stop Now"), std::string::npos) << r.err;
@@ -205,7 +196,7 @@ TEST_F(WavConversion, LowFreeSpaceStopsTheRunWithoutATerminal) {
   EXPECT_EQ(r.out.find("status=0"), std::string::npos) << r.out;
 
   // With room for both, both convert without a question.
-  r = testsupport::Run(InSmallFolder(out_, 4096, convert), env_);
+  r = testsupport::Run(testsupport::InSmallFolder(out_, 4096, convert), env_);
   EXPECT_EQ(r.err.find("Disk Almost Full"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("status=0"), std::string::npos) << r.out << r.err;
   EXPECT_NE(r.out.find("big.wav"), std::string::npos) << r.out;
@@ -228,7 +219,7 @@ TEST_F(WavConversion, AFileThatFillsTheDiskIsRemovedAndReported) {
   const std::string convert = "script -qec \\\"" + testsupport::BinPath("sonoduct") + " -C '" +
                               big + "' '" + small + "'\\\" /dev/null <'" + dir_.File("answers") +
                               "'; echo status=\\$?; echo listing:; ls -A '" + out_ + "'";
-  auto r = testsupport::Run(InSmallFolder(out_, 512, convert), env_);
+  auto r = testsupport::Run(testsupport::InSmallFolder(out_, 512, convert), env_);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   size_t listing = r.out.find("listing:");
   ASSERT_NE(listing, std::string::npos) << r.out;
