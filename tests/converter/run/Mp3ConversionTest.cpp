@@ -10,6 +10,7 @@
 
 #include "engine/codecs/mpeg/MpegHeader.h"
 #include "tests/TestSupport.h"
+#include "tests/converter/run/ConversionFixture.h"
 
 namespace {
 
@@ -39,36 +40,26 @@ std::vector<mpegaudio::FrameHeader> Frames(const std::string& mp3) {
   return frames;
 }
 
-class Mp3Conversion : public ::testing::Test {
+class Mp3Conversion : public ConversionFixture {
  protected:
   void SetUp() override {
-    ASSERT_EQ(testsupport::MissingPrograms({"sox", "mpg123", "ffprobe", "ffmpeg", "eyeD3"}), "");
-    out_ = dir_.Path() + "/out";
-    env_ = {"HOME=" + dir_.Path(),
-            "XDG_CONFIG_HOME=" + dir_.Path() + "/config",
-            "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
-            "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
-            "DISPLAY=",
-            "WAYLAND_DISPLAY="};
-    ASSERT_EQ(testsupport::Run("mkdir -m 700 '" + dir_.Path() + "/run'").exitCode, 0);
-    Reset();
+    ASSERT_EQ(testsupport::MissingPrograms({"mpg123", "ffprobe", "ffmpeg", "eyeD3", "lame"}), "");
+    ConversionFixture::SetUp();
+    Settings();
   }
-  // The converter's settings as every test starts with them.
+  void Settings() {
+    Set("PromptForOverWrites dword 0");
+    Set("bWarnAboutIncompleteSongs dword 0");  // the sweeps end loud
+  }
+  // The settings every test starts with, again.
   void Reset() {
-    testsupport::Run("rm -rf '" + dir_.Path() + "/config'");
-    Set("", "DefaultDir sz '" + out_ + "/'");
-    Set("", "PlaySound dword 0");
-    Set("", "OpenDecodeOnExit dword 0");
-    Set("", "CPUSleepTime dword 0");
-    Set("", "PromptForOverWrites dword 0");
-    Set("", "bWarnAboutIncompleteSongs dword 0");  // the sweeps end loud
+    Sh("rm -rf '" + dir_.Path() + "/config' '" + dir_.Path() + "/run'");
+    ConversionFixture::SetUp();
+    Settings();
   }
-  // A value under the converter's key, or under its MP3 options with sub "MP3".
-  void Set(const std::string& sub, const std::string& value) {
-    std::string key = "HKCU\\SOFTWARE\\Quillon\\Sonoduct";
-    if (sub == "MP3") key += "\\MP3EncoderOptions";
-    auto r = testsupport::Run(testsupport::BinPath("reg") + " set '" + key + "' " + value, env_);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+  // A setting of the MP3 target: "Name type value".
+  void SetMp3(const std::string& value) {
+    Reg("set 'HKCU\\SOFTWARE\\Quillon\\Sonoduct\\MP3EncoderOptions' " + value);
   }
   // A sweep of `seconds` made with sox.
   std::string Tone(const std::string& name, int rate, int channels, const std::string& seconds) {
@@ -90,8 +81,9 @@ class Mp3Conversion : public ::testing::Test {
     EXPECT_EQ(testsupport::Run(cmd).exitCode, 0);
     return folder + "/sonoduct";
   }
-  testsupport::ProcessResult Sonoduct(
-      const std::string& args, const std::string& program = testsupport::BinPath("sonoduct")) {
+  using ConversionFixture::Sonoduct;
+  // A run of the program at `program`.
+  testsupport::ProcessResult SonoductAt(const std::string& program, const std::string& args) {
     return testsupport::Run(program + " " + args + " </dev/null", env_);
   }
   // The converted file of a source name.
@@ -109,10 +101,6 @@ class Mp3Conversion : public ::testing::Test {
     auto r = testsupport::Run("mpg123 -q -t '" + mp3 + "' 2>&1");
     return r.exitCode == 0 ? r.out : "exit " + std::to_string(r.exitCode) + ": " + r.out;
   }
-
-  testsupport::TempDir dir_;
-  std::string out_;
-  std::vector<std::string> env_;
 };
 
 TEST_F(Mp3Conversion, DefaultTargetIsTheCdPresetWithBothTags) {
@@ -139,10 +127,10 @@ TEST_F(Mp3Conversion, DefaultTargetIsTheCdPresetWithBothTags) {
 // With VBR on, the LAME tag right after the ID3v2 tag tells the decoder the
 // encoder's delay and padding: the decoded length is the source's exactly.
 TEST_F(Mp3Conversion, VbrFilesDecodeToTheSourcesLength) {
-  Set("MP3", "ConvertToUsePreset dword 0");
-  Set("MP3", "ConvertToEnableVBR dword 1");
-  Set("", "NormalizeVolume dword 0");
-  Set("", "bTrimSoundsAutomatically dword 0");
+  SetMp3("ConvertToUsePreset dword 0");
+  SetMp3("ConvertToEnableVBR dword 1");
+  Set("NormalizeVolume dword 0");
+  Set("bTrimSoundsAutomatically dword 0");
   for (const char* seconds : {"1", "1.013", "0.02"}) {
     SCOPED_TRACE(seconds);
     const std::string wav = Tone(std::string("v") + seconds + ".wav", 44100, 2, seconds);
@@ -183,7 +171,7 @@ TEST_F(Mp3Conversion, PresetsAndSwitchesReachTheFrames) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    for (const std::string& v : c.values) Set("MP3", v);
+    for (const std::string& v : c.values) SetMp3(v);
     auto r = Sonoduct("-3 '" + wav + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string mp3 = testsupport::ReadFile(Converted(wav));
@@ -217,10 +205,10 @@ TEST_F(Mp3Conversion, TagsCarryThroughMp3AndWavTargets) {
       "-c 'Kommentar' --add-image '" +
       cover + ":FRONT_COVER' '" + src + "' 2>&1");
   ASSERT_EQ(tagged.exitCode, 0) << tagged.out;
-  Set("MP3", "ConvertToUsePreset dword 0");
-  Set("MP3", "ConvertToEnableVBR dword 1");
-  Set("", "NormalizeVolume dword 0");
-  Set("", "bTrimSoundsAutomatically dword 0");
+  SetMp3("ConvertToUsePreset dword 0");
+  SetMp3("ConvertToEnableVBR dword 1");
+  Set("NormalizeVolume dword 0");
+  Set("bTrimSoundsAutomatically dword 0");
   // What the source decodes to, as a WAV of its own shape.
   auto r = Sonoduct("-C '" + src + "'");
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -255,7 +243,7 @@ TEST_F(Mp3Conversion, TagsCarryThroughMp3AndWavTargets) {
 TEST_F(Mp3Conversion, OnlyBladeEncMakesMpeg1Cbr) {
   const std::string program = ProgramWith(testsupport::BinPath("BladeEnc.so"));
   const std::string wav = Tone("m.wav", 22050, 1, "2");
-  auto r = Sonoduct("-3 '" + wav + "'", program);
+  auto r = SonoductAt(program, "-3 '" + wav + "'");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string mp3 = testsupport::ReadFile(Converted(wav));
   const auto frames = Frames(mp3);
@@ -316,7 +304,7 @@ TEST_F(Mp3Conversion, AnEncoderErrorFailsOnlyThatFile) {
   const std::string program = ProgramWith(SONODUCT_TEST_FAULTY_ENCODER);
   const std::string longer = Tone("long.wav", 44100, 2, "3");
   const std::string shorter = Tone("short.wav", 44100, 2, "0.2");
-  auto r = Sonoduct("-3 '" + longer + "' '" + shorter + "'", program);
+  auto r = SonoductAt(program, "-3 '" + longer + "' '" + shorter + "'");
   EXPECT_NE(r.exitCode, 134) << "a stream closed twice";
   EXPECT_NE(r.err.find(Converted(longer)), std::string::npos) << r.err;
   EXPECT_NE(access(Converted(longer).c_str(), F_OK), 0) << "the partial target stays";
@@ -326,16 +314,16 @@ TEST_F(Mp3Conversion, AnEncoderErrorFailsOnlyThatFile) {
 TEST_F(Mp3Conversion, WithoutEncoderLibrariesMp3IsRefused) {
   const std::string program = ProgramWith("");
   const std::string a = Tone("a.wav", 44100, 2, "0.2");
-  auto r = Sonoduct("-3 '" + a + "'", program);
+  auto r = SonoductAt(program, "-3 '" + a + "'");
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("converted to MP3"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(a + ": not converted"), std::string::npos) << r.err;
-  r = Sonoduct("-C '" + a + "'", program);
+  r = SonoductAt(program, "-C '" + a + "'");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   // A WAV source without a switch would be a WAV again: the question gets
   // its safe answer without a terminal, yes.
   testsupport::Run("rm -f '" + out_ + "/a.wav'");
-  r = Sonoduct("'" + a + "'", program);
+  r = SonoductAt(program, "'" + a + "'");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Convert WAV to WAV?"), std::string::npos) << r.err;
   EXPECT_EQ(access((out_ + "/a.wav").c_str(), F_OK), 0) << r.err;
