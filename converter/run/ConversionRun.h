@@ -172,6 +172,7 @@ class CConversionRun {
   uint64_t soundMixedSeen_ = 0;
   double positionMs_ = 0;
   bool writeFailed_ = false;
+  bool encoderFailed_ = false;  // the failed write was the encoder's, not the disk's
   CConv2FileFormat runFormat_{1};
 
   // The open question and the last answer to each. Answers that stand for

@@ -202,6 +202,7 @@ int CConversionRun::ConvertToTarget(CPCMSound* sound, CConv2FileObj* job) {
   TTargetFile file(sound, job, prefs_);
   fileWritten_ = 0;
   writeFailed_ = false;
+  encoderFailed_ = false;
 
   if (!NameTarget(file) || !FitsTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file))
     return 0;
@@ -407,7 +408,10 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
     int done = 0;
     long list =
         job->FinalData(file.target.c_str(), kSoftwareName, &done, file.sound->GetMusicInfo());
-    if (list < 0) writeFailed_ = true;
+    if (list < 0) {
+      writeFailed_ = true;
+      encoderFailed_ = GetLastError() == kErrMp3Encoder;
+    }
     if (done && list > 0) CountWritten(list);
   }
   file.sound->Remove();
@@ -422,7 +426,7 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
     }
   }
   if (writeFailed_ && !file.abandoned) {
-    LogKeyed("CFE_WriteFailure", file.target);
+    LogKeyed(encoderFailed_ ? "CFE_EncoderFailure" : "CFE_WriteFailure", file.target);
     os::RemoveFile(file.target);
     result = 0;
   }
@@ -498,6 +502,7 @@ int CConversionRun::WriteBlock(char* data, long& length) {
     n = job->WriteStreamData(from, count, nullptr);
     if (n == -1) {
       writeFailed_ = true;
+      encoderFailed_ = GetLastError() == kErrMp3Encoder;
       return 1;
     }
   }

@@ -151,8 +151,13 @@ int CConv2MP3::Create(const char* path, CConv2FileFormat* format, const tWAVEFOR
 bool CConv2MP3::EncodeCall(const int16_t* samples, uint32_t count, long* fileBytes) {
   uint32_t made = 0;
   if (encodeChunk(stream, count, samples, outputBuffer.data(), &made) != BE_ERR_SUCCESSFUL ||
-      made > outputBufferSize ||
-      (made > 0 && Write(outputBuffer.data(), made) != static_cast<int64_t>(made))) {
+      made > outputBufferSize) {
+    CloseStream();
+    streamFailed = true;
+    SetLastError(kErrMp3Encoder);
+    return false;
+  }
+  if (made > 0 && Write(outputBuffer.data(), made) != static_cast<int64_t>(made)) {
     CloseStream();
     streamFailed = true;
     return false;
@@ -216,6 +221,7 @@ long CConv2MP3::FinalData(const char*, const char*, int* listWritten, TMusicInfo
       flushed > outputBufferSize) {
     CloseStream();
     streamFailed = true;
+    SetLastError(kErrMp3Encoder);
     return -1;
   }
   const bool complete =

@@ -42,8 +42,10 @@ long CLameConv2MP3::FinalData(const char* targetPath, const char* softwareName, 
   // The VBR header replaces the frame the encoder left for it, right after
   // the reserved ID3v2 tag.
   if (result >= 0 && vbrHeaderWanted && targetPath &&
-      writeVBRHeader(targetPath) != BE_ERR_SUCCESSFUL)
+      writeVBRHeader(targetPath) != BE_ERR_SUCCESSFUL) {
+    SetLastError(kErrMp3Encoder);
     return -1;
+  }
   return result;
 }
 
