@@ -103,6 +103,15 @@ double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
   return 10.0 * std::log10(32767.0 * 32767.0 / (sum / double(n)));
 }
 
+std::string ProgramWithoutEncoders(const std::string& folder, const std::string& keep) {
+  std::string cmd = "mkdir -p '" + folder + "' && cd '" + BinDir() +
+                    "' && for f in *; do case \"$f\" in Lame_enc.so|BladeEnc.so) ;; *) cp -a "
+                    "\"$f\" '" +
+                    folder + "/';; esac; done";
+  if (!keep.empty()) cmd += " && cp -a '" + keep + "' '" + folder + "/'";
+  return Run(cmd).exitCode == 0 ? folder + "/sonoduct" : "";
+}
+
 std::string InSmallFolder(const std::string& folder, int kb, const std::string& command) {
   return "unshare -rm sh -c \"mkdir -p '" + folder +
          "' && mount -t tmpfs -o size=" + std::to_string(kb) + "k tmpfs '" + folder + "' && " +

@@ -52,6 +52,11 @@ std::string ReadInput(const std::string& path);
 // asserts this is empty: a missing one is a broken machine, not a skip.
 std::string MissingPrograms(const std::vector<std::string>& names);
 
+// Copies the program folder (build/bin) into `folder` without the MP3
+// encoder libraries, then copies `keep` (a library's path, or "") beside it;
+// the copied program's path, or "" when copying failed.
+std::string ProgramWithoutEncoders(const std::string& folder, const std::string& keep = "");
+
 // A shell command run as root of a user namespace of its own, with a tmpfs
 // of `kb` kilobytes mounted on `folder`, so that a target folder can be made
 // small without privileges. The files written there vanish with the command.

@@ -53,10 +53,6 @@ bool CConv2MP3::RateOfVersion(uint32_t rate, int32_t version) {
   return rate == r[0] || rate == r[1] || rate == r[2];
 }
 
-int32_t CConv2MP3::VersionOfRate(uint32_t rate) {
-  return rate >= 32000 ? 1 : rate >= 16000 ? 0 : 2;
-}
-
 bool CConv2MP3::SupportsVersion(int32_t version) const {
   return version == 1   ? SupportsMPEG1()
          : version == 0 ? SupportsMPEG2()

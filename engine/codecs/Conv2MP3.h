@@ -85,8 +85,6 @@ class CConv2MP3 : public CConv2FileObj {
   static const uint32_t* VersionRates(int32_t version);
   static uint32_t DefaultRate(int32_t version) { return VersionRates(version)[1]; }
   static bool RateOfVersion(uint32_t rate, int32_t version);
-  // The version of a sample rate: 1 from 32000 Hz, 0 from 16000, else 2.
-  static int32_t VersionOfRate(uint32_t rate);
 
  protected:
   // Encodes `samples` 16-bit samples from inputBuffer in one call and writes

@@ -72,14 +72,9 @@ class Mp3Conversion : public ConversionFixture {
   }
   // A copy of the program folder without the encoder libraries but `keep`.
   std::string ProgramWith(const std::string& keep) {
-    const std::string folder = dir_.File("program");
-    std::string cmd = "mkdir -p '" + folder + "' && cd '" + testsupport::BinDir() +
-                      "' && for f in *; do case \"$f\" in Lame_enc.so|BladeEnc.so) ;; *) cp -a "
-                      "\"$f\" '" +
-                      folder + "/';; esac; done";
-    if (!keep.empty()) cmd += " && cp -a '" + keep + "' '" + folder + "/'";
-    EXPECT_EQ(testsupport::Run(cmd).exitCode, 0);
-    return folder + "/sonoduct";
+    const std::string program = testsupport::ProgramWithoutEncoders(dir_.File("program"), keep);
+    EXPECT_NE(program, "");
+    return program;
   }
   using ConversionFixture::Sonoduct;
   // A run of the program at `program`.
