@@ -13,25 +13,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 minutes="${1:-10}"
 runs="${2:-3}"
-"$here/scripts/setup.sh" bench
-build="${SONODUCT_BENCH_BUILD:-$here/build}"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target sonoduct reg -j"$(nproc)" >/dev/null
-bin="$build/bin"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-results="$here/bench/results"
-mkdir -p "$results"
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export XDG_RUNTIME_DIR="$work/run" DISPLAY= WAYLAND_DISPLAY=
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-key='HKCU\SOFTWARE\Quillon\Sonoduct'
-"$bin/reg" set "$key" DefaultDir sz "$work/out/"
-"$bin/reg" set "$key" CPUSleepTime dword 0
-"$bin/reg" set "$key" PlaySound dword 0
-"$bin/reg" set "$key" OpenDecodeOnExit dword 0
-"$bin/reg" set "$key" PromptForOverWrites dword 0
+# shellcheck source=bench/convert/common.sh
+source "$here/bench/convert/common.sh"
+bench_prepare sonoduct reg
 "$bin/reg" set "$key" NormalizeVolume dword 1
 "$bin/reg" set "$key" bTrimSoundsAutomatically dword 1
 # CD quality: 44100 Hz, 16-bit stereo whatever the source.
@@ -43,13 +27,6 @@ src="$work/in.wav"
 sox -n -r 96000 -c 2 -b 24 "$src" synth "$((minutes * 60))" sine 220 sine 330 \
   pinknoise tremolo 0.5 40 vol 0.5 pad 2 2
 
-measure() {  # name command... : appends "cpu_seconds max_rss_kb"
-  local name="$1"
-  shift
-  /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >/dev/null 2>&1
-  awk '{printf "%.3f %d\n", $1 + $2, $3}' "$work/$name.time" >>"$work/$name.runs"
-}
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 : >"$work/sonoduct.runs"
 : >"$work/sox.runs"

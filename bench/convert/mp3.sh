@@ -15,25 +15,10 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 minutes="${1:-5}"
 runs="${2:-5}"
-"$here/scripts/setup.sh" bench
-build="${SONODUCT_BENCH_BUILD:-$here/build}"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target sonoduct reg -j"$(nproc)" >/dev/null
-bin="$build/bin"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-results="$here/bench/results"
-mkdir -p "$results"
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export XDG_RUNTIME_DIR="$work/run" DISPLAY= WAYLAND_DISPLAY=
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-key='HKCU\SOFTWARE\Quillon\Sonoduct'
-"$bin/reg" set "$key" DefaultDir sz "$work/out/"
-"$bin/reg" set "$key" CPUSleepTime dword 0
-"$bin/reg" set "$key" PlaySound dword 0
-"$bin/reg" set "$key" OpenDecodeOnExit dword 0
-"$bin/reg" set "$key" PromptForOverWrites dword 0
+# shellcheck source=bench/convert/common.sh
+source "$here/bench/convert/common.sh"
+bench_prepare sonoduct reg
 
 src="$work/in.mp3"
 # Tones with a slow tremolo and noise, silence at both ends so that trimming
@@ -43,25 +28,7 @@ sox -n -r 44100 -c 2 -b 16 "$work/in.wav" synth "$((minutes * 60))" sine 220 sin
 lame --quiet -b 192 "$work/in.wav" "$src"
 rm -f "$work/in.wav"
 
-measure() {  # name command... : appends "cpu_seconds max_rss_kb"
-  local name="$1"
-  shift
-  /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >/dev/null 2>&1
-  awk '{printf "%.3f %d\n", $1 + $2, $3}' "$work/$name.time" >>"$work/$name.runs"
-}
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
-report() {  # name-a name-b label
-  local a_cpu b_cpu a_mem b_mem
-  a_cpu=$(cut -d' ' -f1 "$work/$1.runs" | median)
-  b_cpu=$(cut -d' ' -f1 "$work/$2.runs" | median)
-  a_mem=$(cut -d' ' -f2 "$work/$1.runs" | median)
-  b_mem=$(cut -d' ' -f2 "$work/$2.runs" | median)
-  echo "$3"
-  echo "  sonoduct: median CPU ${a_cpu}s, peak RSS ${a_mem} KB"
-  echo "  $2: median CPU ${b_cpu}s, peak RSS ${b_mem} KB"
-  echo "  CPU ratio sonoduct/$2: $(awk -v a="$a_cpu" -v b="$b_cpu" 'BEGIN {printf "%.2f", a / b}')"
-}
 
 run_pair() {  # label reference-name reference-command...
   local label="$1" ref="$2"

@@ -9,24 +9,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 minutes="${1:-10}"
 runs="${2:-5}"
-"$here/scripts/setup.sh" bench
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$here/build" -j"$(nproc)" >/dev/null
-bin="$here/build/bin"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-results="$here/bench/results"
-mkdir -p "$results"
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
-export XDG_RUNTIME_DIR="$work/run" DISPLAY= WAYLAND_DISPLAY=
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-key='HKCU\SOFTWARE\Quillon\Sonoduct'
-"$bin/reg" set "$key" DefaultDir sz "$work/out/"
-"$bin/reg" set "$key" CPUSleepTime dword 0
-"$bin/reg" set "$key" PlaySound dword 0
-"$bin/reg" set "$key" OpenDecodeOnExit dword 0
-"$bin/reg" set "$key" PromptForOverWrites dword 0
+# shellcheck source=bench/convert/common.sh
+source "$here/bench/convert/common.sh"
+bench_prepare
 
 src="$work/in.wav"
 # Tones with a slow tremolo, with silence at both ends so that trimming has
@@ -34,21 +19,11 @@ src="$work/in.wav"
 sox -n -r 44100 -c 2 -b 16 "$src" synth "$((minutes * 60))" sine 220 sine 330 \
   tremolo 0.5 40 vol 0.5 pad 2 2
 
-measure() {  # name command... : prints "cpu_seconds max_rss_kb" per run
-  local name="$1"
-  shift
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >/dev/null 2>&1
-    awk '{printf "%.3f %d\n", $1 + $2, $3}' "$work/$name.time" >>"$work/$name.runs"
-  done
-}
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
-
 : >"$work/sonoduct.runs"
 : >"$work/sox.runs"
 for _ in $(seq "$runs"); do  # alternate the two
-  runs=1 measure sonoduct "$bin/sonoduct" -C "$src"
-  runs=1 measure sox sox "$src" "$work/sox-out.wav" --norm=-0.26
+  measure sonoduct "$bin/sonoduct" -C "$src"
+  measure sox sox "$src" "$work/sox-out.wav" --norm=-0.26
 done
 s_cpu=$(cut -d' ' -f1 "$work/sonoduct.runs" | median)
 x_cpu=$(cut -d' ' -f1 "$work/sox.runs" | median)
