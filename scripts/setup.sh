@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev
   libasound2-dev libmp3lame-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   clang libclang-rt-14-dev
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg

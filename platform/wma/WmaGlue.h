@@ -8,20 +8,10 @@
 #include <string>
 
 #include "platform/WaveFormat.h"
+#include "platform/outside/WindowsMedia.h"
 #include "platform/wma/WmaErrors.h"
 
 constexpr const char* kWmaLibraryName = "wmaglue.so";
-
-// The Windows Media objects the library hands out; their interfaces are
-// declared with the library itself.
-struct IWMReader;
-struct IWMReaderAdvanced;
-struct IWMWriter;
-struct IWMMetadataEditor;
-struct IWMProfile;
-
-// Results in the HRESULT style: below 0 is failure.
-using WmaResult = int32_t;
 
 // What a writer profile is made from.
 struct TWMAProfileRequest {
