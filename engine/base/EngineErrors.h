@@ -37,11 +37,24 @@ inline constexpr uint32_t kErrNoPCMFromMpeg = 0x2000010a;
 // No valid MPEG audio stream.
 inline constexpr uint32_t kErrNoMpegStream = 0x2000010b;
 
+// A WMA file whose first output is not audio in a wave format, or that
+// gives no bit rate.
+inline constexpr uint32_t kErrWmaNotAudio = 0x2000010e;
 // The MP3 encoder library lacks an entry point or refused the stream.
 inline constexpr uint32_t kErrMp3Encoder = 0x2000010f;
 
 // ID3v2 tags: no tag buffer, or frames that do not fit it.
 inline constexpr uint32_t kErrId3V2Frames = 0x20000110;
+
+// WMA. A writer or metadata-editor operation failed.
+inline constexpr uint32_t kErrWmaWriter = 0x20000111;
+// No WMA reader could be made.
+inline constexpr uint32_t kErrWmaReader = 0x20000112;
+// An attribute could not be set on a WMA file.
+inline constexpr uint32_t kErrWmaAttribute = 0x20000115;
+// Codes the WMA library itself may leave, which the writer keeps.
+inline constexpr uint32_t kErrWmaLibraryFirst = 0x20000116;
+inline constexpr uint32_t kErrWmaLibraryLast = 0x20000118;
 
 // Loading a source, continued.
 // PCM with unsupported channels, rate or bits.

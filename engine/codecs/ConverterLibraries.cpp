@@ -193,3 +193,10 @@ int LoadLibraryWMADecoder() {
 }
 
 int WMADecodingAvailable() { return GetWMADecodingAvailable(); }
+
+const CWmaGlue* WMADecoderLibrary() { return LoadLibraryWMADecoder() ? &wmaDecoding : nullptr; }
+
+const CWmaGlue* WMAWriterLibrary() {
+  if (!wmaWriting.IsLoaded()) wmaWriting.Load();
+  return wmaWriting.IsLoaded() ? &wmaWriting : nullptr;
+}

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+class CWmaGlue;
+
 enum _tMP3EncoderDllTypedef : int32_t {
   MP3_ENCODER_LAME = 0,
   MP3_ENCODER_BLADE = 1,
@@ -28,6 +30,11 @@ int FreeConversionLibraries();
 // 1 when the WMA library could be loaded for decoding (only when the platform reads WMA).
 int LoadLibraryWMADecoder();
 int WMADecodingAvailable();
+// The WMA library with its entry points: loaded for decoding (as
+// LoadLibraryWMADecoder does) or for writing (loaded when it is not, without
+// asking whether the platform reads WMA); null when it cannot be loaded.
+const CWmaGlue* WMADecoderLibrary();
+const CWmaGlue* WMAWriterLibrary();
 
 // The MP3 writers' loader: encoder e's library, loaded from the program
 // directory when it is not yet; false when it cannot be.

@@ -13,6 +13,7 @@
 #include "engine/base/TempPaths.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/codecs/ACMObject.h"
+#include "engine/codecs/WMAObject.h"
 #include "engine/codecs/XAMObject.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
 #include "engine/media/FrameHeader.h"
@@ -164,7 +165,9 @@ int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag,
                                                      peakFlag, msPerPeak, callback, user);
   if (HasFileExtension(path, "wma")) {
     source->Seek(p0, kSeekBegin);
-    return ParseWMA(source);
+    // The reader finds its own way through the file: no seek map.
+    return ParseWMA(source) &&
+           ScanCompressed(source, 0, scanFlag, buildPeaks, peakFlag, msPerPeak, callback, user);
   }
   SetLastError(0);  // not a kind of file this loader knows
   return 0;
@@ -452,8 +455,44 @@ int CInitialLoad::SetMusInfoFromMP3Info(CRefObj* source, CMP3Info* info) {
   return 1;
 }
 
-// WMA sources need the WMA decoding object; without it they cannot be opened.
-int CInitialLoad::ParseWMA(CRefObj*) { return 0; }
+// A WMA source: a first decoder object reads the stream's format and
+// attributes, and a copy of it becomes the decoder.
+int CInitialLoad::ParseWMA(CRefObj* source) {
+  if (!source || !GetMPEGDecodingEnabled() || !GetWMADecodingAvailable()) return 0;
+  tWAVEFORMATEX preliminary{};
+  preliminary.wFormatTag = WAVE_FORMAT_WMAUDIO2;
+  preliminary.nChannels = 2;
+  preliminary.nSamplesPerSec = 44100;
+  preliminary.wBitsPerSample = 16;
+  preliminary.nAvgBytesPerSec = 16000;
+  preliminary.nBlockAlign = 4;
+  musicInfo_.reset(new (std::nothrow) TMusicInfo);
+  std::unique_ptr<WMAObject> first(new (std::nothrow) WMAObject(&preliminary, 0));
+  if (!musicInfo_ || !first) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  if (!first->LoadInfo(source, musicInfo_.get())) {
+    // A file the reader cannot open or measure is damaged as far as we can tell.
+    if (GetLastError() != kErrWmaUnavailable) SetLastError(kErrCorrupted);
+    return 0;
+  }
+  if (!format_.Set(first->SourceFormat(), 0)) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  decoder_.reset(first->Copy());
+  if (!decoder_) {
+    SetLastError(kErrMemory);
+    return 0;
+  }
+  source->SeekToData(0);
+  dataStart_ = source->Tell();
+  dataEnd_ = dataStart_ + source->DataSize();
+  streamLengthMs_ = static_cast<int64_t>(first->GetDuration() / 10000);
+  loaded_ = 1;
+  return 1;
+}
 
 int CInitialLoad::LoadWave(CRefObj* source, CRIFF& riff, int& buildSeekMap, int scanFlag,
                            int buildPeaks, int peakFlag, long msPerPeak, TLoadCallback callback,

@@ -98,25 +98,11 @@ size_t RemoveUnsync(unsigned char* p, size_t n) {
 
 // ---- Text ----
 
-std::string Utf16ToUtf8(const unsigned char* p, size_t n, bool bigEndian) {
-  std::string s;
-  size_t i = 0;
-  auto unit = [&](size_t at) -> uint32_t {
-    return bigEndian ? LoadBE16(p + at) : LoadLE16(p + at);
-  };
-  while (i + 1 < n) {
-    uint32_t u = unit(i);
-    i += 2;
-    if (u == 0) break;
-    if (u >= 0xd800 && u <= 0xdbff && i + 1 < n && unit(i) >= 0xdc00 && unit(i) <= 0xdfff) {
-      u = 0x10000 + ((u - 0xd800) << 10) + (unit(i) - 0xdc00);
-      i += 2;
-    } else if (u >= 0xd800 && u <= 0xdfff) {
-      u = 0xfffd;  // a lone surrogate
-    }
-    AppendUtf8(s, u);
-  }
-  return s;
+std::string Utf16BytesToUtf8(const unsigned char* p, size_t n, bool bigEndian) {
+  std::u16string units(n / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(bigEndian ? LoadBE16(p + 2 * i) : LoadLE16(p + 2 * i));
+  return Utf16ToUtf8(units);
 }
 
 // A frame's text in UTF-8. Encoding bytes: 0 ISO-8859-1, 1 UTF-16 with a byte
@@ -125,10 +111,10 @@ std::string Utf16ToUtf8(const unsigned char* p, size_t n, bool bigEndian) {
 std::string DecodeText(const unsigned char* p, size_t n, int encoding) {
   bool bom = n >= 2 && ((p[0] == 0xff && p[1] == 0xfe) || (p[0] == 0xfe && p[1] == 0xff));
   if (encoding == 1 || encoding == 2 || bom) {
-    if (bom) return Utf16ToUtf8(p + 2, n - 2, p[0] == 0xfe);
+    if (bom) return Utf16BytesToUtf8(p + 2, n - 2, p[0] == 0xfe);
     // UTF-16 without a byte order mark: big-endian by definition for
     // encoding 2; for encoding 1 a leading zero byte says big-endian.
-    return Utf16ToUtf8(p, n, encoding == 2 || (n >= 2 && p[0] == 0 && p[1] != 0));
+    return Utf16BytesToUtf8(p, n, encoding == 2 || (n >= 2 && p[0] == 0 && p[1] != 0));
   }
   size_t len = 0;
   while (len < n && p[len] != 0) ++len;
@@ -179,18 +165,13 @@ bool AppendEncoded(std::vector<unsigned char>& out, std::string_view s, int enco
   std::vector<unsigned char> enc = {0xff, 0xfe};
   for (size_t i = 0; i < s.size();) {
     uint32_t cp = NextCodePoint(s, &i);
-    size_t need = cp >= 0x10000 ? 4 : 2;
-    if (enc.size() + need > max) break;
-    auto put = [&enc](uint32_t u) {
+    std::u16string units;
+    AppendUtf16(units, cp);
+    if (enc.size() + 2 * units.size() > max) break;
+    for (char16_t u : units) {
       uint8_t unit[2];
       StoreLE16(unit, static_cast<uint16_t>(u));
       enc.insert(enc.end(), unit, unit + 2);
-    };
-    if (cp >= 0x10000) {
-      put(0xd800 + ((cp - 0x10000) >> 10));
-      put(0xdc00 + ((cp - 0x10000) & 0x3ff));
-    } else {
-      put(cp);
     }
   }
   if (enc.size() <= 2) return false;

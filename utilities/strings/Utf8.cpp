@@ -81,3 +81,36 @@ std::string Utf8ToLatin1(std::string_view text) {
   }
   return out;
 }
+
+void AppendUtf16(std::u16string& out, uint32_t cp) {
+  if (cp >= 0x10000 && cp <= 0x10FFFF) {
+    out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp <= 0xFFFF ? cp : 0xFFFD));
+  }
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) AppendUtf16(out, NextCodePoint(text, &i));
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t u = units[i];
+    if (u == 0) break;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      u = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      u = 0xFFFD;
+    }
+    AppendUtf8(out, u);
+  }
+  return out;
+}

@@ -27,3 +27,13 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // UTF-8 text as ISO-8859-1: characters past U+00FF become '?', bytes that are
 // not valid UTF-8 are kept as the ISO-8859-1 characters they already are.
 std::string Utf8ToLatin1(std::string_view text);
+
+// Appends the code point cp as UTF-16: one unit, or a surrogate pair past U+FFFF.
+void AppendUtf16(std::u16string& out, uint32_t cp);
+
+// UTF-8 text as UTF-16; bytes that are not valid UTF-8 are read as ISO-8859-1.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// UTF-16 units as UTF-8, up to the first zero unit; a lone surrogate
+// becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view units);
