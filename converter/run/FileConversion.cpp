@@ -46,6 +46,13 @@ bool MakeFolders(const std::string& dir) {
   return os::IsDirectory(dir);
 }
 
+// A failure the encoder reported, not the disk: the MP3 encoder library's,
+// or the WMA writer's (its own codes included).
+bool IsEncoderError(uint32_t error) {
+  return error == kErrMp3Encoder || error == kErrWmaWriter ||
+         (error >= kErrWmaLibraryFirst && error <= kErrWmaLibraryLast);
+}
+
 const char* ExtensionOf(CConv2FileObj* job) {
   return job->DefaultExt() ? job->DefaultExt() : "wav";
 }
@@ -401,8 +408,10 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
   long ended = job->EndWriteStream();
   if (ended > 0)
     CountWritten(ended);
-  else if (ended == -1)
+  else if (ended == -1) {
     writeFailed_ = true;
+    encoderFailed_ = IsEncoderError(GetLastError());
+  }
   file.abandoned = cancel || quit || retry;
   if (result && !writeFailed_) {
     int done = 0;
@@ -410,7 +419,7 @@ int CConversionRun::FinishTarget(TTargetFile& file, int result) {
         job->FinalData(file.target.c_str(), kSoftwareName, &done, file.sound->GetMusicInfo());
     if (list < 0) {
       writeFailed_ = true;
-      encoderFailed_ = GetLastError() == kErrMp3Encoder;
+      encoderFailed_ = IsEncoderError(GetLastError());
     }
     if (done && list > 0) CountWritten(list);
   }
@@ -502,7 +511,7 @@ int CConversionRun::WriteBlock(char* data, long& length) {
     n = job->WriteStreamData(from, count, nullptr);
     if (n == -1) {
       writeFailed_ = true;
-      encoderFailed_ = GetLastError() == kErrMp3Encoder;
+      encoderFailed_ = IsEncoderError(GetLastError());
       return 1;
     }
   }

@@ -7,6 +7,7 @@
 #include "engine/codecs/BladeConv2MP3.h"
 #include "engine/codecs/Conv2FileFormat.h"
 #include "engine/codecs/Conv2WaveFile.h"
+#include "engine/codecs/Conv2WmaFile.h"
 #include "engine/codecs/ConverterLibraries.h"
 #include "engine/codecs/LameConv2MP3.h"
 #include "platform/paths/Paths.h"
@@ -108,8 +109,9 @@ CConv2FileObj* NewCConv2FileObj(_tFileConversionTypedef type, int encoder) {
       if (e == MP3_ENCODER_BLADE) return new (std::nothrow) CBladeConv2MP3;
       return nullptr;
     }
+    case FILE_CONVERSION_WMA:
+      return new (std::nothrow) CConv2WmaFile;
     default:
-      // The WMA writer comes with its library.
       return nullptr;
   }
 }
