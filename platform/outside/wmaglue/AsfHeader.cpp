@@ -80,6 +80,21 @@ uint64_t CAsfHeader::ObjectSize(const uint8_t* data, size_t size) {
   return objectSize >= kPrefixSize ? objectSize : 0;
 }
 
+bool CAsfHeader::SetDuration(uint8_t* data, size_t size, uint64_t duration) {
+  if (ObjectSize(data, size) != size) return false;
+  for (size_t at = kPrefixSize; size - at >= kObjectHeader;) {
+    const uint64_t childSize = LoadLE64(data + at + 16);
+    if (childSize < kObjectHeader || childSize > size - at) return false;
+    if (SameGuid(data + at, kFileProperties) && childSize >= kObjectHeader + kFilePropsSize) {
+      uint8_t* body = data + at + kObjectHeader;
+      StoreLE64(body + kPlayDurationAt, duration + LoadLE64(body + kPrerollAt) * 10000);
+      return true;
+    }
+    at += childSize;
+  }
+  return false;
+}
+
 bool CAsfHeader::Parse(const uint8_t* data, size_t size) {
   *this = CAsfHeader();
   if (ObjectSize(data, size) != size) return false;

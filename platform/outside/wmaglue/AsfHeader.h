@@ -18,6 +18,10 @@ class CAsfHeader {
   static uint64_t ObjectSize(const uint8_t* data, size_t size);
   static constexpr size_t kPrefixSize = 30;
 
+  // Sets the play duration (less the preroll, 100 ns) in the File Properties
+  // Object of a whole Header Object, in place; false when there is none.
+  static bool SetDuration(uint8_t* data, size_t size, uint64_t duration);
+
   // Parses a whole Header Object. false when it is malformed or lacks the
   // File Properties Object.
   bool Parse(const uint8_t* data, size_t size);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -238,6 +239,92 @@ inline std::vector<int16_t> ReadAll(Reader& r, Callback& cb, uint64_t start = 0)
   EXPECT_TRUE(cb.WaitFor(WMT_END_OF_FILE, before + 1));
   std::lock_guard<std::mutex> lock(cb.mutex);
   return cb.pcm;
+}
+
+// Writes interleaved 16-bit PCM through the library's writer as the engine
+// does, in samples of `chunkBytes` (odd sizes cut sample frames); without
+// `end` the writer is released while still writing.
+inline WmaResult WriteWma(const std::string& path, const std::vector<int16_t>& pcm, int inputRate,
+                          int inputChannels, int kbps, int rate, int channels, bool end = true,
+                          size_t chunkBytes = 17641) {
+  CWmaGlue& lib = Library();
+  IWMWriter* writer = nullptr;
+  const std::u16string wide = Wide(path);
+  WmaResult r = lib.createWriter(nullptr, &writer, wide.c_str());
+  if (WmFailed(r)) return r;
+  const TWMAProfileRequest request{static_cast<uint32_t>(kbps * 1000), 353,
+                                   static_cast<uint32_t>(rate), static_cast<uint32_t>(channels)};
+  IWMProfile* profile = nullptr;
+  r = lib.generateProfile(&request, &profile);
+  if (!WmFailed(r)) r = writer->SetProfile(profile);
+  if (profile) {
+    EXPECT_EQ(lib.releaseProfile(&profile), WM_OK);
+  }
+  IWMInputMediaProps* props = nullptr;
+  if (!WmFailed(r)) r = writer->GetInputProps(0, &props);
+  if (!WmFailed(r)) {
+    struct {
+      WM_MEDIA_TYPE type;
+      tWAVEFORMATEX format;
+    } t{};
+    t.format = {WAVE_FORMAT_PCM,
+                static_cast<uint16_t>(inputChannels),
+                static_cast<uint32_t>(inputRate),
+                static_cast<uint32_t>(inputRate * inputChannels * 2),
+                static_cast<uint16_t>(inputChannels * 2),
+                16,
+                0};
+    t.type.majortype = WMMEDIATYPE_Audio;
+    t.type.subtype = WMMEDIASUBTYPE_PCM;
+    t.type.bFixedSizeSamples = 1;
+    t.type.lSampleSize = 2;
+    t.type.formattype = WMFORMAT_WaveFormatEx;
+    t.type.cbFormat = sizeof t.format;
+    t.type.pbFormat = reinterpret_cast<uint8_t*>(&t.format);
+    r = props->SetMediaType(&t.type);
+    if (!WmFailed(r)) r = writer->SetInputProps(0, props);
+    props->Release();
+  }
+  if (!WmFailed(r)) r = writer->BeginWriting();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(pcm.data());
+  const size_t total = pcm.size() * 2;
+  for (size_t at = 0; at < total && !WmFailed(r); at += chunkBytes) {
+    const auto n = static_cast<uint32_t>(std::min(chunkBytes, total - at));
+    INSSBuffer* sample = nullptr;
+    r = writer->AllocateSample(n, &sample);
+    if (WmFailed(r)) break;
+    uint8_t* buffer = nullptr;
+    uint32_t size = 0;
+    EXPECT_EQ(sample->GetBufferAndLength(&buffer, &size), WM_OK);
+    EXPECT_EQ(size, n);
+    std::memcpy(buffer, bytes + at, n);
+    EXPECT_EQ(sample->SetLength(n), WM_OK);
+    r = writer->WriteSample(0, at / 2 / inputChannels * 10000000ull / inputRate, 0, sample);
+    sample->Release();
+  }
+  if (!WmFailed(r) && end) r = writer->EndWriting();
+  if (!WmFailed(r) && end) r = writer->Flush();
+  writer->Release();
+  return r;
+}
+
+// Interleaved 16-bit PCM from sox.
+inline std::vector<int16_t> SoxPcm(const testsupport::TempDir& dir, int rate, int channels,
+                                   const std::string& effects) {
+  const std::string raw = dir.File("in.raw");
+  const auto r =
+      testsupport::Run("sox -R -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                       " -b 16 -e signed -t raw " + raw + " " + effects);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return testsupport::ToSamples(testsupport::ReadFile(raw));
+}
+
+inline std::string Probe(const std::string& path, const std::string& entry,
+                         const std::string& section = "stream") {
+  const auto r = testsupport::Run("ffprobe -v error -select_streams a:0 -show_entries " + section +
+                                  "=" + entry + " -of default=nw=1:nk=1 " + path);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return r.out.substr(0, r.out.find('\n'));
 }
 
 }  // namespace wmatest
