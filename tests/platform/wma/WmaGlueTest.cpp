@@ -8,14 +8,12 @@
 #include "tests/TestSupport.h"
 
 TEST(WmaGlue, MissingLibraryIsUnavailable) {
-  // The test program's folder holds no WMA library.
+  // The test program's folder (not the program folder) holds no WMA library.
   ASSERT_FALSE(DoesFileExist(ProgramDirectory() + kWmaLibraryName));
   CWmaGlue glue;
   SetLastError(0);
   EXPECT_FALSE(glue.Load());
   EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
-  EXPECT_FALSE(glue.IsLoaded());
-  EXPECT_EQ(glue.createReader, nullptr);
   SetLastError(0);
   EXPECT_EQ(AC_SupportsWMA(), 0);
 
@@ -23,12 +21,25 @@ TEST(WmaGlue, MissingLibraryIsUnavailable) {
   SetLastError(0);
   EXPECT_FALSE(glue.LoadFile(dir.File(kWmaLibraryName)));
   EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
+  EXPECT_FALSE(glue.IsLoaded());
+  EXPECT_EQ(glue.createReader, nullptr);
   // Not a shared library at all.
   ASSERT_TRUE(testsupport::WriteFile(dir.File(kWmaLibraryName), "not a library"));
+  SetLastError(0);
   EXPECT_FALSE(glue.LoadFile(dir.File(kWmaLibraryName)));
+  EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
   // Bare names are never searched for.
+  SetLastError(0);
   EXPECT_FALSE(glue.LoadFile("libc.so.6"));
   EXPECT_EQ(GetLastError(), kErrWmaUnavailable);
+}
+
+TEST(WmaGlue, BuiltLibraryIsInTheProgramFolder) {
+  EXPECT_EQ(std::string(SONODUCT_TEST_WMAGLUE), testsupport::BinPath(kWmaLibraryName));
+  EXPECT_TRUE(CWmaGlue::Probe(testsupport::BinPath(kWmaLibraryName)));
+  CWmaGlue glue;
+  ASSERT_TRUE(glue.LoadFile(SONODUCT_TEST_WMAGLUE));
+  EXPECT_NE(glue.createEditor, nullptr);
 }
 
 TEST(WmaGlue, LibraryLackingEntryPointsIsRefused) {
