@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   clang libclang-rt-14-dev
   # outside references that tests use to make inputs and check outputs
-  sox lame twolame mpg123 ffmpeg
+  sox lame twolame mpg123 ffmpeg time
   # tag readers that check the ID3v2 tags we write
   id3v2 eyed3
 )

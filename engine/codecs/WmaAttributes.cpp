@@ -156,7 +156,7 @@ bool ReadWmaAttributes(IWMHeaderInfo* header, TWmaStreamInfo* stream, TMusicInfo
         SetTrack(info, ValueText(type, value));
       else
         info->trackNumber = InRange(static_cast<long>(ValueNumber(type, value)), 1, 99, -1);
-    } else if (SameName(name, kWmaAttrYear)) {
+    } else if (SameName(name, kWmaAttrYear) || SameName(name, kWmaAttrDate)) {
       const long year = std::strtol(ValueText(type, value).c_str(), nullptr, 10);
       info->year = InRange(year, 1000, 3000, 0);
     } else if (SameName(name, kWmaAttrGenre)) {

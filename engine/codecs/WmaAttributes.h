@@ -15,6 +15,8 @@ inline constexpr char16_t kWmaAttrCopyright[] = u"Copyright";
 inline constexpr char16_t kWmaAttrMcdi[] = u"WM/MCDI";
 inline constexpr char16_t kWmaAttrGenre[] = u"WM/Genre";
 inline constexpr char16_t kWmaAttrYear[] = u"WM/Year";
+// Files FFmpeg writes name the year "date".
+inline constexpr char16_t kWmaAttrDate[] = u"date";
 inline constexpr char16_t kWmaAttrTrack[] = u"WM/Track";
 inline constexpr char16_t kWmaAttrTrackNumber[] = u"WM/TrackNumber";
 inline constexpr char16_t kWmaAttrDuration[] = u"Duration";
