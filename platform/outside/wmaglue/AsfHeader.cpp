@@ -1,6 +1,8 @@
 #include "platform/outside/wmaglue/AsfHeader.h"
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/data/ByteOrder.h"
 #include "platform/outside/wmaglue/Utf16.h"
@@ -23,6 +25,8 @@ constexpr uint8_t kExtendedContent[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0x
 constexpr uint8_t kAudioMedia[16] = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
                                      0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
 
+// Header Objects beyond this are refused rather than read into memory.
+constexpr uint64_t kMaxHeaderBytes = 64u << 20;
 constexpr size_t kObjectHeader = 24;  // GUID and 64-bit size
 // Field offsets in the bodies (after the object header).
 constexpr size_t kFileSizeAt = 16, kPlayDurationAt = 40, kPrerollAt = 56, kFilePropsSize = 80;
@@ -95,9 +99,25 @@ bool CAsfHeader::SetDuration(uint8_t* data, size_t size, uint64_t duration) {
   return false;
 }
 
+bool CAsfHeader::Load(const std::string& path) {
+  *this = CAsfHeader();
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) return false;
+  uint8_t prefix[kPrefixSize];
+  if (std::fread(prefix, 1, sizeof prefix, file.get()) != sizeof prefix) return false;
+  const uint64_t size = ObjectSize(prefix, sizeof prefix);
+  if (size == 0 || size > kMaxHeaderBytes) return false;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  std::memcpy(bytes.data(), prefix, sizeof prefix);
+  const size_t rest = bytes.size() - sizeof prefix;
+  if (std::fread(bytes.data() + sizeof prefix, 1, rest, file.get()) != rest) return false;
+  return Parse(bytes.data(), bytes.size());
+}
+
 bool CAsfHeader::Parse(const uint8_t* data, size_t size) {
   *this = CAsfHeader();
   if (ObjectSize(data, size) != size) return false;
+  size_ = size;
   reserved_[0] = data[28];
   reserved_[1] = data[29];
   bool haveFileProperties = false;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/outside/wmaglue/AttributeList.h"
@@ -21,6 +22,12 @@ class CAsfHeader {
   // Sets the play duration (less the preroll, 100 ns) in the File Properties
   // Object of a whole Header Object, in place; false when there is none.
   static bool SetDuration(uint8_t* data, size_t size, uint64_t duration);
+
+  // Reads and parses the Header Object at the start of a file; false when
+  // it is missing, malformed or larger than is sensible to hold.
+  bool Load(const std::string& path);
+  // Bytes of the Header Object last parsed.
+  uint64_t Size() const { return size_; }
 
   // Parses a whole Header Object. false when it is malformed or lacks the
   // File Properties Object.
@@ -53,6 +60,7 @@ class CAsfHeader {
   std::vector<uint8_t> ExtendedContentBody() const;
 
   std::vector<TChild> children_;
+  uint64_t size_ = 0;
   uint8_t reserved_[2] = {1, 2};
   uint64_t playDuration_ = 0;  // 100 ns
   uint64_t prerollMs_ = 0;

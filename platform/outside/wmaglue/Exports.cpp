@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "platform/outside/wmaglue/EncoderLimits.h"
+#include "platform/outside/wmaglue/MetadataEditor.h"
 #include "platform/outside/wmaglue/Utf16.h"
 #include "platform/outside/wmaglue/WmaProfile.h"
 #include "platform/outside/wmaglue/WmaReader.h"
@@ -36,8 +37,9 @@ WMAGLUE_EXPORT WmaResult Quillon_WMCreateWriter(void*, IWMWriter** writer, const
 }
 
 WMAGLUE_EXPORT WmaResult Quillon_WMCreateEditor(IWMMetadataEditor** editor) {
-  if (editor != nullptr) *editor = nullptr;
-  return WM_E_NOTIMPL;
+  if (editor == nullptr) return WM_E_POINTER;
+  *editor = new CMetadataEditor();
+  return WM_OK;
 }
 
 WMAGLUE_EXPORT WmaResult Quillon_GenerateProfile(const TWMAProfileRequest* request,

@@ -1,9 +1,6 @@
 #include "platform/outside/wmaglue/WmaReader.h"
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #include "platform/outside/wmaglue/AsfHeader.h"
 #include "platform/outside/wmaglue/MediaProps.h"
@@ -15,33 +12,17 @@ namespace wmaglue {
 namespace {
 
 constexpr uint64_t kUnitsPerSecond = 10000000;
-// Header Objects beyond this are refused rather than read into memory.
-constexpr uint64_t kMaxHeaderBytes = 64u << 20;
 
+// The time of a sample frame, and the frame nearest a time.
 uint64_t FrameTime(uint64_t frame, int rate) {
-  return frame / static_cast<uint64_t>(rate) * kUnitsPerSecond +
-         frame % static_cast<uint64_t>(rate) * kUnitsPerSecond / static_cast<uint64_t>(rate);
+  const uint64_t r = static_cast<uint64_t>(rate);
+  return frame / r * kUnitsPerSecond + frame % r * kUnitsPerSecond / r;
 }
 
 uint64_t TimeFrame(uint64_t time, int rate) {
   const uint64_t r = static_cast<uint64_t>(rate);
   return time / kUnitsPerSecond * r +
          (time % kUnitsPerSecond * r + kUnitsPerSecond / 2) / kUnitsPerSecond;
-}
-
-// The file's Header Object, parsed; false when it is not there or malformed.
-bool ReadHeader(const std::string& path, CAsfHeader* header) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) return false;
-  uint8_t prefix[CAsfHeader::kPrefixSize];
-  if (std::fread(prefix, 1, sizeof prefix, file.get()) != sizeof prefix) return false;
-  const uint64_t size = CAsfHeader::ObjectSize(prefix, sizeof prefix);
-  if (size == 0 || size > kMaxHeaderBytes) return false;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  std::memcpy(bytes.data(), prefix, sizeof prefix);
-  const size_t rest = bytes.size() - sizeof prefix;
-  if (std::fread(bytes.data() + sizeof prefix, 1, rest, file.get()) != rest) return false;
-  return header->Parse(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -283,7 +264,7 @@ void CWmaReader::DoOpen(std::unique_lock<std::mutex>& lock, const TCommand& comm
   if (!WmFailed(callback->QueryInterface(IID_IWMReaderCallbackAdvanced, &found)))
     advanced = static_cast<IWMReaderCallbackAdvanced*>(found);
   CAsfHeader header;
-  WmaResult result = ReadHeader(command.path, &header) ? WM_OK : WM_E_INVALID_FORMAT;
+  WmaResult result = header.Load(command.path) ? WM_OK : WM_E_INVALID_FORMAT;
   if (!WmFailed(result)) result = decoder_.Open(command.path);
   CAttributeList attributes;
   tWAVEFORMATEX output{};
