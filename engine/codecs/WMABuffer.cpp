@@ -25,7 +25,12 @@ int64_t CWMABuffer::ReadData(uint8_t* dst, uint32_t want) {
   const int64_t made = wma->Convert(nullptr, used, out, want, flag, 0);
   if (made <= 0) return 0;
   const int64_t left = source->GetDataEnd() - source->Tell();
-  if (left > 0 && used > 0) source->Seek(std::min(used, left), kSeekCurrent);
+  // The window is an estimate of the stream's size: once the reader has
+  // delivered its last sample, the whole window has been read.
+  if (wma->IsEOF() && wma->BytesAvailable() == 0)
+    source->Seek(source->GetDataEnd(), kSeekBegin);
+  else if (left > 0 && used > 0)
+    source->Seek(std::min(used, left), kSeekCurrent);
   return made;
 }
 

@@ -166,8 +166,15 @@ int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag,
   if (HasFileExtension(path, "wma")) {
     source->Seek(p0, kSeekBegin);
     // The reader finds its own way through the file: no seek map.
-    return ParseWMA(source) &&
-           ScanCompressed(source, 0, scanFlag, buildPeaks, peakFlag, msPerPeak, callback, user);
+    if (!ParseWMA(source) ||
+        !ScanCompressed(source, 0, scanFlag, buildPeaks, peakFlag, msPerPeak, callback, user))
+      return 0;
+    // A file that ends long before the length its header gives is cut off.
+    if (lengthMs_ < streamLengthMs_ * 9 / 10 - 100) {
+      SetLastError(kErrCorrupted);
+      return 0;
+    }
+    return 1;
   }
   SetLastError(0);  // not a kind of file this loader knows
   return 0;

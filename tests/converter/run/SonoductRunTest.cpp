@@ -92,11 +92,12 @@ class SonoductRun : public ::testing::Test {
 
 TEST_F(SonoductRun, ATargetWithoutEncoderIsNamedOnceAndEveryFileIsLogged) {
   std::string a = Tone("a.wav", 0.2), b = Tone("b.wav", 0.2);
-  // MP3 has its encoder libraries beside the program; Mp3ConversionTest
-  // takes them away for the same check.
-  for (const char* target : {"-M"}) {
+  // A copy of the program without its encoder libraries.
+  const std::string program = testsupport::ProgramWithoutEncoders(dir_.File("program"));
+  ASSERT_NE(program, "");
+  for (const char* target : {"-3", "-M"}) {
     SCOPED_TRACE(target);
-    auto r = Sonoduct(std::string(target) + " '" + a + "' '" + b + "'");
+    auto r = testsupport::Run(program + " " + target + " '" + a + "' '" + b + "' </dev/null", env_);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::string told = std::string("converted to ") + (target[1] == '3' ? "MP3" : "WMA");
     EXPECT_EQ(Occurrences(r.err, told), 1u) << r.err;

@@ -10,8 +10,9 @@
 
 namespace {
 
-// No encoder or WMA library lies beside the test program: WAV is the only target.
-TEST(ConverterLibraries, WithoutOutsideLibrariesOnlyWavIsOffered) {
+// No MP3 encoder lies beside the test program, only the WMA library: WAV and
+// WMA are offered, and WMA reads.
+TEST(ConverterLibraries, WithoutMp3EncodersMp3IsNotOffered) {
   DetermineConvertersAvailable(MP3_ENCODER_NOT_ASSIGNED, nullptr);
   int flags[3] = {-1, -1, -1};
   int count = 0;
@@ -19,13 +20,13 @@ TEST(ConverterLibraries, WithoutOutsideLibrariesOnlyWavIsOffered) {
   EXPECT_EQ(count, 3);
   EXPECT_EQ(flags[0], 1);
   EXPECT_EQ(flags[1], 0);
-  EXPECT_EQ(flags[2], 0);
+  EXPECT_EQ(flags[2], 1);
   EXPECT_EQ(GetMP3Encoder(), MP3_ENCODER_NOT_ASSIGNED);
   EXPECT_FALSE(SetMP3Encoder(MP3_ENCODER_LAME));
   EXPECT_FALSE(SetMP3Encoder(MP3_ENCODER_NOT_ASSIGNED));
   EXPECT_EQ(ConversionToMP3Allowed(), 0);
   EXPECT_EQ(NewCConv2FileObj(FILE_CONVERSION_MP3, -1), nullptr);
-  EXPECT_EQ(WMADecodingAvailable(), 0);
+  EXPECT_EQ(WMADecodingAvailable(), 1);
   DetermineConvertersAvailable(MP3_ENCODER_LAME, nullptr);
   EXPECT_EQ(GetMP3Encoder(), MP3_ENCODER_LAME);  // unchanged: nothing to switch to
 
