@@ -4,7 +4,7 @@
 # byte by byte, and streams of tests/data/mpeg. The seeds are made at run
 # time and never kept in git.
 #   fuzz/make-seeds.sh TARGET FOLDER
-# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info or reg_tree.
+# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree or asf_header.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 target="${1:?target}"
@@ -195,6 +195,16 @@ EOF
     printf '# CRLF\r\n[K]\r\n"v"=dword:00000001\r\n\r\n[K\\Sub]\r\n"w"=hex:ff\r\n' \
       >"$out/crlf.reg"
     printf '\xef\xbb\xbf[Bom]\n"x"=sz:""\n' >"$out/bom.reg"
+    ;;
+  asf_header)
+    # WMA files of both versions made by ffmpeg, with and without
+    # attributes, cut to their start (the Header Object and a packet or two).
+    tones
+    ffmpeg -v error -y -i "$work/mono.wav" -c:a wmav1 "$work/v1.wma"
+    ffmpeg -v error -y -i "$work/stereo.wav" -c:a wmav2 -b:a 64k -metadata title=Title \
+      -metadata artist=Artist -metadata album=Album -metadata date=1999 -metadata track=3/12 \
+      -metadata genre=Rock -metadata copyright=C -metadata comment=Comment "$work/v2.wma"
+    for f in "$work"/*.wma; do seed "" "$f" "$(basename "$f")" 8192; done
     ;;
   *)
     echo "unknown fuzz target: $target" >&2

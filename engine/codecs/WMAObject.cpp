@@ -15,7 +15,6 @@
 #include "engine/codecs/WMABuffer.h"
 #include "engine/codecs/WmaAttributes.h"
 #include "platform/LastError.h"
-#include "platform/Log.h"
 #include "platform/data/FileObj.h"
 #include "platform/wma/WmaGlue.h"
 #include "utilities/strings/BoundedCopy.h"
@@ -395,9 +394,6 @@ int64_t WMAObject::Convert(char*, int64_t& srcLength, char*& dst, int64_t dstSiz
         std::chrono::steady_clock::now() - waitStart);
     advanced->NotifyLateDelivery(static_cast<int64_t>(late.count()) * 10);
   }
-  if (LoggingNow())
-    LogFmt("WMAObject::Convert: %u bytes requested, %u copied", static_cast<unsigned>(dstSize),
-           static_cast<unsigned>(copied));
   if (copied > 0 || ended || IsEOF()) {
     srcLength = GetSourceBufferSize(copied);
     return copied;

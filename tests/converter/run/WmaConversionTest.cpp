@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -68,11 +68,11 @@ class WmaConversion : public ConversionFixture {
   std::string MakeWma(const std::string& name, const std::string& codec, int rate, int channels,
                       double seconds, const std::string& extra = "") {
     const std::string path = dir_.File(name);
-    auto r = testsupport::Run("ffmpeg -v error -y -f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200+" +
-                              std::to_string(rate / 10) + "*t)*t)|0.3*sin(2*PI*330*t):s=" +
-                              std::to_string(rate) + ":d=" + std::to_string(seconds) + "' -ac " +
-                              std::to_string(channels) + " -c:a " + codec + " " + extra + " '" +
-                              path + "' 2>&1");
+    auto r = testsupport::Run(
+        "ffmpeg -v error -y -f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200+" + std::to_string(rate / 10) +
+        "*t)*t)|0.3*sin(2*PI*330*t):s=" + std::to_string(rate) + ":d=" + std::to_string(seconds) +
+        "' -ac " + std::to_string(channels) + " -c:a " + codec + " " + extra + " '" + path +
+        "' 2>&1");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     return path;
   }
@@ -138,9 +138,9 @@ TEST_F(WmaConversion, WmaFilesOfEveryRateAndChannelCountDecodeAsFfmpegDoes) {
     const int lag = BestLag(reference, ours, c.channels, 4000, 2000, 64);
     EXPECT_LE(std::abs(lag), 1);
     EXPECT_GE(testsupport::Psnr(reference, Shifted(ours, c.channels, lag)), 90.0);
-    EXPECT_LE(std::llabs(static_cast<long long>(ours.size()) -
-                         static_cast<long long>(reference.size())),
-              2 * c.channels);
+    EXPECT_LE(
+        std::llabs(static_cast<long long>(ours.size()) - static_cast<long long>(reference.size())),
+        2 * c.channels);
   }
 }
 
@@ -187,9 +187,9 @@ TEST_F(WmaConversion, AttributesTravelFromWmaToWavAndBack) {
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err << Log();
   const std::string wav = Target(wma, ".wav");
   const std::string info = Probe(wav, "format_tags");
-  for (const char* expected : {"title=Tone Title", "artist=The Artist", "IALB=An Album",
-                               "date=2002", "track=5/12", "genre=Rock", "copyright=(c) Someone",
-                               "comment=A comment"})
+  for (const char* expected :
+       {"title=Tone Title", "artist=The Artist", "IALB=An Album", "date=2002", "track=5/12",
+        "genre=Rock", "copyright=(c) Someone", "comment=A comment"})
     EXPECT_NE(info.find(expected), std::string::npos) << expected << "\n" << info;
 
   // The WAV, tags and all, back to WMA.
@@ -198,9 +198,9 @@ TEST_F(WmaConversion, AttributesTravelFromWmaToWavAndBack) {
   r = Sonoduct("-M '" + again + "'");
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err << Log();
   const std::string tags = Probe(Target(again, ".wma"), "format_tags");
-  for (const char* expected : {"title=Tone Title", "artist=The Artist", "album=An Album",
-                               "WM/Year=2002", "WM/Track=5/12", "genre=Rock",
-                               "copyright=(c) Someone", "comment=A comment"})
+  for (const char* expected :
+       {"title=Tone Title", "artist=The Artist", "album=An Album", "WM/Year=2002", "WM/Track=5/12",
+        "genre=Rock", "copyright=(c) Someone", "comment=A comment"})
     EXPECT_NE(tags.find(expected), std::string::npos) << expected << "\n" << tags;
   // And our own reader reads what our writer wrote.
   Sh("mkdir -p '" + dir_.File("back") + "' && cp '" + Target(again, ".wma") + "' '" +
@@ -208,8 +208,8 @@ TEST_F(WmaConversion, AttributesTravelFromWmaToWavAndBack) {
   r = Sonoduct("-C '" + dir_.File("back/round.wma") + "'");
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err << Log();
   const std::string round = Probe(out_ + "/round.wav", "format_tags");
-  for (const char* expected : {"title=Tone Title", "artist=The Artist", "date=2002", "track=5/12",
-                               "genre=Rock"})
+  for (const char* expected :
+       {"title=Tone Title", "artist=The Artist", "date=2002", "track=5/12", "genre=Rock"})
     EXPECT_NE(round.find(expected), std::string::npos) << expected << "\n" << round;
 }
 
@@ -272,13 +272,13 @@ TEST_F(WmaConversion, HalfAnHourOfWmaConvertsInLittleMemory) {
   PlainDecode();
   WavNatural();
   const std::string wma = dir_.File("long.wma");
-  auto made = testsupport::Run("ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=44100:d=1800' -ac 2 "
-                               "-c:a wmav2 -b:a 64k '" +
-                               wma + "' 2>&1");
+  auto made = testsupport::Run(
+      "ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=44100:d=1800' -ac 2 "
+      "-c:a wmav2 -b:a 64k '" +
+      wma + "' 2>&1");
   ASSERT_EQ(made.exitCode, 0) << made.out;
-  auto r = testsupport::Run("/usr/bin/env time -f 'maxrss=%M' " +
-                                testsupport::BinPath("sonoduct") + " -C '" + wma +
-                                "' </dev/null 2>&1",
+  auto r = testsupport::Run("/usr/bin/env time -f 'maxrss=%M' " + testsupport::BinPath("sonoduct") +
+                                " -C '" + wma + "' </dev/null 2>&1",
                             env_);
   ASSERT_EQ(r.exitCode, 0) << r.out << Log();
   const size_t at = r.out.find("maxrss=");

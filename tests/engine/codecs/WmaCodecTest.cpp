@@ -24,20 +24,21 @@ using testsupport::TempDir;
 
 namespace {
 
-std::string MakeWma(const TempDir& dir, const std::string& name, const std::string& codec,
-                    int rate, int channels, double seconds, const std::string& extra = "") {
+std::string MakeWma(const TempDir& dir, const std::string& name, const std::string& codec, int rate,
+                    int channels, double seconds, const std::string& extra = "") {
   const std::string path = dir.File(name);
   auto r = testsupport::Run("ffmpeg -v error -y -f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200+" +
-                            std::to_string(rate / 10) + "*t)*t)|0.3*sin(2*PI*330*t):s=" +
-                            std::to_string(rate) + ":d=" + std::to_string(seconds) + "' -ac " +
-                            std::to_string(channels) + " -c:a " + codec + " " + extra + " '" +
-                            path + "' 2>&1");
+                            std::to_string(rate / 10) +
+                            "*t)*t)|0.3*sin(2*PI*330*t):s=" + std::to_string(rate) +
+                            ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) +
+                            " -c:a " + codec + " " + extra + " '" + path + "' 2>&1");
   EXPECT_EQ(r.exitCode, 0) << r.out;
   return path;
 }
 
 std::vector<int16_t> FfmpegDecode(const std::string& path) {
-  return testsupport::ToSamples(testsupport::Run("ffmpeg -v error -i '" + path + "' -f s16le -").out);
+  return testsupport::ToSamples(
+      testsupport::Run("ffmpeg -v error -i '" + path + "' -f s16le -").out);
 }
 
 // A WMA decoding object that has read the file's format, with the file open.
@@ -83,8 +84,8 @@ class WmaCodec : public ::testing::Test {
 TEST_F(WmaCodec, SoundsDecodeAtTheirOwnRateAsFfmpegDecodes) {
   for (int rate : {32000, 48000})
     for (int channels : {1, 2}) {
-      const std::string path = MakeWma(dir_, "s" + std::to_string(rate) + ".wma", "wmav2", rate,
-                                       channels, 1.5);
+      const std::string path =
+          MakeWma(dir_, "s" + std::to_string(rate) + ".wma", "wmav2", rate, channels, 1.5);
       SCOPED_TRACE(path);
       CFileObj* file = new CFileObj;
       CPCMSound* sound = new CPCMSound;
@@ -99,10 +100,12 @@ TEST_F(WmaCodec, SoundsDecodeAtTheirOwnRateAsFfmpegDecodes) {
       const auto got = soundtest::AsSamples(r.bytes);
       const auto want = FfmpegDecode(path);
       ASSERT_FALSE(want.empty());
-      EXPECT_LE(std::llabs(static_cast<long long>(got.size()) - static_cast<long long>(want.size())),
-                channels);
+      EXPECT_LE(
+          std::llabs(static_cast<long long>(got.size()) - static_cast<long long>(want.size())),
+          channels);
       EXPECT_GE(testsupport::Psnr(got, want), 90.0);
-      EXPECT_EQ(sound->GetSourceBytesMixedInPlayOnceMode(), static_cast<uint64_t>(file->DataSize()));
+      EXPECT_EQ(sound->GetSourceBytesMixedInPlayOnceMode(),
+                static_cast<uint64_t>(file->DataSize()));
       CAudioAtom* atom = sound;
       DeleteAtom(&atom);
       CRefObj* obj = file;
@@ -227,7 +230,8 @@ TEST_F(WmaCodec, WriterFormatRules) {
     const TWMAPreset* row = WMAPreset(p);
     const uint32_t lowest = writer.LowestEncoderBitrate(row->sampleRate, row->channels);
     ASSERT_GT(lowest, 0u);
-    EXPECT_EQ(writer.IsWMAFormatAvailable(static_cast<_tWMAPresetTypedef>(p)), row->bitrate >= lowest)
+    EXPECT_EQ(writer.IsWMAFormatAvailable(static_cast<_tWMAPresetTypedef>(p)),
+              row->bitrate >= lowest)
         << p;
     offered += row->bitrate >= lowest;
   }
@@ -258,8 +262,10 @@ TEST_F(WmaCodec, WriterStampsBlocksAndWritesTheAttributes) {
   info.trackNumber = 0;  // none: no track attribute
   info.genreIndex = 17;
   EXPECT_EQ(writer.WriteTag(path.c_str(), "Sonoduct test", &info, nullptr), 0);
-  const std::string tags = testsupport::Run("ffprobe -v error -show_entries format_tags -of "
-                                            "default=noprint_wrappers=1 '" + path + "'")
+  const std::string tags = testsupport::Run(
+                               "ffprobe -v error -show_entries format_tags -of "
+                               "default=noprint_wrappers=1 '" +
+                               path + "'")
                                .out;
   EXPECT_NE(tags.find("title=out"), std::string::npos) << tags;
   EXPECT_NE(tags.find("artist=An Artist"), std::string::npos) << tags;
