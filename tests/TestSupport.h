@@ -52,8 +52,9 @@ std::string ReadInput(const std::string& path);
 // asserts this is empty: a missing one is a broken machine, not a skip.
 std::string MissingPrograms(const std::vector<std::string>& names);
 
-// Copies the program folder (build/bin) into `folder` without the MP3
-// encoder libraries, then copies `keep` (a library's path, or "") beside it;
+// Copies the program folder (build/bin) into `folder` without the encoder
+// libraries (the MP3 ones and wmaglue.so), then copies `keep` (a library's
+// path, or "") beside it;
 // the copied program's path, or "" when copying failed.
 std::string ProgramWithoutEncoders(const std::string& folder, const std::string& keep = "");
 
