@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Makes the seed corpus of one fuzz target from our own test inputs: files
-# made with sox, lame, twolame and id3v2, a few RIFF and tag layouts written
+# made with sox, lame, twolame, id3v2 and ffmpeg, a few RIFF and tag layouts written
 # byte by byte, and streams of tests/data/mpeg. The seeds are made at run
 # time and never kept in git.
 #   fuzz/make-seeds.sh TARGET FOLDER
-# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info or reg_tree.
+# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree or asf_header.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 target="${1:?target}"
@@ -195,6 +195,18 @@ EOF
     printf '# CRLF\r\n[K]\r\n"v"=dword:00000001\r\n\r\n[K\\Sub]\r\n"w"=hex:ff\r\n' \
       >"$out/crlf.reg"
     printf '\xef\xbb\xbf[Bom]\n"x"=sz:""\n' >"$out/bom.reg"
+    ;;
+  asf_header)
+    # WMA files' starts: the Header Object and the first packets.
+    ff() { ffmpeg -v error -y "$@"; }
+    ff -f lavfi -i sine=d=0.5 -c:a wmav2 -b:a 64k "$work/plain.wma"
+    ff -f lavfi -i sine=d=0.5 -ac 2 -c:a wmav1 -metadata title=Title -metadata artist=Artist \
+      -metadata album=Album -metadata comment=Comment -metadata copyright=C -metadata genre=Jazz \
+      -metadata date=2002 -metadata track=5 "$work/tagged.wma"
+    ff -f lavfi -i sine=d=0.5 -c:a libmp3lame -f asf "$work/mp3.asf"
+    for f in plain.wma tagged.wma mp3.asf; do
+      seed "" "$work/$f" "$f" 16384
+    done
     ;;
   *)
     echo "unknown fuzz target: $target" >&2
