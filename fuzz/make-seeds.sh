@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the seed corpus of one fuzz target from our own test inputs: files
-# made with sox, lame, twolame and id3v2, a few RIFF and tag layouts written
+# made with sox, lame, twolame, id3v2 and ffmpeg, a few RIFF and tag layouts written
 # byte by byte, and streams of tests/data/mpeg. The seeds are made at run
 # time and never kept in git.
 #   fuzz/make-seeds.sh TARGET FOLDER
@@ -197,14 +197,16 @@ EOF
     printf '\xef\xbb\xbf[Bom]\n"x"=sz:""\n' >"$out/bom.reg"
     ;;
   asf_header)
-    # WMA files of both versions made by ffmpeg, with and without
-    # attributes, cut to their start (the Header Object and a packet or two).
-    tones
-    ffmpeg -v error -y -i "$work/mono.wav" -c:a wmav1 "$work/v1.wma"
-    ffmpeg -v error -y -i "$work/stereo.wav" -c:a wmav2 -b:a 64k -metadata title=Title \
-      -metadata artist=Artist -metadata album=Album -metadata date=1999 -metadata track=3/12 \
-      -metadata genre=Rock -metadata copyright=C -metadata comment=Comment "$work/v2.wma"
-    for f in "$work"/*.wma; do seed "" "$f" "$(basename "$f")" 8192; done
+    # WMA files' starts: the Header Object and the first packets.
+    ff() { ffmpeg -v error -y "$@"; }
+    ff -f lavfi -i sine=d=0.5 -c:a wmav2 -b:a 64k "$work/plain.wma"
+    ff -f lavfi -i sine=d=0.5 -ac 2 -c:a wmav1 -metadata title=Title -metadata artist=Artist \
+      -metadata album=Album -metadata comment=Comment -metadata copyright=C -metadata genre=Jazz \
+      -metadata date=2002 -metadata track=5 "$work/tagged.wma"
+    ff -f lavfi -i sine=d=0.5 -c:a libmp3lame -f asf "$work/mp3.asf"
+    for f in plain.wma tagged.wma mp3.asf; do
+      seed "" "$work/$f" "$f" 16384
+    done
     ;;
   *)
     echo "unknown fuzz target: $target" >&2

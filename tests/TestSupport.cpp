@@ -104,10 +104,11 @@ double Psnr(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
 }
 
 std::string ProgramWithoutEncoders(const std::string& folder, const std::string& keep) {
-  std::string cmd = "mkdir -p '" + folder + "' && cd '" + BinDir() +
-                    "' && for f in *; do case \"$f\" in Lame_enc.so|BladeEnc.so|wmaglue.so) ;; *) cp -a "
-                    "\"$f\" '" +
-                    folder + "/';; esac; done";
+  std::string cmd =
+      "mkdir -p '" + folder + "' && cd '" + BinDir() +
+      "' && for f in *; do case \"$f\" in Lame_enc.so|BladeEnc.so|wmaglue.so) ;; *) cp -a "
+      "\"$f\" '" +
+      folder + "/';; esac; done";
   if (!keep.empty()) cmd += " && cp -a '" + keep + "' '" + folder + "/'";
   return Run(cmd).exitCode == 0 ? folder + "/sonoduct" : "";
 }

@@ -53,7 +53,8 @@ std::string ReadInput(const std::string& path);
 std::string MissingPrograms(const std::vector<std::string>& names);
 
 // Copies the program folder (build/bin) into `folder` without the encoder
-// libraries (MP3 and WMA), then copies `keep` (a library's path, or "") beside it;
+// libraries (the MP3 ones and wmaglue.so), then copies `keep` (a library's
+// path, or "") beside it;
 // the copied program's path, or "" when copying failed.
 std::string ProgramWithoutEncoders(const std::string& folder, const std::string& keep = "");
 

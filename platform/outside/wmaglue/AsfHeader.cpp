@@ -245,11 +245,12 @@ std::vector<uint8_t> CAsfHeader::ContentDescriptionBody() const {
   std::vector<uint8_t> texts[5];
   bool any = !rating_.empty();
   for (int i = 0; i < 4; ++i) {
-    if (const TWmAttribute* a = attributes.Find(kDescriptionNames[i])) {
-      texts[i] = CAttributeList::Text(u"", CAttributeList::TextOf(*a)).value;
-      if (texts[i].size() > 0xFFFF) texts[i].resize(0xFFFE);
-      any = true;
-    }
+    // An empty text is stored as none, as it reads back.
+    const TWmAttribute* a = attributes.Find(kDescriptionNames[i]);
+    const std::u16string text = a != nullptr ? CAttributeList::TextOf(*a) : u"";
+    if (text.empty()) continue;
+    texts[i] = CAttributeList::Text(u"", text.substr(0, 0x7FFE)).value;
+    any = true;
   }
   texts[4] = rating_;
   if (!any) return {};

@@ -37,8 +37,6 @@ TTrial Try(uint32_t rate, uint32_t channels, uint32_t bitrate) {
     av_channel_layout_default(&c->ch_layout, static_cast<int>(channels));
     c->sample_fmt = AV_SAMPLE_FMT_FLTP;
     c->bit_rate = bitrate;
-    const int level = av_log_get_level();
-    av_log_set_level(AV_LOG_QUIET);
     t.accepted = avcodec_open2(c, codec, nullptr) >= 0 && c->frame_size > 0;
     if (t.accepted) {
       t.blockAlign = c->block_align;
@@ -60,7 +58,6 @@ TTrial Try(uint32_t rate, uint32_t channels, uint32_t bitrate) {
         while (t.accepted && avcodec_receive_packet(c, packet) >= 0) av_packet_unref(packet);
       }
     }
-    av_log_set_level(level);
   }
   av_packet_free(&packet);
   av_frame_free(&frame);

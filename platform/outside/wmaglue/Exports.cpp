@@ -2,6 +2,10 @@
 #include <algorithm>
 #include <type_traits>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "platform/outside/wmaglue/EncoderLimits.h"
 #include "platform/outside/wmaglue/MetadataEditor.h"
 #include "platform/outside/wmaglue/Utf16.h"
@@ -13,6 +17,17 @@
 #define WMAGLUE_EXPORT extern "C" __attribute__((visibility("default")))
 
 using namespace wmaglue;
+
+namespace {
+
+// FFmpeg's complaints about damaged input are answered with results here,
+// not printed; nothing else in the program uses FFmpeg.
+[[maybe_unused]] const bool quiet = [] {
+  av_log_set_level(AV_LOG_FATAL);
+  return true;
+}();
+
+}  // namespace
 
 WMAGLUE_EXPORT WmaResult Quillon_WMCreateReader(void*, uint32_t, IWMReader** reader,
                                                 IWMReaderAdvanced** advanced) {

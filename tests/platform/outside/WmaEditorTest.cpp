@@ -219,4 +219,44 @@ TEST_F(WmaEditor, KeepsWhatItDoesNotChange) {
   EXPECT_EQ(testsupport::ReadFile(dir.File("not.wma")), "RIFF....WAVEfmt ");
 }
 
+TEST_F(WmaEditor, DamagedHeadersAreRefusedOrRead) {
+  const auto pcm = wmatest::SoxPcm(dir, 22050, 1, "synth 0.3 sine 440 vol 0.5");
+  const std::string good = dir.File("good.wma");
+  ASSERT_EQ(wmatest::WriteWma(good, pcm, 22050, 1, 32, 22050, 1), WM_OK);
+  {
+    Editor e;
+    ASSERT_EQ(e.Open(good), WM_OK);
+    ASSERT_EQ(e.SetText(u"Title", u"T"), WM_OK);
+    ASSERT_EQ(e.SetText(u"WM/AlbumTitle", u"A"), WM_OK);
+    ASSERT_EQ(e.editor->Close(), WM_OK);
+  }
+  const std::string data = testsupport::ReadFile(good);
+  uint64_t headerSize = 0;
+  std::memcpy(&headerSize, &data[16], 8);
+  ASSERT_LT(headerSize, data.size());
+  // Every byte of the Header Object in turn made large, and every cut: each
+  // file opens or is refused, and whatever opens gives its attributes.
+  const std::string damaged = dir.File("damaged.wma");
+  int opened = 0;
+  for (size_t at = 0; at < headerSize + 8; ++at) {
+    for (int kind = 0; kind < 2; ++kind) {
+      std::string bytes = kind == 0 ? data.substr(0, at) : data;
+      if (kind == 1) bytes[at] = static_cast<char>(bytes[at] ^ 0xF0);
+      ASSERT_TRUE(testsupport::WriteFile(damaged, bytes));
+      Editor e;
+      if (WmFailed(e.Open(damaged))) continue;
+      ++opened;
+      uint16_t count = 0;
+      EXPECT_EQ(e.info->GetAttributeCount(0, &count), WM_OK);
+      for (uint16_t i = 0; i < count; ++i) {
+        uint16_t nameLength = 0, valueLength = 0;
+        EXPECT_EQ(e.info->GetAttributeByIndex(i, nullptr, nullptr, &nameLength, nullptr, nullptr,
+                                              &valueLength),
+                  WM_OK);
+      }
+    }
+  }
+  EXPECT_GT(opened, 0);
+}
+
 }  // namespace
