@@ -33,6 +33,8 @@ constexpr int kCloseTimeoutSeconds = 10;
 constexpr auto kStall = 10s;
 constexpr auto kPoll = 20ms;
 constexpr int64_t kScanBlockBytes = 64 * 1024;
+// A waiting Convert is woken once this much (or all it still needs) is queued.
+constexpr int64_t kWakeBytes = 64 * 1024;
 
 tWAVEFORMATEX PcmFor(uint16_t channels, uint32_t rate) {
   tWAVEFORMATEX pcm{};
@@ -190,7 +192,8 @@ WmaResult WMAObject::OnSample(uint32_t output, uint64_t time, uint64_t, uint32_t
   if (dropped < length)
     queue.AddData(bytes + dropped, static_cast<unsigned long>(length - dropped));
   lastSampleTime = time;
-  changed.notify_all();
+  // The consumer is woken once what it waits for is there, not for every sample.
+  if (consumerNeeds && (queue.TotalBytesAvailable() >= consumerNeeds)) changed.notify_all();
   return WM_OK;
 }
 
@@ -198,8 +201,11 @@ WmaResult WMAObject::OnTime(uint64_t time, void*) {
   std::unique_lock<std::mutex> guard(lock);
   // The consumer's own thread never waits for itself.
   if (std::this_thread::get_id() != consumer) {
-    while (started && open && queue.TotalBytesAvailable() > maxBufferOverload)
+    while (started && open && queue.TotalBytesAvailable() > maxBufferOverload) {
+      readerWaiting = true;
       changed.wait_for(guard, kPoll);
+    }
+    readerWaiting = false;
   }
   if (!started) return WM_OK;
   guard.unlock();
@@ -374,7 +380,7 @@ int64_t WMAObject::Convert(char*, int64_t& srcLength, char*& dst, int64_t dstSiz
     if (n > 0) {
       copied += n;
       lastArrival = std::chrono::steady_clock::now();
-      changed.notify_all();  // room in the queue for a waiting reader
+      if (readerWaiting) changed.notify_all();  // room in the queue again
       continue;
     }
     if (!started) break;
@@ -386,8 +392,13 @@ int64_t WMAObject::Convert(char*, int64_t& srcLength, char*& dst, int64_t dstSiz
     }
     if (std::chrono::steady_clock::now() - lastArrival >= kStall) break;
     waited = true;
+    // Woken when a good part of what is missing has arrived, so the two
+    // threads do not take turns for every sample.
+    const auto need = static_cast<unsigned long>(std::min<int64_t>(want - copied, kWakeBytes));
+    consumerNeeds = need;
     changed.wait_for(guard, kPoll,
-                     [&] { return !started || endOfFile || queue.TotalBytesAvailable() > 0; });
+                     [&] { return !started || endOfFile || queue.TotalBytesAvailable() >= need; });
+    consumerNeeds = 0;
   }
   if (waited && advanced) {
     const auto late = std::chrono::duration_cast<std::chrono::microseconds>(

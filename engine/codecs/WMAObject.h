@@ -139,6 +139,10 @@ class WMAObject : public ACMObject, public IWMReaderCallback, public IWMReaderCa
   int64_t bytesToDrop = 0;
   uint64_t lastSampleTime = 0;
   std::thread::id consumer;
+  // Bytes a waiting Convert waits for (0: none waits), and whether the
+  // reader waits for room in the queue.
+  unsigned long consumerNeeds = 0;
+  bool readerWaiting = false;
 
   CByteQueue queue;
   unsigned long maxBufferOverload = kDefaultMaxBufferOverload;
