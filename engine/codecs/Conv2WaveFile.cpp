@@ -12,6 +12,7 @@
 #include "engine/media/Id3Tag.h"
 #include "engine/media/MusicInfo.h"
 #include "platform/riff/FourCC.h"
+#include "utilities/strings/BoundedCopy.h"
 
 CConv2WaveFile::CConv2WaveFile() {
   conversionType = FILE_CONVERSION_WAVE;
@@ -143,17 +144,10 @@ long CConv2WaveFile::FinalData(const char*, const char* softwareName, int* listW
     text("IART", info->artist);
     text("IENG", info->encoder);
     text("INAM", info->title);
-    if (info->genreIndex < 255) {
-      // A genre number becomes its display name, which other programs show as
-      // it is; a number the table lacks is left out.
-      CId3Tag tag;
-      tag.setGenreIndex(info->genreIndex);
-      char name[CId3Tag::kGenreTextSize];
-      char unknown[CId3Tag::kGenreTextSize];
-      tag.genreString(name, 1);
-      TonalisLoadString(CId3Tag::kNotSupportedKey, unknown, sizeof unknown);
-      std::snprintf(info->genre, sizeof info->genre, "%s", std::strcmp(name, unknown) ? name : "");
-    }
+    // A genre number becomes its display name, which other programs show as
+    // it is; a number the table lacks is left out.
+    if (info->genreIndex < 255)
+      CopyBounded(info->genre, sizeof info->genre, CId3Tag::KnownGenreName(info->genreIndex));
     text("IGNR", info->genre);
     if (info->year >= 1000 && info->year <= 3000 && !failed) {
       char year[6] = {};

@@ -271,16 +271,9 @@ long CConv2WmaFile::WriteTag(const char* targetPath, const char* softwareName, T
   if (ok && info->mcdiLength > 0 && info->mcdiLength <= static_cast<int32_t>(sizeof info->mcdi))
     ok = SetAttribute(kWmaAttrMcdi, WMT_TYPE_BINARY, info->mcdi,
                       static_cast<uint16_t>(info->mcdiLength));
-  if (ok && info->genreIndex >= 0 && info->genreIndex < 255) {
-    // A genre number becomes its display name; one the table lacks is left out.
-    CId3Tag tag;
-    tag.setGenreIndex(info->genreIndex);
-    char name[CId3Tag::kGenreTextSize];
-    char unknown[CId3Tag::kGenreTextSize];
-    tag.genreString(name, 1);
-    TonalisLoadString(CId3Tag::kNotSupportedKey, unknown, sizeof unknown);
-    std::snprintf(info->genre, sizeof info->genre, "%s", std::strcmp(name, unknown) ? name : "");
-  }
+  // A genre number becomes its display name; one the table lacks is left out.
+  if (ok && info->genreIndex >= 0 && info->genreIndex < 255)
+    CopyBounded(info->genre, sizeof info->genre, CId3Tag::KnownGenreName(info->genreIndex));
   if (ok) ok = text(kWmaAttrGenre, info->genre);
   if (ok && info->year >= 1000 && info->year <= 3000)
     ok = SetTextAttribute(kWmaAttrYear, std::to_string(info->year).c_str());

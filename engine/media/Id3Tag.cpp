@@ -277,3 +277,13 @@ void CId3Tag::genreString(char* text, int toName) {
   }
   genreIndex = kNoGenre;
 }
+
+std::string CId3Tag::KnownGenreName(int index) {
+  CId3Tag tag;
+  tag.setGenreIndex(index);
+  char name[kGenreTextSize];
+  char unknown[kGenreTextSize];
+  tag.genreString(name, 1);
+  TonalisLoadString(kNotSupportedKey, unknown, sizeof unknown);
+  return std::strcmp(name, unknown) ? name : "";
+}

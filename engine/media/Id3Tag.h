@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CId3Tag {
  public:
@@ -67,6 +68,9 @@ class CId3Tag {
   // The strings-file key of a genre number; numbers outside the table give
   // "ID3_not_supported".
   static const char* GenreKey(int index);
+  // The display name of a genre number for a target's tag; "" for a number
+  // the table lacks (which other programs would show as it is).
+  static std::string KnownGenreName(int index);
 
  private:
   // Stores text as ISO-8859-1 cut to maxChars, then back as UTF-8.
