@@ -13,14 +13,16 @@
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/ConsolePrompts.h"
 #include "converter/ui/ConsoleWindow.h"
+#include "converter/ui/Prompts.h"
 #include "platform/os/Terminal.h"
 
 int main(int argc, char** argv) {
   CPendingServices pending;
   CPreferences preferences;
   CEngineServices engine;
-  CConsolePrompts prompts(&preferences, os::StdinIsTerminal());
-  CConsoleWindow window(preferences, prompts);
+  CConsolePrompts console(os::StdinIsTerminal());
+  CPrompts prompts(console, &preferences);
+  CConsoleWindow window(preferences, console);
   TAppServices services = pending.All();
   services.engine = &engine;
   services.preferences = &preferences;

@@ -122,6 +122,15 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   return opened;
 }
 
+int CConversionRun::Intake(const std::string& path, uint32_t targetType) {
+  if (IsPlaylistName(path)) {
+    // Playlists are expanded by their own intake; a run without it logs them.
+    LogKeyed("PL_NoValidFiles", path);
+    return 1;
+  }
+  return AddFile(path, targetType);
+}
+
 uint32_t CConversionRun::TakeUnavailableTargets() {
   uint32_t all = unavailableTargets_;
   return all & ~unavailableReported_.fetch_or(all);
@@ -142,13 +151,7 @@ bool CConversionRun::PollHandOff() {
       count = i;
       break;
     }
-    std::string path(entry.path);
-    if (IsPlaylistName(path)) {
-      // Playlists are expanded by their own intake; a run without it logs them.
-      LogKeyed("PL_NoValidFiles", path);
-      continue;
-    }
-    AddFile(path, entry.targetType);
+    Intake(entry.path, entry.targetType);
   }
   bool took = count > handOffTaken_;
   handOffTaken_ = count;

@@ -45,6 +45,9 @@ class CConversionRun {
   int Start();
   // The intake of one source file; 1 also when it was only logged.
   int AddFile(const std::string& path, uint32_t targetType);
+  // The intake of a name from the command line, a drop or the hand-off:
+  // playlists are expanded, other files go to AddFile.
+  int Intake(const std::string& path, uint32_t targetType);
   // Target types (as bits 1 << type) that files asked for but no writer
   // exists for, since the last call; each is reported once per run.
   uint32_t TakeUnavailableTargets();

@@ -3,40 +3,54 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "converter/prefs/Preferences.h"
-#include "converter/ui/ErrorLog.h"
 #include "platform/os/Terminal.h"
-#include "utilities/strings/KeyedFormat.h"
-#include "utilities/strings/StringFile.h"
+#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 // Texts come with "\r\n" line ends from the error log and Windows-minded
 // translators; the terminal wants plain line feeds.
-std::string Lines(std::string s) {
+std::string Lines(const std::string& s) {
   std::string out;
   for (char c : s)
     if (c != '\r') out.push_back(c);
   return out;
 }
+
+std::string Joined(const TPrompt& p) {
+  std::string text = p.title.empty() ? p.text : p.title + ": " + p.text;
+  if (p.logText) {
+    // The log sits between the note that introduces it and the others.
+    text = p.title;
+    for (size_t i = 0; i < p.notes.size(); ++i) {
+      text += "\n" + p.notes[i];
+      if (i == 0) text += "\n" + p.text;
+    }
+    if (p.notes.empty()) text += "\n" + p.text;
+    return text;
+  }
+  for (const std::string& note : p.notes) text += "\n" + note;
+  return text;
+}
 }  // namespace
 
-CConsolePrompts::CConsolePrompts(CPreferences* preferences, bool interactive)
-    : preferences_(preferences), interactive_(interactive) {}
+CConsolePrompts::CConsolePrompts(bool interactive) : interactive_(interactive) {}
 
 void CConsolePrompts::Say(const std::string& text) { os::WriteError(Lines(text) + "\n"); }
-
-void CConsolePrompts::ShowErrorMessage(const char* key) {
-  Say("sonoduct: " + LoadKeyedString(key).substr(0, 2048));
-}
-
-void CConsolePrompts::ShowInfoMessage(const char* key) {
-  Say(LoadKeyedString(key).substr(0, 2048));
-}
 
 int CConsolePrompts::Ask(TPrompt& prompt) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (beforeQuestion_) beforeQuestion_();
-  std::string text = prompt.title.empty() ? prompt.text : prompt.title + ": " + prompt.text;
+  std::string text = Joined(prompt);
+  int closing = 0, only = kButtonOk;
+  for (const TPromptChoice& c : prompt.choices)
+    if (c.closes) ++closing, only = c.id;
+  if (prompt.resource == kPromptHowTo)
+    text += "\nUsage: sonoduct [-C|-3|-M] FILE...   (-C WAV, -3 MP3, -M WMA)";
+  if (closing <= 1) {
+    Say((prompt.resource == kPromptError ? "sonoduct: " : "") +
+        (prompt.resource == kPromptError || prompt.resource == kPromptInfo ? prompt.text : text));
+    return only;
+  }
   if (!interactive_) {
     int answer = prompt.safeAnswer;
     std::string label;
@@ -62,45 +76,21 @@ int CConsolePrompts::Ask(TPrompt& prompt) {
     }
     char* end = nullptr;
     long n = std::strtol(line.c_str(), &end, 10);
-    if (end && *end == 0 && n >= 1 && n <= static_cast<long>(prompt.choices.size()))
-      return prompt.choices[static_cast<size_t>(n - 1)].id;
+    if (!(end && *end == 0 && n >= 1 && n <= static_cast<long>(prompt.choices.size()))) continue;
+    const TPromptChoice& choice = prompt.choices[static_cast<size_t>(n - 1)];
+    if (choice.closes) return choice.id;
+    if (prompt.onAction) prompt.onAction(choice.id);
   }
 }
 
-bool CConsolePrompts::AskConvertWaveToWave(const std::string& name) {
-  TPrompt p;
-  p.title = LoadKeyedString("CFE_ConversionWarning").substr(0, 128);
-  p.text = LoadFormatted("CFE_NoNonWaveEncoders", name).substr(0, 1024);
-  p.choices = {{kButtonYes, "Yes"}, {kButtonSkip, "No"}};
-  p.safeAnswer = kButtonYes;
-  return Ask(p) == kButtonYes;
-}
-
-int CConsolePrompts::ShowHowTo() {
-  TPrompt p = BuildPrompt(kPromptHowTo, "");
-  Say(p.title + "\n" + p.text);
-  Say("Usage: sonoduct [-C|-3|-M] FILE...   (-C WAV, -3 MP3, -M WMA)");
-  return 1;
-}
-
-int CConsolePrompts::ErrorCount() { return ErrorLog().Count(); }
-
-int CConsolePrompts::ShowErrorDetails() {
-  TPrompt p = BuildPrompt(kPromptErrorDetails, ErrorLog().Text());
-  p.title = LoadFormatted("CED_Title", ErrorLog().Count());
-  Say(p.title + "\n" + LoadKeyedString("CED_ErrMess1") + "\n" + ErrorLog().Text());
-  return 1;
-}
-
-bool CConsolePrompts::AskOpenDecodeDirectory() {
-  TPrompt p = BuildPrompt(kPromptOpenDecode, "");
-  int answer = Ask(p);
-  ApplyPromptAnswer(p, answer, preferences_);
-  return answer == kButtonOk;
-}
-
-// Without a display there is no file manager to open; the folder is named instead.
 int CConsolePrompts::OpenFolder(const std::string& folder) {
   Say(folder);
+  return 1;
+}
+
+int CConsolePrompts::ShowHelp(const std::string& page) {
+  std::string path = FindHelpPage(page);
+  if (path.empty()) return 0;
+  Say(path);
   return 1;
 }

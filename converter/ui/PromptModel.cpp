@@ -27,6 +27,8 @@ TPrompt BuildPrompt(int resource, const std::string& text) {
       p.box = kBoxAlwaysOverwrite;
       p.boxLabel = Text("OF_Always");
       p.safeAnswer = kButtonSkip;
+      p.defaultButton = kButtonSkip;  // Return never replaces a file by accident
+      p.helpPage = kHelpQuestions;
       break;
     case kPromptSilent:
     case kPromptPartial:
@@ -41,6 +43,8 @@ TPrompt BuildPrompt(int resource, const std::string& text) {
       } else {
         p.safeAnswer = kButtonSkip;
       }
+      p.defaultButton = p.safeAnswer;
+      p.helpPage = kHelpQuestions;
       break;
     case kPromptDiskFull:
       p.title = Text("HDF_Title");
@@ -49,32 +53,53 @@ TPrompt BuildPrompt(int resource, const std::string& text) {
                    {kButtonContinue, Text("HDF_Continue")},
                    {kButtonCancel, Text("HDF_QuitNow")}};
       p.safeAnswer = kButtonCancel;
+      p.defaultButton = kButtonNewDir;
+      p.icon = TPromptIcon::Warning;
+      p.helpPage = kHelpQuestions;
       break;
     case kPromptHowTo:
       p.title = FormatKeyed("HT_Title", Text("HT_Title"), {Text("ProgramName", 256)});
-      if (p.text.empty()) p.text = Text("HT_Mess") + "\n" + Text("HT_Explanation");
-      p.choices = {{kButtonOk, Text("HT_OK")}};
-      p.safeAnswer = kButtonOk;
+      if (p.text.empty()) p.text = Text("HT_Mess");
+      p.notes = {Text("HT_Explanation"), Text("HT_Icon")};
+      p.choices = {{kButtonOptions, Text("HT_Options"), false},
+                   {kButtonHelp, Text("HT_Help"), false},
+                   {kButtonOk, Text("HT_OK")}};
+      p.safeAnswer = p.defaultButton = p.escapeButton = kButtonOk;
+      p.icon = TPromptIcon::Information;
+      p.helpPage = kHelpHowTo;
       break;
     case kPromptOpenDecode:
       p.title = Text("ODD_Title");
-      if (p.text.empty()) p.text = Text("ODD_Mess1") + "\n" + Text("ODD_Mess2");
+      if (p.text.empty()) p.text = Text("ODD_Mess1");
+      p.notes = {Text("ODD_Mess2")};
       p.choices = {{kButtonOk, Text("ODD_Open")}, {kButtonCancel, Text("ODD_Quit")}};
       p.box = kBoxAlwaysOpen;
       p.boxLabel = Text("ODD_Always");
       p.boxChecked = true;
       p.safeAnswer = kButtonCancel;
+      p.defaultButton = kButtonOk;
       break;
     case kPromptErrorDetails:
       p.title = FormatKeyed("CED_Title", Text("CED_Title"), {0});
+      p.notes = {Text("CED_ErrMess1"), Text("CED_ErrMess2")};
       p.choices = {{kButtonOk, Text("OK", 64)}};
       p.box = kBoxDontShowErrors;
       p.boxLabel = Text("CED_DontShow");
-      p.safeAnswer = kButtonOk;
+      p.safeAnswer = p.defaultButton = p.escapeButton = kButtonOk;
+      p.logText = true;
+      p.icon = TPromptIcon::Warning;
+      p.helpPage = kHelpErrors;
+      break;
+    case kPromptInfo:
+    case kPromptError:
+      p.title = Text("ProgramName", 256);
+      p.choices = {{kButtonOk, Text("OK", 64)}};
+      p.safeAnswer = p.defaultButton = p.escapeButton = kButtonOk;
+      p.icon = resource == kPromptInfo ? TPromptIcon::Information : TPromptIcon::Warning;
       break;
     default:
       p.choices = {{kButtonOk, "OK"}};
-      p.safeAnswer = kButtonOk;
+      p.safeAnswer = p.defaultButton = p.escapeButton = kButtonOk;
       break;
   }
   return p;

@@ -3,6 +3,7 @@
 // here, a window later) only shows them and hands back the answer.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,22 @@ enum TPromptBoxId {
   kBoxAlwaysConvertIncomplete = 1175
 };
 
+// The icon beside a prompt's text.
+enum class TPromptIcon { None, Information, Warning, Question };
+
+// Help pages, in the program's help folder.
+inline constexpr const char* kHelpContents = "index.html";
+inline constexpr const char* kHelpProgress = "progress.html";
+inline constexpr const char* kHelpQuestions = "questions.html";
+inline constexpr const char* kHelpErrors = "errors.html";
+inline constexpr const char* kHelpHowTo = "howto.html";
+
 struct TPromptChoice {
   int id;
   std::string label;
+  // A choice that does not close the prompt (Options and Help of the how-to
+  // dialog) is handed to the prompt's onAction instead.
+  bool closes = true;
 };
 
 struct TPrompt {
@@ -57,6 +71,18 @@ struct TPrompt {
   bool boxChecked = false;
   // The answer when nobody can be asked: never overwrite, never lose data.
   int safeAnswer = kButtonCancel;
+  TPromptIcon icon = TPromptIcon::Question;
+  // Further texts shown below the main one (the error details' two notes).
+  std::vector<std::string> notes;
+  // The text is a log to show in a scrolling, read-only box.
+  bool logText = false;
+  // The button that Return presses, and the answer of Escape and of the
+  // window's close box.
+  int defaultButton = 0;
+  int escapeButton = kButtonCancel;
+  // The help page for F1; empty when the prompt has none.
+  std::string helpPage;
+  std::function<void(int)> onAction;
 };
 
 // The prompt of a resource with its texts from the converter's strings file;

@@ -15,3 +15,11 @@ std::string FindStringsFile(const std::string& name) {
   }
   return beside;
 }
+
+std::string FindHelpPage(const std::string& page) {
+  std::string dir = ProgramDirectory();
+  if (dir.empty()) return {};
+  for (std::string path : {dir + "help/" + page, dir + "../share/sonoduct/help/" + page})
+    if (os::IsRegularFile(path)) return path;
+  return {};
+}

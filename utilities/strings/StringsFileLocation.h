@@ -9,3 +9,7 @@
 // the path beside the program (so that lookups answer with the keys). Empty
 // only when the program directory cannot be found.
 std::string FindStringsFile(const std::string& name);
+
+// The full path of a help page: the program directory's help/ or
+// ../share/sonoduct/help/ beside it; empty when the page is missing.
+std::string FindHelpPage(const std::string& page);

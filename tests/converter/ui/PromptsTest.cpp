@@ -4,6 +4,7 @@
 #include "converter/ui/ConsolePrompts.h"
 #include "converter/ui/ErrorLog.h"
 #include "converter/ui/PromptModel.h"
+#include "converter/ui/Prompts.h"
 #include "tests/TestSupport.h"
 #include "utilities/strings/StringFile.h"
 
@@ -19,16 +20,17 @@ class Prompts : public ::testing::Test {
 
 TEST_F(Prompts, UnansweredQuestionsTakeTheSafeAnswers) {
   CPreferences prefs;
-  CConsolePrompts console(&prefs, false);
+  CConsolePrompts prompter(false);
+  CPrompts console(prompter, &prefs);
   TPrompt overwrite = BuildPrompt(kPromptOverwrite, "a.wav exists");
-  EXPECT_EQ(console.Ask(overwrite), kButtonSkip);
+  EXPECT_EQ(prompter.Ask(overwrite), kButtonSkip);
   TPrompt disk = BuildPrompt(kPromptDiskFull, "");
-  EXPECT_EQ(console.Ask(disk), kButtonCancel);
+  EXPECT_EQ(prompter.Ask(disk), kButtonCancel);
   EXPECT_FALSE(disk.text.empty());
   TPrompt silent = BuildPrompt(kPromptSilent, "silent");
-  EXPECT_EQ(console.Ask(silent), kButtonSkip);
+  EXPECT_EQ(prompter.Ask(silent), kButtonSkip);
   TPrompt partial = BuildPrompt(kPromptPartial, "partial");
-  EXPECT_EQ(console.Ask(partial), kButtonYes);
+  EXPECT_EQ(prompter.Ask(partial), kButtonYes);
   EXPECT_TRUE(console.AskConvertWaveToWave("/x/a.wav"));
   EXPECT_FALSE(console.AskOpenDecodeDirectory());
   EXPECT_EQ(overwrite.title, "File Already Exists");
