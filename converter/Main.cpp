@@ -1,37 +1,67 @@
-// The converter program on a console: the conversion runs with a status line
-// and terminal questions. The parts not built yet (shell integration, the
-// Options sheet) are reached through stand-ins that report what is missing.
+// The converter program. With a display it shows the progress window and
+// dialogs; without one (or with --console) it talks through the terminal: a
+// status line and the questions with numbered answers.
 //
 // Exit status: 0 when every queued file converted, 1 when any failed (or an
 // action could not be done), 2 when the conversion could not start.
+#include <QApplication>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "converter/app/EngineServices.h"
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
+#include "converter/gui/GuiRunWindow.h"
+#include "converter/gui/QtPrompter.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/ConsolePrompts.h"
 #include "converter/ui/ConsoleWindow.h"
 #include "converter/ui/Prompts.h"
+#include "platform/os/Display.h"
 #include "platform/os/Terminal.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// Runs the program with the given prompter and run window; Window is
+// CConsoleWindow or CGuiRunWindow.
+template <typename Window>
+int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& engine, Window& window,
+            const std::vector<std::string>& args) {
   CPendingServices pending;
-  CPreferences preferences;
-  CEngineServices engine;
-  CConsolePrompts console(os::StdinIsTerminal());
-  CPrompts prompts(console, &preferences);
-  CConsoleWindow window(preferences, console);
+  CPrompts prompts(prompter, &preferences);
   TAppServices services = pending.All();
   services.engine = &engine;
   services.preferences = &preferences;
   services.prompts = &prompts;
   services.run = &window;
+  prompts.SetShowOptions([&] { services.options->ShowOptions(); });
   CSonoductApp app(services);
-  int status = app.Run(std::vector<std::string>(argv + 1, argv + argc));
+  int status = app.Run(args);
   if (preferences.Loaded()) preferences.SaveChanged(HKEY_CURRENT_USER);
   if (window.StartFailed()) return 2;
   if (window.FailedCount() > 0 && status == 0) status = 1;
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto console = std::find(args.begin(), args.end(), "--console");
+  bool useConsole = console != args.end();
+  if (useConsole) args.erase(console);
+  CPreferences preferences;
+  CEngineServices engine;
+  if (!useConsole && os::ReachableDisplay() != os::TDisplayKind::None) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Sonoduct");
+    QApplication::setDesktopFileName("sonoduct");
+    CQtPrompter prompter;
+    CGuiRunWindow window(preferences, prompter, &engine);
+    return RunWith(prompter, preferences, engine, window, args);
+  }
+  CConsolePrompts prompter(os::StdinIsTerminal());
+  CConsoleWindow window(preferences, prompter);
+  return RunWith(prompter, preferences, engine, window, args);
 }

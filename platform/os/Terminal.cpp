@@ -35,10 +35,4 @@ bool ReadInputLine(std::string* line) {
   return true;
 }
 
-bool HaveDisplay() {
-  const char* x = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (w && *w);
-}
-
 }  // namespace os

@@ -11,7 +11,5 @@ bool StderrIsTerminal();
 void WriteError(const std::string& text);
 // One line from standard input without its line end; false at end of input.
 bool ReadInputLine(std::string* line);
-// Whether a graphical display is there (DISPLAY or WAYLAND_DISPLAY set).
-bool HaveDisplay();
 
 }  // namespace os
