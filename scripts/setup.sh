@@ -10,6 +10,10 @@ packages=(
   libasound2-dev libmp3lame-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   clang libclang-rt-14-dev
+  # the window: Qt 6 Widgets with its platform plugins (xcb, offscreen) and a font
+  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  # window tests as a user meets them: a virtual X server, key presses, screenshots
+  xvfb xauth xdotool imagemagick
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg time
   # tag readers that check the ID3v2 tags we write
