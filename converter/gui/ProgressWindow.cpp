@@ -21,6 +21,7 @@
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/Prompts.h"
 #include "converter/ui/WindowPlacement.h"
+#include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
 
@@ -136,6 +137,8 @@ void CProgressWindow::Wake() {
 }
 
 void CProgressWindow::ShowNamed(const TNamedTarget& named) {
+  counter_->setText(QString::fromStdString(
+      LoadFormatted("CW_Progress", named.number, named.count).substr(0, 64)));
   SetPath(source_, named.source);
   SetPath(target_, named.target);
 }
