@@ -1,0 +1,82 @@
+// Shows each prompt dialog with sample texts and writes a PNG of it into the
+// folder given, for people to look at: dialog_gallery OUTDIR.
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "converter/gui/PromptDialog.h"
+#include "converter/ui/Prompts.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
+#include "utilities/strings/StringsFileLocation.h"
+
+namespace {
+
+struct Sample {
+  const char* file;
+  TPrompt prompt;
+};
+
+bool Save(QWidget& w, const QString& path) {
+  w.show();
+  w.adjustSize();
+  for (int i = 0; i < 10; ++i) QApplication::processEvents();
+  bool ok = w.grab().save(path, "PNG");
+  w.hide();
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: dialog_gallery OUTDIR\n");
+    return 2;
+  }
+  QDir out(argv[1]);
+  std::string strings = FindStringsFile("sonoduct-strings.ini");
+  SetStringFile(strings.c_str());
+  const std::string song = "/home/ana/Music/Album/03 - A Song With A Long Name.mp3";
+  const std::string target = "/home/ana/Music/Sonoduct/03 - A Song With A Long Name.wav";
+  TPrompt details = BuildPrompt(
+      kPromptErrorDetails,
+      LoadFormatted("AFE_EMPTY_FILE", std::string("/home/ana/Music/empty.wav")) + "\r\n" +
+          LoadFormatted("AFE_UNHANDLED_FILE_TYPE", std::string("/home/ana/Music/notes.txt")) +
+          "\r\n" + LoadFormatted("AFE_FILE_NOT_FOUND", std::string("/home/ana/Music/gone.mp3")));
+  details.title = LoadFormatted("CED_Title", 3);
+  TPrompt cancel;
+  cancel.title = LoadKeyedString("CW_CancelQTitle");
+  cancel.text = LoadKeyedString("CW_CancelQ");
+  cancel.choices = {{kButtonYes, LoadKeyedString("Yes")},
+                    {kButtonSkip, LoadKeyedString("No")},
+                    {kButtonCancel, LoadKeyedString("Cancel")}};
+  cancel.defaultButton = kButtonSkip;
+  Sample samples[] = {
+      {"overwrite.png",
+       BuildPrompt(kPromptOverwrite,
+                   LoadFormatted("CW_Overwrite", target, std::string(" 9 Dec 2026, 10:14")))},
+      {"silent.png", BuildPrompt(kPromptSilent, LoadFormatted("CW_TrimAll", song))},
+      {"partial.png", BuildPrompt(kPromptPartial, LoadFormatted("CW_WarnIncomplete", song))},
+      {"diskfull.png", BuildPrompt(kPromptDiskFull, "")},
+      {"howto.png", BuildPrompt(kPromptHowTo, "")},
+      {"opendecode.png", BuildPrompt(kPromptOpenDecode, "")},
+      {"errorlog.png", details},
+      {"info.png", MessagePrompt(kPromptInfo, LoadKeyedString("IDS_OPTIONS_RECONVERT"))},
+      {"error.png", MessagePrompt(kPromptError, LoadKeyedString("IDS_CONVERSION_START_FAIL"))},
+      {"wavetowave.png", WaveToWavePrompt(song)},
+      {"cancel.png", cancel},
+  };
+  int failed = 0;
+  for (Sample& s : samples) {
+    CPromptDialog dialog(s.prompt, nullptr, nullptr);
+    if (!Save(dialog, out.filePath(s.file))) {
+      std::fprintf(stderr, "dialog_gallery: %s not written\n", s.file);
+      ++failed;
+    }
+  }
+  return failed ? 1 : 0;
+}
