@@ -120,8 +120,9 @@ std::string FindBelow(const std::string& dir, const std::string& name) {
   std::string plain = dir + "/" + name;
   if (IsRegularFile(plain)) return plain;
   for (size_t dash = name.find('-'); dash != std::string::npos; dash = name.find('-', dash + 1)) {
-    std::string sub = dir + "/" + name.substr(0, dash);
-    if (dash == 0 || !IsDirectory(sub)) continue;
+    std::string folder = name.substr(0, dash);
+    std::string sub = dir + "/" + folder;
+    if (folder.empty() || folder == "." || folder == ".." || !IsDirectory(sub)) continue;
     std::string found = FindBelow(sub, name.substr(dash + 1));
     if (!found.empty()) return found;
   }

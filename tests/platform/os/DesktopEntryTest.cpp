@@ -114,6 +114,9 @@ TEST_F(DataFolders, FindsTheFirstEntryOfAnId) {
 
   EXPECT_EQ(os::FindDesktopFile("missing.desktop"), "");
   EXPECT_EQ(os::FindDesktopFile("../applications/web.desktop"), "");
+  // Nor does a '-' lead out of the applications folder.
+  Entry("b/outside.desktop", "outside");
+  EXPECT_EQ(os::FindDesktopFile("..-outside.desktop"), "");
   EXPECT_EQ(os::FindDesktopFile(""), "");
 }
 
