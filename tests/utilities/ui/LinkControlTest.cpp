@@ -7,13 +7,6 @@
 
 namespace {
 
-TEST(LinkControl, StartsEmpty) {
-  CLinkControl link;
-  EXPECT_STREQ(link.GetLink(), "");
-  EXPECT_STREQ(link.GetText(), "");
-  EXPECT_EQ(link.MouseOver({0, 0}, {0, 0}), 0);
-}
-
 TEST(LinkControl, TheHitRectangleCoversTheTextAndSevenPixelsBelow) {
   CLinkControl link;
   ASSERT_EQ(link.Attach("Quillon", "https://example.org/", 80, 13), 1);
@@ -57,15 +50,6 @@ TEST(LinkControl, TextsThatDoNotFitAreRefusedNotCutShort) {
   EXPECT_EQ(link.Attach(nullptr, "x", 5, 5), 0);
   EXPECT_EQ(link.Attach("x", nullptr, 5, 5), 0);
   EXPECT_STREQ(link.GetText(), "site");
-}
-
-TEST(LinkControl, AssignmentCopiesEverything) {
-  CLinkControl a, b;
-  a.Attach("Quillon", "https://example.org/", 30, 12);
-  b = a;
-  EXPECT_STREQ(b.GetText(), "Quillon");
-  EXPECT_STREQ(b.GetLink(), "https://example.org/");
-  EXPECT_TRUE(b.MouseOver({29, 18}, {0, 0}));
 }
 
 }  // namespace
