@@ -64,6 +64,30 @@ bool WriteFile(const std::string& path, const std::string& data) {
   return static_cast<bool>(out);
 }
 
+bool WriteScript(const std::string& path, const std::string& body) {
+  if (!WriteFile(path, "#!/bin/sh\n" + body)) return false;
+  std::error_code ec;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all, ec);
+  return !ec;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  hadOld_ = old != nullptr;
+  if (hadOld_) old_ = old;
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadOld_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
 bool HaveProgram(const std::string& name) { return Run("command -v " + name).exitCode == 0; }
 
 std::string ReadInput(const std::string& path) {

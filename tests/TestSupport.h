@@ -41,6 +41,23 @@ std::string VectorsDir();                      // the test data folder, tests/da
 
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& data);
+// Writes a shell script ("#!/bin/sh" and body) and makes it executable.
+bool WriteScript(const std::string& path, const std::string& body);
+
+// Sets an environment variable (unsets it for a null value) while the
+// object lives, then restores the old state.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool hadOld_ = false;
+};
 bool HaveProgram(const std::string& name);  // on PATH
 
 // The contents of a test input that belongs to the tree (tests/data): a

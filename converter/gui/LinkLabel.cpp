@@ -1,38 +1,55 @@
 #include "converter/gui/LinkLabel.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
+#include <thread>
+
+#include "utilities/ui/LaunchBrowser.h"
 
 CLinkLabel::CLinkLabel(const std::string& text, const std::string& target, QWidget* parent)
-    : QLabel(parent), text_(text), target_(target) {
+    : QLabel(parent) {
   setObjectName("link");
   setMouseTracking(true);
   QFontMetrics m(font());
-  setMinimumSize(m.horizontalAdvance(QString::fromStdString(text_)) + 2, m.height() + 8);
-  setToolTip(QString::fromStdString(target_));
+  link_.Attach(text.c_str(), target.c_str(), m.horizontalAdvance(QString::fromStdString(text)),
+               m.height());
+  setToolTip(QString::fromStdString(target));
+  Measure();
+}
+
+void CLinkLabel::Measure() {
+  QFontMetrics m(font());
+  int width = m.horizontalAdvance(QString::fromUtf8(link_.GetText()));
+  link_.SetTextExtent(width, m.height());
+  setMinimumSize(width + 2, m.height() + CLinkControl::kBelowText + 1);
+}
+
+void CLinkLabel::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) Measure();
+  QLabel::changeEvent(event);
 }
 
 bool CLinkLabel::Hits(const QPoint& point) const {
-  QFontMetrics m(font());
-  QRect r(0, 0, m.horizontalAdvance(QString::fromStdString(text_)), m.height() + 7);
-  return r.contains(point);
+  return link_.MouseOver({point.x(), point.y()}, {0, 0}) != 0;
 }
 
 void CLinkLabel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setPen(QColor(0, 0, 255));
   QFontMetrics m(font());
-  QString t = QString::fromStdString(text_);
-  p.drawText(0, m.ascent(), t);
-  p.drawLine(0, m.height(), m.horizontalAdvance(t), m.height());
+  QString text = QString::fromUtf8(link_.GetText());
+  p.drawText(0, m.ascent(), text);
+  p.drawLine(0, m.height(), m.horizontalAdvance(text), m.height());
 }
 
 void CLinkLabel::mouseMoveEvent(QMouseEvent* event) {
   setCursor(Hits(event->position().toPoint()) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
+// Started beside the window's thread, which must not wait for the browser.
 void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !Hits(event->position().toPoint())) return;
-  QProcess::startDetached("xdg-open", {QString::fromStdString(target_)});
+  std::string target = link_.GetLink();
+  if (!target.empty()) std::thread([target] { LaunchBrowser(target.c_str()); }).detach();
 }

@@ -1,22 +1,27 @@
 #include "converter/gui/QtPrompter.h"
 
-#include <QProcess>
+#include <thread>
 
 #include "converter/gui/PromptDialog.h"
+#include "platform/os/Spawn.h"
 #include "utilities/strings/StringsFileLocation.h"
+#include "utilities/ui/LaunchBrowser.h"
 
 int CQtPrompter::Ask(TPrompt& prompt) {
   CPromptDialog dialog(prompt, this, owner_);
   return dialog.exec();
 }
 
-// TODO(launch): the platform's detached launcher.
 int CQtPrompter::OpenFolder(const std::string& folder) {
-  return QProcess::startDetached("xdg-open", {QString::fromStdString(folder)}) ? 1 : 0;
+  return os::OpenInDesktop(folder) ? 1 : 0;
 }
 
+// The browser is started beside the window's thread: a browser that starts
+// fresh takes a moment to tell whether it came up, and the window must not
+// stand still meanwhile.
 int CQtPrompter::ShowHelp(const std::string& page) {
   std::string path = FindHelpPage(page);
-  return !path.empty() && QProcess::startDetached("xdg-open", {QString::fromStdString(path)}) ? 1
-                                                                                              : 0;
+  if (path.empty()) return 0;
+  std::thread([path] { LaunchBrowser(path.c_str()); }).detach();
+  return 1;
 }

@@ -50,7 +50,7 @@ enum class TPromptIcon { None, Information, Warning, Question };
 inline constexpr const char* kHelpContents = "index.html";
 inline constexpr const char* kHelpProgress = "progress.html";
 inline constexpr const char* kHelpQuestions = "questions.html";
-inline constexpr const char* kHelpErrors = "errors.html";
+inline constexpr const char* kHelpErrors = "errorlog.html";
 inline constexpr const char* kHelpHowTo = "howto.html";
 
 struct TPromptChoice {

@@ -57,6 +57,22 @@ std::string DataHome() {
   return v.empty() ? BelowHome("/.local/share") : v;
 }
 
+std::vector<std::string> DataDirectories() {
+  std::vector<std::string> dirs;
+  const char* v = std::getenv("XDG_DATA_DIRS");
+  std::string list = v ? v : "";
+  size_t begin = 0;
+  while (begin <= list.size()) {
+    size_t end = list.find(':', begin);
+    if (end == std::string::npos) end = list.size();
+    std::string dir = list.substr(begin, end - begin);
+    if (!dir.empty() && dir[0] == '/') dirs.push_back(StripTrailingSlashes(dir));
+    begin = end + 1;
+  }
+  if (dirs.empty()) dirs = {"/usr/local/share", "/usr/share"};
+  return dirs;
+}
+
 std::string XdgUserDirectory(const std::string& name) {
   std::string config = ConfigHome();
   if (config.empty()) return {};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace os {
 
@@ -12,6 +13,9 @@ std::string HomeDirectory();  // $HOME, else the password database
 std::string ConfigHome();     // $XDG_CONFIG_HOME, else ~/.config
 std::string CacheHome();      // $XDG_CACHE_HOME, else ~/.cache
 std::string DataHome();       // $XDG_DATA_HOME, else ~/.local/share
+// The absolute entries of $XDG_DATA_DIRS in their order, else
+// /usr/local/share and /usr/share.
+std::vector<std::string> DataDirectories();
 
 // An XDG user directory by its name in user-dirs.dirs ("MUSIC", "DOCUMENTS",
 // "DESKTOP", "PICTURES", "VIDEOS", "DOWNLOAD"), read from

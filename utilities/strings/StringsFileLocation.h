@@ -1,5 +1,6 @@
-// Where the strings files live: beside the program in the build tree, or in
-// ../share/sonoduct/ relative to the program once installed.
+// Where the strings files and the help pages live: beside the program in
+// the build tree, or in ../share/sonoduct/ relative to the program once
+// installed.
 #pragma once
 
 #include <string>
@@ -10,6 +11,9 @@
 // only when the program directory cannot be found.
 std::string FindStringsFile(const std::string& name);
 
-// The full path of a help page: the program directory's help/ or
-// ../share/sonoduct/help/ beside it; empty when the page is missing.
+// The full path of a help page ("index.html"): the first of help/ in the
+// program directory and ../share/sonoduct/help/ beside it that holds it;
+// empty when neither does or page is not a plain file name.
 std::string FindHelpPage(const std::string& page);
+// The same for a program in programDir (with its trailing '/').
+std::string FindHelpPageIn(const std::string& programDir, const std::string& page);
