@@ -11,7 +11,6 @@
 #include "converter/ui/Prompts.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
-#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 
@@ -38,7 +37,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QDir out(argv[1]);
-  std::string strings = FindStringsFile("sonoduct-strings.ini");
+  // The gallery lives in the build tree's tests folder, the strings beside the program.
+  std::string strings = SONODUCT_BIN_DIR "/sonoduct-strings.ini";
   SetStringFile(strings.c_str());
   const std::string song = "/home/ana/Music/Album/03 - A Song With A Long Name.mp3";
   const std::string target = "/home/ana/Music/Sonoduct/03 - A Song With A Long Name.wav";
