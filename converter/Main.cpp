@@ -7,12 +7,14 @@
 #include <QApplication>
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "converter/app/EngineServices.h"
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
 #include "converter/gui/GuiRunWindow.h"
+#include "converter/gui/ProgramIcon.h"
 #include "converter/gui/QtPrompter.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/ConsolePrompts.h"
@@ -35,7 +37,12 @@ int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& eng
   services.preferences = &preferences;
   services.prompts = &prompts;
   services.run = &window;
-  prompts.SetShowOptions([&] { services.options->ShowOptions(); });
+  // Until the Options sheet exists, the window says where settings are changed.
+  auto showOptions = [&] {
+    if (!services.options->ShowOptions()) prompts.ShowInfoMessage("IDS_OPTIONS_UNAVAILABLE");
+  };
+  prompts.SetShowOptions(showOptions);
+  if constexpr (std::is_same_v<Window, CGuiRunWindow>) window.SetShowOptions(showOptions);
   CSonoductApp app(services);
   int status = app.Run(args);
   if (preferences.Loaded()) preferences.SaveChanged(HKEY_CURRENT_USER);
@@ -57,6 +64,7 @@ int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Sonoduct");
     QApplication::setDesktopFileName("sonoduct");
+    QApplication::setWindowIcon(ProgramIcon());
     CQtPrompter prompter;
     CGuiRunWindow window(preferences, prompter, &engine);
     return RunWith(prompter, preferences, engine, window, args);

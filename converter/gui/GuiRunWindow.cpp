@@ -10,6 +10,7 @@ CGuiRunWindow::CGuiRunWindow(CPreferences& preferences, CQtPrompter& prompter,
 int CGuiRunWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
                            uint32_t& nextEntry) {
   CProgressWindow window(prefs_, prompter_, engine_);
+  if (showOptions_) window.Controller().SetShowOptions(showOptions_);
   cancelled_ = false;
   if (!window.Begin(queue, channel, nextEntry)) {
     startFailed_ = true;

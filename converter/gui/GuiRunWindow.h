@@ -2,6 +2,8 @@
 // until every queued file was tried or the user cancelled.
 #pragma once
 
+#include <functional>
+
 #include "converter/app/IConversionRun.h"
 
 class CPreferences;
@@ -11,6 +13,9 @@ class IEngineServices;
 class CGuiRunWindow : public IConversionRun {
  public:
   CGuiRunWindow(CPreferences& preferences, CQtPrompter& prompter, IEngineServices* engine);
+
+  // The Options sheet, for the Options button and the disk-full question.
+  void SetShowOptions(std::function<void()> show) { showOptions_ = std::move(show); }
 
   int Convert(const std::vector<TQueuedFile>& queue, CInstanceChannel& channel,
               uint32_t& nextEntry) override;
@@ -22,6 +27,7 @@ class CGuiRunWindow : public IConversionRun {
   CPreferences& prefs_;
   CQtPrompter& prompter_;
   IEngineServices* engine_;
+  std::function<void()> showOptions_;
   bool cancelled_ = false;
   bool startFailed_ = false;
   int failed_ = 0;

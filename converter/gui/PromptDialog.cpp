@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "converter/gui/ProgramIcon.h"
 #include "converter/ui/IPrompter.h"
 #include "converter/ui/Prompts.h"
 
@@ -42,6 +43,7 @@ QLabel* TextLabel(const std::string& text, const char* name) {
 CPromptDialog::CPromptDialog(TPrompt& prompt, IPrompter* helpOpener, QWidget* parent)
     : QDialog(parent), prompt_(prompt), helpOpener_(helpOpener) {
   setWindowTitle(Q(prompt.title));
+  setWindowIcon(ProgramIcon());
   setObjectName(QString("prompt%1").arg(prompt.resource));
   auto* outer = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
@@ -50,7 +52,10 @@ CPromptDialog::CPromptDialog(TPrompt& prompt, IPrompter* helpOpener, QWidget* pa
     auto* icon = new QLabel;
     icon->setObjectName("icon");
     int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    icon->setPixmap(style()->standardIcon(PixmapOf(prompt.icon), nullptr, this).pixmap(size));
+    if (prompt.icon == TPromptIcon::Program)
+      icon->setPixmap(ProgramPixmap(2 * size));
+    else
+      icon->setPixmap(style()->standardIcon(PixmapOf(prompt.icon), nullptr, this).pixmap(size));
     icon->setAlignment(Qt::AlignTop);
     top->addWidget(icon);
   }

@@ -12,9 +12,7 @@ int CQtPrompter::Ask(TPrompt& prompt) {
   return dialog.exec();
 }
 
-int CQtPrompter::OpenFolder(const std::string& folder) {
-  return os::OpenInDesktop(folder) ? 1 : 0;
-}
+int CQtPrompter::OpenFolder(const std::string& folder) { return os::OpenInDesktop(folder) ? 1 : 0; }
 
 // The browser is started beside the window's thread: a browser that starts
 // fresh takes a moment to tell whether it came up, and the window must not

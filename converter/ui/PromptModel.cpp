@@ -65,7 +65,7 @@ TPrompt BuildPrompt(int resource, const std::string& text) {
                    {kButtonHelp, Text("HT_Help"), false},
                    {kButtonOk, Text("HT_OK")}};
       p.safeAnswer = p.defaultButton = p.escapeButton = kButtonOk;
-      p.icon = TPromptIcon::Information;
+      p.icon = TPromptIcon::Program;
       p.helpPage = kHelpHowTo;
       break;
     case kPromptOpenDecode:

@@ -44,7 +44,8 @@ enum TPromptBoxId {
 };
 
 // The icon beside a prompt's text.
-enum class TPromptIcon { None, Information, Warning, Question };
+// Program: the program's own icon (the how-to dialog points at it).
+enum class TPromptIcon { None, Information, Warning, Question, Program };
 
 // Help pages, in the program's help folder.
 inline constexpr const char* kHelpContents = "index.html";

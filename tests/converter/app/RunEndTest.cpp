@@ -68,7 +68,8 @@ TEST_F(RunEnd, ALaterInstanceWhoseFilesAreDroppedSaysSoAndFails) {
   auto r =
       testsupport::Run("'" + testsupport::BinPath("sonoduct") + "' -C '" + files_.File("a.mp3") +
                            "' '" + files_.File("b.mp3") + "' </dev/null",
-                       {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path()});
+                       {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path(),
+                        "DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   EXPECT_EQ(r.exitCode, 1);
   for (const char* name : {"a.mp3", "b.mp3"})
     EXPECT_NE(r.err.find(files_.File(name) + " could not be handed over"), std::string::npos)

@@ -102,8 +102,11 @@ class SonoductAppTest : public ::testing::Test {
 
   testsupport::ProcessResult Sonoduct(
       const std::string& args, const std::string& program = testsupport::BinPath("sonoduct")) {
-    return testsupport::Run("'" + program + "' " + args, {"XDG_RUNTIME_DIR=" + runtime_.Path(),
-                                                          "XDG_CONFIG_HOME=" + config_.Path()});
+    // The terminal front-end: no display, whatever the session has.
+    return testsupport::Run(
+        "'" + program + "' " + args,
+        {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path(),
+         "DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   }
   // A copy of the program folder without the MP3 encoder libraries.
   std::string ProgramWithoutEncoders() {

@@ -16,6 +16,7 @@ void ConversionFixture::SetUp() {
           "XDG_MUSIC_DIR=" + dir_.Path() + "/music",
           "DISPLAY=",
           "WAYLAND_DISPLAY=",
+          "QT_QPA_PLATFORM=",
           "LC_ALL=C.UTF-8",
           "SONODUCT_LOG=" + dir_.File("sonoduct.log")};
   Sh("mkdir -m 700 '" + dir_.Path() + "/run'");

@@ -61,7 +61,8 @@ class SonoductRun : public ::testing::Test {
             "XDG_CACHE_HOME=" + dir_.Path() + "/cache",
             "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
             "DISPLAY=",
-            "WAYLAND_DISPLAY="};
+            "WAYLAND_DISPLAY=",
+            "QT_QPA_PLATFORM="};
     ASSERT_EQ(testsupport::Run("mkdir -m 700 '" + dir_.Path() + "/run'").exitCode, 0);
     Set("DefaultDir sz '" + out_ + "/'");
     Set("PlaySound dword 0");

@@ -30,6 +30,7 @@ class WavKindsConversion : public ::testing::Test {
             "XDG_RUNTIME_DIR=" + dir_.Path() + "/run",
             "DISPLAY=",
             "WAYLAND_DISPLAY=",
+            "QT_QPA_PLATFORM=",
             "SONODUCT_LOG=" + dir_.File("sonoduct.log")};
     Sh("mkdir -m 700 '" + dir_.Path() + "/run'");
     for (const std::string& value :
