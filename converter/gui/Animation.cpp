@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "converter/gui/ProgramIcon.h"
+
 CAnimation::CAnimation(QWidget* parent) : QWidget(parent) {
   setObjectName("animation");
   setFixedSize(sizeHint());
@@ -44,17 +46,9 @@ void CAnimation::paintEvent(QPaintEvent*) {
 
   // The file, with a folded corner.
   QRectF page(w * 0.72, h * 0.2, w * 0.22, h * 0.6);
-  QPainterPath sheet;
-  double fold = page.width() * 0.3;
-  sheet.moveTo(page.topLeft());
-  sheet.lineTo(page.right() - fold, page.top());
-  sheet.lineTo(page.right(), page.top() + fold);
-  sheet.lineTo(page.bottomRight());
-  sheet.lineTo(page.bottomLeft());
-  sheet.closeSubpath();
   p.setPen(QPen(ink, 1.5));
   p.setBrush(palette().color(QPalette::Base));
-  p.drawPath(sheet);
+  p.drawPath(PageShape(page, page.width() * 0.3));
   // The file fills as the frames go by.
   double filled = page.height() * 0.8 * (frame + 1) / kFrames;
   p.fillRect(QRectF(page.left() + 3, page.bottom() - 3 - filled, page.width() - 6, filled),

@@ -5,6 +5,17 @@
 #include <QPainterPath>
 #include <cmath>
 
+QPainterPath PageShape(const QRectF& page, double fold) {
+  QPainterPath sheet;
+  sheet.moveTo(page.topLeft());
+  sheet.lineTo(page.right() - fold, page.top());
+  sheet.lineTo(page.right(), page.top() + fold);
+  sheet.lineTo(page.bottomRight());
+  sheet.lineTo(page.bottomLeft());
+  sheet.closeSubpath();
+  return sheet;
+}
+
 QPixmap ProgramPixmap(int size) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
@@ -43,17 +54,9 @@ QPixmap ProgramPixmap(int size) {
 
   // The file, with a folded corner.
   QRectF page(s * 0.66, s * 0.14, s * 0.22, s * 0.3);
-  double fold = page.width() * 0.35;
-  QPainterPath sheet;
-  sheet.moveTo(page.topLeft());
-  sheet.lineTo(page.right() - fold, page.top());
-  sheet.lineTo(page.right(), page.top() + fold);
-  sheet.lineTo(page.bottomRight());
-  sheet.lineTo(page.bottomLeft());
-  sheet.closeSubpath();
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::white);
-  p.drawPath(sheet);
+  p.drawPath(PageShape(page, page.width() * 0.35));
   return pixmap;
 }
 

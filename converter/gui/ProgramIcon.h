@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QIcon>
+#include <QPainterPath>
 #include <QPixmap>
 
 QPixmap ProgramPixmap(int size);
+// The outline of a sheet of paper with its top right corner folded by fold.
+QPainterPath PageShape(const QRectF& page, double fold);
 QIcon ProgramIcon();

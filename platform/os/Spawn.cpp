@@ -218,25 +218,51 @@ std::string FindProgram(const std::string& name) {
   }
 }
 
+namespace {
+
+// What a start needs before it forks: the program found on PATH, its
+// arguments, the highest descriptor to close, and two pipes (one for the
+// caller's use, one that tells of a failed exec). False, with the error in
+// result, when any of it can't be had.
+struct StartPlan {
+  std::string path;
+  std::vector<char*> args;
+  int maxFd = 0;
+  int pipe[2] = {-1, -1};
+  int execError[2] = {-1, -1};
+};
+
+bool PlanStart(const std::vector<std::string>& argv, StartPlan* plan, SpawnResult* result) {
+  plan->path = argv.empty() ? std::string() : FindProgram(argv[0]);
+  if (plan->path.empty()) {
+    result->error = argv.empty() ? EINVAL : ENOENT;
+    return false;
+  }
+  plan->args = CArguments(argv);
+  plan->maxFd = MaxDescriptor();
+  if (!MakePipe(plan->pipe)) {
+    result->error = errno;
+    return false;
+  }
+  if (!MakePipe(plan->execError)) {
+    result->error = errno;
+    CloseBoth(plan->pipe);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 SpawnResult SpawnDetached(const std::vector<std::string>& argv, int waitMs) {
   SpawnResult result;
-  std::string path = argv.empty() ? std::string() : FindProgram(argv[0]);
-  if (path.empty()) {
-    result.error = argv.empty() ? EINVAL : ENOENT;
-    return result;
-  }
-  std::vector<char*> args = CArguments(argv);
-  const int maxFd = MaxDescriptor();
-  int report[2], execError[2];
-  if (!MakePipe(report)) {
-    result.error = errno;
-    return result;
-  }
-  if (!MakePipe(execError)) {
-    result.error = errno;
-    CloseBoth(report);
-    return result;
-  }
+  StartPlan plan;
+  if (!PlanStart(argv, &plan, &result)) return result;
+  const std::string& path = plan.path;
+  std::vector<char*>& args = plan.args;
+  const int maxFd = plan.maxFd;
+  int* report = plan.pipe;
+  int* execError = plan.execError;
   pid_t middle = fork();
   if (middle == 0) {
     close(report[0]);
@@ -268,23 +294,13 @@ SpawnResult RunForOutput(const std::vector<std::string>& argv, int timeoutMs, si
                          std::string* out) {
   out->clear();
   SpawnResult result;
-  std::string path = argv.empty() ? std::string() : FindProgram(argv[0]);
-  if (path.empty()) {
-    result.error = argv.empty() ? EINVAL : ENOENT;
-    return result;
-  }
-  std::vector<char*> args = CArguments(argv);
-  const int maxFd = MaxDescriptor();
-  int output[2], execError[2];
-  if (!MakePipe(output)) {
-    result.error = errno;
-    return result;
-  }
-  if (!MakePipe(execError)) {
-    result.error = errno;
-    CloseBoth(output);
-    return result;
-  }
+  StartPlan plan;
+  if (!PlanStart(argv, &plan, &result)) return result;
+  const std::string& path = plan.path;
+  std::vector<char*>& args = plan.args;
+  const int maxFd = plan.maxFd;
+  int* output = plan.pipe;
+  int* execError = plan.execError;
   const int64_t deadline = NowMs() + std::max(timeoutMs, 0);
   pid_t pid = fork();
   if (pid == 0) {

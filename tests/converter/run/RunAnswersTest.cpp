@@ -15,6 +15,7 @@
 #include "converter/run/ConversionRun.h"
 #include "converter/run/IRunWindow.h"
 #include "tests/TestSupport.h"
+#include "tests/converter/ui/RunSandbox.h"
 #include "utilities/strings/StringFile.h"
 
 namespace {
@@ -60,25 +61,10 @@ class RunAnswers : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-    setenv("XDG_CONFIG_HOME", (dir_.Path() + "/config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (dir_.Path() + "/cache").c_str(), 1);
-    setenv("HOME", dir_.Path().c_str(), 1);
-    std::string strings = testsupport::SourceDir() + "/converter/sonoduct-strings.ini";
-    SetStringFile(strings.c_str());
-    out_ = dir_.Path() + "/out";
-    ASSERT_EQ(testsupport::Run("mkdir -p '" + out_ + "'").exitCode, 0);
-    prefs_.defaultDir = out_ + "/";
-    prefs_.cpuSleepTime = 0;
-    prefs_.playSound = 0;
-    prefs_.normalizeVolume = 0;
-    prefs_.trimSoundsAutomatically = 0;
-    prefs_.warnAboutIncompleteSongs = 0;
+    out_ = runsandbox::Enter(dir_, prefs_);
   }
   std::string Source(const std::string& name, const std::string& synth) {
-    std::string path = dir_.File(name);
-    auto r = testsupport::Run("sox -n -r 22050 -c 1 -b 16 '" + path + "' " + synth);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return path;
+    return runsandbox::Sound(dir_, name, synth);
   }
   // Converts the files to WAV with the window's answers; false when the run
   // did not end in time.

@@ -15,6 +15,7 @@
 #include "converter/ui/ProgressController.h"
 #include "converter/ui/Prompts.h"
 #include "tests/TestSupport.h"
+#include "tests/converter/ui/RunSandbox.h"
 #include "tests/converter/ui/ScriptedPrompter.h"
 #include "utilities/strings/StringFile.h"
 
@@ -36,31 +37,12 @@ class ProgressController : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testsupport::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-    for (const char* var : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-      std::string path = dir_.Path() + "/" + var;
-      ASSERT_EQ(testsupport::Run("mkdir -m 700 -p '" + path + "'").exitCode, 0);
-      setenv(var, path.c_str(), 1);
-    }
-    setenv("HOME", dir_.Path().c_str(), 1);
-    std::string strings = testsupport::SourceDir() + "/converter/sonoduct-strings.ini";
-    SetStringFile(strings.c_str());
+    out_ = runsandbox::Enter(dir_, prefs_);
     ErrorLog().Clear();
-    out_ = dir_.Path() + "/out";
-    ASSERT_EQ(testsupport::Run("mkdir -p '" + out_ + "'").exitCode, 0);
-    prefs_.defaultDir = out_ + "/";
-    prefs_.cpuSleepTime = 0;
-    prefs_.playSound = 0;
-    prefs_.normalizeVolume = 0;
-    prefs_.trimSoundsAutomatically = 0;
-    prefs_.warnAboutIncompleteSongs = 0;
     ASSERT_TRUE(channel_.Open());
   }
   std::string Source(const std::string& name, double seconds) {
-    std::string path = dir_.File(name);
-    auto r = testsupport::Run("sox -n -r 22050 -c 1 -b 16 '" + path + "' synth " +
-                              std::to_string(seconds) + " sine 440 vol 0.5");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return path;
+    return runsandbox::Tone(dir_, name, seconds);
   }
   bool Begin(CProgressController& c, const std::vector<std::string>& files) {
     std::vector<TQueuedFile> queue;
@@ -86,9 +68,7 @@ class ProgressController : public ::testing::Test {
     }
     return true;
   }
-  bool Exists(const std::string& name) {
-    return testsupport::Run("test -e '" + name + "'").exitCode == 0;
-  }
+  static bool Exists(const std::string& path) { return runsandbox::Exists(path); }
 
   testsupport::TempDir dir_;
   std::string out_;
