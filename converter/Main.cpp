@@ -25,6 +25,21 @@
 
 namespace {
 
+// Until the Options sheet exists, the user is told where settings are changed.
+class SayWhereSettingsAre : public IOptionsSheet {
+ public:
+  SayWhereSettingsAre(IOptionsSheet& sheet, IPrompts& prompts) : sheet_(sheet), prompts_(prompts) {}
+  int ShowOptions() override {
+    int shown = sheet_.ShowOptions();
+    if (!shown) prompts_.ShowInfoMessage("IDS_OPTIONS_UNAVAILABLE");
+    return shown;
+  }
+
+ private:
+  IOptionsSheet& sheet_;
+  IPrompts& prompts_;
+};
+
 // Runs the program with the given prompter and run window; Window is
 // CConsoleWindow or CGuiRunWindow.
 template <typename Window>
@@ -37,10 +52,9 @@ int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& eng
   services.preferences = &preferences;
   services.prompts = &prompts;
   services.run = &window;
-  // Until the Options sheet exists, the window says where settings are changed.
-  auto showOptions = [&] {
-    if (!services.options->ShowOptions()) prompts.ShowInfoMessage("IDS_OPTIONS_UNAVAILABLE");
-  };
+  SayWhereSettingsAre options(*services.options, prompts);
+  services.options = &options;
+  auto showOptions = [&] { options.ShowOptions(); };
   prompts.SetShowOptions(showOptions);
   if constexpr (std::is_same_v<Window, CGuiRunWindow>) window.SetShowOptions(showOptions);
   CSonoductApp app(services);
