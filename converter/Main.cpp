@@ -14,6 +14,7 @@
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
 #include "converter/gui/GuiRunWindow.h"
+#include "converter/gui/OptionsSheet.h"
 #include "converter/gui/ProgramIcon.h"
 #include "converter/gui/QtPrompter.h"
 #include "converter/prefs/Preferences.h"
@@ -25,7 +26,8 @@
 
 namespace {
 
-// Until the Options sheet exists, the user is told where settings are changed.
+// Without a display there is no Options sheet: the user is told where
+// settings are changed.
 class SayWhereSettingsAre : public IOptionsSheet {
  public:
   SayWhereSettingsAre(IOptionsSheet& sheet, IPrompts& prompts) : sheet_(sheet), prompts_(prompts) {}
@@ -44,10 +46,11 @@ class SayWhereSettingsAre : public IOptionsSheet {
 // CConsoleWindow or CGuiRunWindow.
 template <typename Window>
 int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& engine, Window& window,
-            const std::vector<std::string>& args) {
+            IOptionsSheet* sheet, const std::vector<std::string>& args) {
   CPendingServices pending;
   CPrompts prompts(prompter, &preferences);
   TAppServices services = pending.All();
+  if (sheet) services.options = sheet;
   services.engine = &engine;
   services.preferences = &preferences;
   services.prompts = &prompts;
@@ -81,9 +84,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ProgramIcon());
     CQtPrompter prompter;
     CGuiRunWindow window(preferences, prompter, &engine);
-    return RunWith(prompter, preferences, engine, window, args);
+    CQtOptionsSheet sheet(preferences, prompter);
+    return RunWith(prompter, preferences, engine, window, &sheet, args);
   }
   CConsolePrompts prompter(os::StdinIsTerminal());
   CConsoleWindow window(preferences, prompter);
-  return RunWith(prompter, preferences, engine, window, args);
+  return RunWith(prompter, preferences, engine, window, nullptr, args);
 }

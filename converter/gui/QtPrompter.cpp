@@ -1,5 +1,6 @@
 #include "converter/gui/QtPrompter.h"
 
+#include <QUrl>
 #include <thread>
 
 #include "converter/gui/PromptDialog.h"
@@ -17,9 +18,18 @@ int CQtPrompter::OpenFolder(const std::string& folder) { return os::OpenInDeskto
 // The browser is started beside the window's thread: a browser that starts
 // fresh takes a moment to tell whether it came up, and the window must not
 // stand still meanwhile.
+// A page may name a place in it ("options.html#mp3"); the browser then gets
+// the page's address with that place.
 int CQtPrompter::ShowHelp(const std::string& page) {
-  std::string path = FindHelpPage(page);
+  size_t hash = page.find('#');
+  std::string path = FindHelpPage(page.substr(0, hash));
   if (path.empty()) return 0;
-  std::thread([path] { LaunchBrowser(path.c_str()); }).detach();
+  std::string target = path;
+  if (hash != std::string::npos) {
+    QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+    url.setFragment(QString::fromStdString(page.substr(hash + 1)));
+    target = url.toString(QUrl::FullyEncoded).toStdString();
+  }
+  std::thread([target] { LaunchBrowser(target.c_str()); }).detach();
   return 1;
 }

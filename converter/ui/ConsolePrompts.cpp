@@ -89,7 +89,7 @@ int CConsolePrompts::OpenFolder(const std::string& folder) {
 }
 
 int CConsolePrompts::ShowHelp(const std::string& page) {
-  std::string path = FindHelpPage(page);
+  std::string path = FindHelpPage(page.substr(0, page.find('#')));
   if (path.empty()) return 0;
   Say(path);
   return 1;
