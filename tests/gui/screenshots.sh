@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the window for people to look at: under a virtual X server, the
-# progress window mid-run, the Cancel question over it, each prompt dialog
-# and the error log, as PNG files in OUTDIR.
+# progress window mid-run, the Cancel question over it, each prompt dialog,
+# the error log and each page of the Options sheet, as PNG files in OUTDIR.
 #
 # Usage: tests/gui/screenshots.sh OUTDIR
 # BUILD_DIR names the build tree (default build/), which must be built.
@@ -41,7 +41,7 @@ wait "$pid" || true
 # Every picture is there and shows something: a blank one has a colour or two.
 status=0
 for name in progress cancel-over-progress overwrite silent partial diskfull howto opendecode \
-  errorlog info error wavetowave cancel; do
+  errorlog info error wavetowave cancel options-general; do
   png="$out/$name.png"
   colours="$(identify -format '%k' "$png" 2>/dev/null || echo 0)"
   if ((colours < 8)); then

@@ -4,7 +4,8 @@
 # percentage and the program's name, at the stored place), converts both and
 # ends with the "Conversion Finished" question; answering it ends the process
 # with status 0. A run with a file that fails shows the error log first and
-# ends with status 1.
+# ends with status 1. "sonoduct -O" shows the Options sheet, and Escape
+# leaves the settings store as it was.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BUILD_DIR:-$here/build}"
@@ -55,4 +56,20 @@ press "$done_win" Escape
 status=0
 wait "$pid" || status=$?
 [[ "$status" == 1 ]] || fail "exit status $status with a failed file"
+# The Options sheet alone: closing it with Escape leaves the store as it was.
+private_home "$work/three"
+store="$XDG_CONFIG_HOME/quillon/HKEY_CURRENT_USER.reg"
+for round in first second; do
+  "$build/bin/sonoduct" -O &
+  pid=$!
+  sheet="$(wait_window '^Sonoduct Options$' 30)" || fail "no Options sheet ($round)"
+  press "$sheet" Escape
+  wait "$pid" || true
+  [[ -s "$store" ]] || fail "no settings store after the $round run"
+  if [[ "$round" == first ]]; then
+    cp "$store" "$work/store-before"
+  else
+    cmp -s "$store" "$work/store-before" || fail "Escape changed the store: $(diff "$work/store-before" "$store")"
+  fi
+done
 echo "window_run: passed"

@@ -3,16 +3,27 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 #include <string>
 
+#include "converter/gui/OptionsSheet.h"
 #include "converter/gui/PromptDialog.h"
+#include "converter/prefs/Preferences.h"
 #include "converter/ui/Prompts.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 
 namespace {
+
+// The sheet's pages ask nothing while they are photographed.
+class CPendingPrompter : public IPrompter {
+ public:
+  int Ask(TPrompt& prompt) override { return prompt.safeAnswer; }
+  int OpenFolder(const std::string&) override { return 0; }
+  int ShowHelp(const std::string&) override { return 0; }
+};
 
 struct Sample {
   const char* file;
@@ -75,6 +86,20 @@ int main(int argc, char** argv) {
     CPromptDialog dialog(s.prompt, nullptr, nullptr);
     if (!Save(dialog, out.filePath(s.file))) {
       std::fprintf(stderr, "dialog_gallery: %s not written\n", s.file);
+      ++failed;
+    }
+  }
+  // The Options sheet, one picture per page, with the default settings.
+  CPreferences prefs;
+  prefs.BuildDefaultDirectories();
+  CPendingPrompter prompter;
+  COptionsSession session(prefs, prompter);
+  COptionsSheet sheet(session);
+  for (int i = 0; i < sheet.Tabs()->count(); ++i) {
+    sheet.Tabs()->setCurrentIndex(i);
+    QString name = "options-" + sheet.Tabs()->tabText(i).toLower() + ".png";
+    if (!Save(sheet, out.filePath(name))) {
+      std::fprintf(stderr, "dialog_gallery: %s not written\n", name.toUtf8().constData());
       ++failed;
     }
   }
