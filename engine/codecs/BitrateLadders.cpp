@@ -1,6 +1,6 @@
 #include "engine/codecs/BitrateLadders.h"
 
-#include <cstddef>
+#include <iterator>
 
 namespace {
 
@@ -57,3 +57,7 @@ void FindMostNaturalMPEG2XBitRates(unsigned long* upper, unsigned long* lower,
                                    unsigned long* between, unsigned long* kbps) {
   Neighbours(kMpeg2x, upper, lower, between, kbps);
 }
+
+TBitrateLadder MPEG1BitrateLadder() { return {kMpeg1, std::size(kMpeg1)}; }
+TBitrateLadder MPEG2XBitrateLadder() { return {kMpeg2x, std::size(kMpeg2x)}; }
+TBitrateLadder WMABitrateLadder() { return {kWma, std::size(kWma)}; }

@@ -1,6 +1,8 @@
 // The bit rates (kbit/s, ascending) that writers snap a requested rate to.
 #pragma once
 
+#include <cstddef>
+
 // The nearest entry of each ladder; a tie goes to the lower entry.
 unsigned long FindMostNaturalMPEG1BitRate(unsigned long kbps);
 unsigned long FindMostNaturalMPEG2XBitRate(unsigned long kbps);
@@ -13,3 +15,12 @@ void FindMostNaturalMPEG1BitRates(unsigned long* upper, unsigned long* lower,
                                   unsigned long* between, unsigned long* kbps);
 void FindMostNaturalMPEG2XBitRates(unsigned long* upper, unsigned long* lower,
                                    unsigned long* between, unsigned long* kbps);
+
+// A whole ladder, lowest entry first, for lists that offer its entries.
+struct TBitrateLadder {
+  const unsigned long* entries;
+  size_t count;
+};
+TBitrateLadder MPEG1BitrateLadder();
+TBitrateLadder MPEG2XBitrateLadder();
+TBitrateLadder WMABitrateLadder();

@@ -415,7 +415,10 @@ bool CConv2MP3::ValidateFormat(CConv2FileFormat* format) {
 void CConv2MP3::GetTargetFormatStr(char* out, long outSize, CConv2FileFormat* format) {
   if (!out || outSize <= 0) return;
   out[0] = 0;
-  if (!format) return;
+  if (format) CopyBounded(out, outSize, SettingsText(format, "IDS_MP3_FORMAT_SIMPLE"));
+}
+
+std::string CConv2MP3::SettingsText(const CConv2FileFormat* format, const char* frameKey) const {
   const char* versionKey = format->mpegVersion == 1   ? "IDS_MPEG1"
                            : format->mpegVersion == 0 ? "IDS_MPEG2"
                                                       : "IDS_MPEG2_5";
@@ -431,7 +434,6 @@ void CConv2MP3::GetTargetFormatStr(char* out, long outSize, CConv2FileFormat* fo
                                 int64_t{format->maxBitrate}, int64_t{format->vbrQuality});
   else
     rate = TonalisLoadFormatted("IDS_MP3_FORMAT_TEXT_CBR", int64_t{format->bitrate});
-  const std::string text = TonalisLoadFormatted(
-      "IDS_MP3_FORMAT_SIMPLE", TonalisLoadKeyed(versionKey), rate, TonalisLoadKeyed(modeKey));
-  CopyBounded(out, outSize, text);
+  return TonalisLoadFormatted(frameKey, TonalisLoadKeyed(versionKey), rate,
+                              TonalisLoadKeyed(modeKey));
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/codecs/Conv2FileObj.h"
@@ -43,6 +44,9 @@ class CConv2MP3 : public CConv2FileObj {
   void GetFormatFromPreset(CConv2FileFormat* format, long preset, _tTagTypedef tagType,
                            _tSoundQualityTypedef quality) override;
   void GetTargetFormatStr(char* out, long outSize, CConv2FileFormat* format) override;
+  // The settings text of a format: version, bit-rate part and mode filled
+  // into the text of frameKey ("IDS_MP3_FORMAT_SIMPLE" or "IDS_MP3_FORMAT_LAYER3").
+  std::string SettingsText(const CConv2FileFormat* format, const char* frameKey) const;
   using CConv2FileObj::GetTargetFormat;
   void GetTargetFormat(CConv2FileFormat* out, CConv2FileFormat* user, const tWAVEFORMATEX* source,
                        TMusicInfo* info, ACMObject* decoder) override;
