@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "converter/gui/FormatTabs.h"
 #include "converter/gui/GeneralTab.h"
 #include "converter/gui/QtPrompter.h"
 #include "converter/ui/Prompts.h"
@@ -36,6 +37,14 @@ COptionsSheet::COptionsSheet(COptionsSession& session, QWidget* parent)
   general_ = new CGeneralTab(session.General());
   tabs_->addTab(general_, Keyed("IDS_OPTIONS_GENERAL"));
   pages_.push_back(kPageGeneral);
+  tabs_->addTab(new CWaveTab(session.Wave()), Keyed("IDS_OPTIONS_WAVE"));
+  pages_.push_back(kPageWave);
+  if (CMp3Page* mp3 = session.Mp3()) {
+    tabs_->addTab(new CMp3Tab(*mp3), Keyed("IDS_OPTIONS_MP3"));
+    pages_.push_back(kPageMp3);
+  }
+  tabs_->addTab(new CWmaTab(session.Wma()), Keyed("IDS_OPTIONS_WMA"));
+  pages_.push_back(kPageWma);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                        QDialogButtonBox::Help);

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "converter/options/Mp3Page.h"
+#include "converter/options/WavePage.h"
+#include "converter/options/WmaPage.h"
 #include "converter/prefs/Preferences.h"
 
 COptionsSession::COptionsSession(CPreferences& preferences, IPrompter& prompter)
@@ -9,7 +12,15 @@ COptionsSession::COptionsSession(CPreferences& preferences, IPrompter& prompter)
   for (int type = 0; type < 3; ++type) working_[type] = prefs_.Format(type);
   for (bool& changed : prefs_.changedFormat) changed = false;
   prefs_.changedNormalizeTrim = false;
+  wave_ = std::make_unique<CWavePage>(*this);
+  mp3_.reset(CMp3Page::Make(*this));
+  wma_ = std::make_unique<CWmaPage>(*this);
+  SetCommit(kPageWave, [this] { return wave_->Commit(); });
+  if (mp3_) SetCommit(kPageMp3, [this] { return mp3_->Commit(); });
+  SetCommit(kPageWma, [this] { return wma_->Commit(); });
 }
+
+COptionsSession::~COptionsSession() = default;
 
 int COptionsSession::StartPage() const {
   uint32_t page = prefs_.lastConversionOptionPage;

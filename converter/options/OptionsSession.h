@@ -11,7 +11,10 @@
 #include "converter/options/GeneralPage.h"
 #include "engine/codecs/Conv2FileFormat.h"
 
+class CMp3Page;
 class CPreferences;
+class CWavePage;
+class CWmaPage;
 
 // Pages by the number LastConversionOptionPage stores: the target types, and 3.
 enum TOptionsPage { kPageWave = 0, kPageMp3 = 1, kPageWma = 2, kPageGeneral = 3 };
@@ -19,10 +22,15 @@ enum TOptionsPage { kPageWave = 0, kPageMp3 = 1, kPageWma = 2, kPageGeneral = 3 
 class COptionsSession {
  public:
   COptionsSession(CPreferences& preferences, IPrompter& prompter);
+  ~COptionsSession();
 
   CPreferences& Preferences() { return prefs_; }
   IPrompter& Prompter() { return prompter_; }
   CGeneralPage& General() { return general_; }
+  CWavePage& Wave() { return *wave_; }
+  // Null when no writer could be made for the MP3 encoder: the page is left out.
+  CMp3Page* Mp3() { return mp3_.get(); }
+  CWmaPage& Wma() { return *wma_; }
   // The working copy of a target's format, edited by its page.
   CConv2FileFormat& Working(int type) { return working_[type]; }
 
@@ -46,6 +54,9 @@ class COptionsSession {
   IPrompter& prompter_;
   CGeneralPage general_;
   CConv2FileFormat working_[3];
+  std::unique_ptr<CWavePage> wave_;
+  std::unique_ptr<CMp3Page> mp3_;
+  std::unique_ptr<CWmaPage> wma_;
   std::function<bool()> commits_[3];
   std::set<int> visited_;
 };

@@ -36,7 +36,7 @@ press "$question" Return
 wait "$pid" || true
 
 # Each prompt dialog and the error log.
-"$build/tests/dialog_gallery" "$out"
+"$build/bin/dialog_gallery" "$out"
 
 # Every picture is there and shows something: a blank one has a colour or two.
 status=0

@@ -1,5 +1,7 @@
-// Shows each prompt dialog with sample texts and writes a PNG of it into the
-// folder given, for people to look at: dialog_gallery OUTDIR.
+// Shows each prompt dialog with sample texts and each page of the Options
+// sheet, and writes a PNG of each into the folder given, for people to look
+// at: dialog_gallery OUTDIR. It is built beside the program and reads the
+// settings of the home it runs in.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -8,12 +10,14 @@
 #include <cstdio>
 #include <string>
 
+#include "converter/app/EngineServices.h"
 #include "converter/gui/OptionsSheet.h"
 #include "converter/gui/PromptDialog.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/Prompts.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
+#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 
@@ -48,8 +52,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   QDir out(argv[1]);
-  // The gallery lives in the build tree's tests folder, the strings beside the program.
-  std::string strings = SONODUCT_BIN_DIR "/sonoduct-strings.ini";
+  // Beside the program, the gallery finds what the program finds: both strings
+  // files and the encoder libraries, whose lists the Options pages show.
+  CEngineServices engine;
+  engine.SoundEngineStartup();
+  std::string strings = FindStringsFile("sonoduct-strings.ini");
   SetStringFile(strings.c_str());
   const std::string song = "/home/ana/Music/Album/03 - A Song With A Long Name.mp3";
   const std::string target = "/home/ana/Music/Sonoduct/03 - A Song With A Long Name.wav";
@@ -91,7 +98,7 @@ int main(int argc, char** argv) {
   }
   // The Options sheet, one picture per page, with the default settings.
   CPreferences prefs;
-  prefs.BuildDefaultDirectories();
+  prefs.Load();
   CPendingPrompter prompter;
   COptionsSession session(prefs, prompter);
   COptionsSheet sheet(session);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "converter/options/OptionsSession.h"
+#include "converter/options/WavePage.h"
 #include "converter/prefs/Preferences.h"
 #include "tests/converter/ui/RunSandbox.h"
 #include "tests/converter/ui/ScriptedPrompter.h"
@@ -17,7 +18,8 @@ TEST(OptionsSession, OnlyPagesTheUserOpenedAreCommitted) {
   COptionsSession session(prefs, prompter);
   EXPECT_EQ(session.StartPage(), kPageMp3);
   session.General().state.cpuIndex = 3;
-  session.Working(kPageWave).SetSoundQuality(static_cast<_tSoundQualityTypedef>(2));
+  session.Wave().cdQuality.checked = false;
+  session.Wave().userSettings.checked = true;
   session.Visit(kPageMp3);
   ASSERT_TRUE(session.Ok());
   EXPECT_EQ(prefs.cpuSleepTime, 10u);  // the General page was never opened
