@@ -57,10 +57,12 @@ int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& eng
   services.run = &window;
   SayWhereSettingsAre options(*services.options, prompts);
   services.options = &options;
-  auto showOptions = [&] { options.ShowOptions(); };
-  prompts.SetShowOptions(showOptions);
-  if constexpr (std::is_same_v<Window, CGuiRunWindow>) window.SetShowOptions(showOptions);
   CSonoductApp app(services);
+  // The progress window shows the sheet itself; the how-to dialog only when
+  // no other instance shows it.
+  auto showOptions = [&] { options.ShowOptions(); };
+  prompts.SetShowOptions([&] { app.Channel().ShowOptionsOnce(showOptions); });
+  if constexpr (std::is_same_v<Window, CGuiRunWindow>) window.SetShowOptions(showOptions);
   int status = app.Run(args);
   if (preferences.Loaded()) preferences.SaveChanged(HKEY_CURRENT_USER);
   if (window.StartFailed()) return 2;
