@@ -5,12 +5,13 @@
 // Exit status: 0 when every queued file converted, 1 when any failed (or an
 // action could not be done), 2 when the conversion could not start.
 #include <QApplication>
-#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "converter/app/EngineServices.h"
+#include "converter/app/LongOptions.h"
 #include "converter/app/PendingServices.h"
 #include "converter/app/SonoductApp.h"
 #include "converter/gui/GuiRunWindow.h"
@@ -23,6 +24,9 @@
 #include "converter/ui/Prompts.h"
 #include "platform/os/Display.h"
 #include "platform/os/Terminal.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
+#include "utilities/strings/StringsFileLocation.h"
 
 namespace {
 
@@ -74,9 +78,19 @@ int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& eng
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  auto console = std::find(args.begin(), args.end(), "--console");
-  bool useConsole = console != args.end();
-  if (useConsole) args.erase(console);
+  TLongOptions options = TakeLongOptions(args);
+  // These answer at once, touching neither the settings nor the hand-off.
+  if (options.help || options.version || !options.unknown.empty()) {
+    SetStringFile(FindStringsFile("sonoduct-strings.ini").c_str());
+    if (!options.unknown.empty()) {
+      std::fprintf(stderr, "sonoduct: %s\n",
+                   LoadFormatted("CL_UnknownOption", options.unknown).c_str());
+      return 2;
+    }
+    std::fputs(options.help ? UsageText().c_str() : (SoftwareName() + "\n").c_str(), stdout);
+    return 0;
+  }
+  bool useConsole = options.console;
   CPreferences preferences;
   CEngineServices engine;
   if (!useConsole && os::ReachableDisplay() != os::TDisplayKind::None) {

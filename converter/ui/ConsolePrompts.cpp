@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "converter/app/LongOptions.h"
 #include "platform/os/Terminal.h"
 #include "utilities/strings/StringsFileLocation.h"
 
@@ -44,8 +45,7 @@ int CConsolePrompts::Ask(TPrompt& prompt) {
   int closing = 0, only = kButtonOk;
   for (const TPromptChoice& c : prompt.choices)
     if (c.closes) ++closing, only = c.id;
-  if (prompt.resource == kPromptHowTo)
-    text += "\nUsage: sonoduct [-C|-3|-M] FILE...   (-C WAV, -3 MP3, -M WMA)";
+  if (prompt.resource == kPromptHowTo) text += "\n\n" + UsageText();
   if (closing <= 1) {
     Say((prompt.resource == kPromptError ? "sonoduct: " : "") +
         (prompt.resource == kPromptError || prompt.resource == kPromptInfo ? prompt.text : text));
