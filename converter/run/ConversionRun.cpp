@@ -90,6 +90,7 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   for (const char* ext : kHandled) handled = handled || HasFileExtension(path, ext);
   if (!handled) {
     LogKeyed("AFE_UNHANDLED_FILE_TYPE", path);
+    ++refused_;
     return 1;
   }
   std::lock_guard<std::mutex> lock(lock_);
@@ -101,6 +102,7 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     // No encoder for the target (nor memory for a writer): the file is not taken.
     unavailableTargets_ |= 1u << targetType;
     LogKeyed("AFE_TARGET_UNAVAILABLE", path);
+    ++refused_;
     return 0;
   }
   int opened = writer->Open(path, 0, 0);
@@ -118,6 +120,7 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
     return 1;
   }
   LogKeyed(size == 0 ? "AFE_EMPTY_FILE" : "AFE_FILE_NOT_FOUND", path);
+  ++refused_;
   Release(writer);
   return opened;
 }
@@ -126,6 +129,7 @@ int CConversionRun::Intake(const std::string& path, uint32_t targetType) {
   if (IsPlaylistName(path)) {
     // Playlists are expanded by their own intake; a run without it logs them.
     LogKeyed("PL_NoValidFiles", path);
+    ++refused_;
     return 1;
   }
   return AddFile(path, targetType);

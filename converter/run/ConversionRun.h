@@ -81,6 +81,10 @@ class CConversionRun {
   int JobCount() const { return jobsAdded_; }
   int ConvertedCount() const { return jobsConverted_; }
   int FailedCount() const { return jobsFailed_; }
+  // Files tried and skipped by an answer (they count as converted too).
+  int SkippedCount() const { return jobsSkipped_; }
+  // Names the intake refused (missing, empty, of no known type, no encoder).
+  int RefusedCount() const { return refused_; }
   double EstimatedTotalBytes() const { return estimatedTotal_; }
   double WrittenBytes() const { return written_; }
   double MixedSourceBytes() const { return mixedSource_; }
@@ -162,7 +166,7 @@ class CConversionRun {
 
   std::atomic<double> estimatedTotal_{0}, written_{0}, totalSource_{0}, mixedSource_{0};
   int64_t fileWritten_ = 0;
-  std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0};
+  std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0}, jobsSkipped_{0}, refused_{0};
   std::atomic<bool> running_{true}, paused_{false}, workerActive_{false};
   uint32_t handOffTaken_;
   std::atomic<uint32_t> unavailableTargets_{0}, unavailableReported_{0};

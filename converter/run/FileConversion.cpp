@@ -341,6 +341,7 @@ CConversionRun::TStep CConversionRun::AskConvertAnyway(TTargetFile& file, int qu
 // A skipped file counts as done; an existing target's source counts as mixed.
 CConversionRun::TStep CConversionRun::SkipTarget(const TTargetFile& file, bool countSource) {
   SkipFile(file.estimate, countSource, file.sourceSize);
+  ++jobsSkipped_;
   return TStep::Skipped;
 }
 

@@ -10,6 +10,16 @@
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 
+// The first code points of a UTF-8 line that fit the columns (one each).
+std::string FitColumns(const std::string& line, int columns) {
+  int count = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (count++ == columns) return line.substr(0, i);
+  }
+  return line;
+}
+
 CConsoleWindow::CConsoleWindow(CPreferences& preferences, CConsolePrompts& prompts)
     : prefs_(preferences), prompts_(prompts), terminal_(os::StderrIsTerminal()) {
   prompts_.SetBeforeQuestion([this] { ClearLine(); });
@@ -20,8 +30,12 @@ void CConsoleWindow::ClearLine() {
   lineShown_ = false;
 }
 
+// Cut to the terminal's width, so that the line never wraps and each redraw
+// replaces it whole; the width is asked anew, since the terminal may be resized.
 void CConsoleWindow::Show(const std::string& line) {
-  os::WriteError("\r\x1b[K" + line);
+  int columns = os::StderrColumns();
+  std::string shown = columns > 1 ? FitColumns(line, columns - 1) : line;
+  os::WriteError("\r\x1b[K" + shown);
   lineShown_ = true;
 }
 
@@ -73,6 +87,9 @@ int CConsoleWindow::Convert(const std::vector<TQueuedFile>& queue, CInstanceChan
     lineShown_ = false;
   }
   ClearLine();
+  // One line says what the run did, on a terminal and in a pipe alike.
+  if (!controller.Run()->quit || controller.Run()->ConvertedCount() > 0)
+    prompts_.Say(controller.SummaryText());
   failed_ += controller.NotConverted();
   // Files the intake refused (missing, empty, of no known type) did not convert either.
   if (ErrorLog().Count() > 0 && failed_ == 0) failed_ = ErrorLog().Count();

@@ -11,6 +11,9 @@
 #include "converter/ui/ProgressController.h"
 
 class CConsolePrompts;
+
+// The first code points of a UTF-8 line that fit that many columns.
+std::string FitColumns(const std::string& line, int columns);
 class CPreferences;
 
 class CConsoleWindow : public IConversionRun, public IProgressView {

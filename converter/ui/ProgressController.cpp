@@ -1,5 +1,6 @@
 #include "converter/ui/ProgressController.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "converter/app/IEngineServices.h"
@@ -110,7 +111,7 @@ bool CProgressController::Begin(const std::vector<TQueuedFile>& queue, CInstance
     prompter_.Ask(p);
     return false;
   }
-  nextTick_ = Clock::now();
+  nextTick_ = started_ = Clock::now();
   return true;
 }
 
@@ -202,6 +203,28 @@ TProgressTexts CProgressController::Texts() {
             LoadKeyedString("ProgramName") + " ";
   if (cancelling_) t.title += LoadKeyedString("CW_Cancelling");
   return t;
+}
+
+std::string CProgressController::SummaryText() const {
+  if (!run_) return {};
+  const CConversionRun& run = *run_;
+  int skipped = run.SkippedCount();
+  int converted = run.ConvertedCount() - skipped;
+  int failed = run.JobCount() - run.ConvertedCount() + run.RefusedCount();
+  int64_t whole, hundredths;
+  Megabytes(run.WrittenBytes(), &whole, &hundredths);
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started_).count();
+  char duration[32];
+  if (seconds >= 3600)
+    std::snprintf(duration, sizeof duration, "%lld:%02lld:%02lld",
+                  static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
+                  static_cast<long long>(seconds % 60));
+  else
+    std::snprintf(duration, sizeof duration, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  return LoadFormatted("CW_Summary", converted < 0 ? 0 : converted, skipped, failed, whole,
+                       hundredths, std::string(duration))
+      .substr(0, 512);
 }
 
 void CProgressController::ShowNames() {

@@ -78,6 +78,9 @@ class CProgressController : public IRunWindow {
   void Drop(const std::vector<std::string>& paths);
 
   TProgressTexts Texts();
+  // What the run did, in one line: files converted, skipped and failed,
+  // megabytes written and how long it took.
+  std::string SummaryText() const;
   std::string StatusText();
   CConversionRun* Run() { return run_.get(); }
   bool Ended() const { return ended_; }
@@ -105,7 +108,7 @@ class CProgressController : public IRunWindow {
   std::function<void()> showOptions_;
   std::unique_ptr<CConversionRun> run_;
   std::atomic<int> question_{0};
-  std::chrono::steady_clock::time_point nextTick_;
+  std::chrono::steady_clock::time_point nextTick_, started_;
   // A prompt is open: the loop that runs meanwhile only updates the texts.
   bool prompting_ = false;
   bool ended_ = false;

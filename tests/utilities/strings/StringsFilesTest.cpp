@@ -354,6 +354,9 @@ TEST_F(StringsFilesTest, ProgramLookupAndFormatterAcceptEveryText) {
       case 5:
         ok = FormatChecked(text, {a(0), a(1), a(2), a(3), a(4)}, &out);
         break;
+      case 6:
+        ok = FormatChecked(text, {a(0), a(1), a(2), a(3), a(4), a(5)}, &out);
+        break;
       case 8:
         ok = FormatChecked(text, {a(0), a(1), a(2), a(3), a(4), a(5), a(6), a(7)}, &out);
         break;
