@@ -4,7 +4,7 @@
 # byte by byte, and streams of tests/data/mpeg. The seeds are made at run
 # time and never kept in git.
 #   fuzz/make-seeds.sh TARGET FOLDER
-# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree or asf_header.
+# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree, asf_header or playlist.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 target="${1:?target}"
@@ -207,6 +207,42 @@ EOF
     for f in plain.wma tagged.wma mp3.asf; do
       seed "" "$work/$f" "$f" 16384
     done
+    ;;
+  playlist)
+    # A control byte chooses the format: 00 M3U, 01 PLS, 02 "pl", 03 ASX,
+    # 04 compilation, 05 scanned, 06 scanned 16-bit text, 07 every other path.
+    printf '#EXTM3U\r\n#EXTINF:12,A\r\na.mp3\r\n./b c.wav\r\n\r\n  sub\\d.mp3\r\n../x/../e.mp3\r\nfile:///tmp/a%%20b.mp3\r\nhttp://host/s.mp3\r\nC:\\M\\a.mp3\r\n\\\\srv\\a.mp3\r\npipe.mp3\r\n.intro.mp3\r\n' >"$work/list.m3u"
+    printf '\xef\xbb\xbfa.mp3\n\xe9t\xe9.mp3\n\xc3\xa9t\xc3\xa9.mp3\n' >"$work/bom.m3u"
+    printf '\xff\xfea\x00.\x00m\x00p\x003\x00\n\x00' >"$work/utf16.m3u"
+    printf '[playlist]\r\nNumberOfEntries=4\r\nFile1=a.mp3\r\nTitle1=A\r\nLength1=12\r\nFile3=.intro.mp3\r\nFile4="sub/d.mp3"\r\nFile2000000000=a.mp3\r\nVersion=2\r\n' >"$work/list.pls"
+    printf '[Files]\nFile0=a.mp3\nFile1=/tmp/b.wav\nfile2=sub/d.mp3\nFile4=x.mp3\n; comment\n' >"$work/list.pl"
+    printf '<ASX version="3.0">\n<Title>T</Title>\n<!-- <Entry> -->\n<Entry>\n<Ref href="a.mp3"/>\n<Duration value="00:03:25.5"/>\n<Param name="Name" value="Song &amp; Dance"/>\n<Param name="Artist" value="Band"/>\n</Entry>\n<ENTRY><REF HREF='"'"'http://h/x.wma'"'"'/></ENTRY>\n<Entry><Param name="Name" value="only"/></Entry>\n</ASX>\n' >"$work/list.asx"
+    printf 'junk\x00/tmp/a.mp3\x00\x01/x/b.WAV\x00/r/c.ra\x00/s/d.mp3.ogg  /t/%%e.mp2' >"$work/scan.bin"
+    # A compilation: "cdhd" (version 5, one track) and "cdtr" with one record
+    # naming a.mp3, laid out as the version 5 record is.
+    printf "$(le32 5)$(le32 1)" >"$work/cdhd"
+    { head -c 1536 /dev/zero; printf '\x00\x00\x00\x00'; head -c 3072 /dev/zero
+      head -c 16 /dev/zero; head -c 804 /dev/zero; head -c 12 /dev/zero; head -c 9 /dev/zero
+      printf 'a.mp3'; head -c 255 /dev/zero; head -c 8 /dev/zero; head -c 402 /dev/zero
+      head -c 52 /dev/zero; } >"$work/record"
+    chunk cdhd "$work/cdhd" "$work/c-cdhd"
+    chunk cdtr "$work/record" "$work/c-cdtr"
+    riff cdss "$work/list.qvl" "$work/c-cdhd" "$work/c-cdtr"
+    printf "$(le32 3)$(le32 2000000000)" >"$work/cdhd3"
+    chunk cdhd "$work/cdhd3" "$work/c-cdhd3"
+    riff cdss "$work/huge.qvl" "$work/c-cdhd3" "$work/c-cdtr"
+    seed 00 "$work/list.m3u" list.m3u
+    seed 00 "$work/bom.m3u" bom.m3u
+    seed 00 "$work/utf16.m3u" utf16.m3u
+    seed 01 "$work/list.pls" list.pls
+    seed 02 "$work/list.pl" list.pl
+    seed 03 "$work/list.asx" list.asx
+    seed 04 "$work/list.qvl" list.qvl
+    seed 04 "$work/huge.qvl" huge.qvl
+    seed 05 "$work/scan.bin" scan.bin
+    seed 07 "$work/scan.bin" scan-every-other.bin
+    sed 's/./&\x00/g' "$work/scan.bin" >"$work/scan16.bin"
+    seed 06 "$work/scan16.bin" scan16.bin
     ;;
   *)
     echo "unknown fuzz target: $target" >&2
