@@ -3,6 +3,7 @@
 #include <QUrl>
 #include <thread>
 
+#include "converter/gui/PlaylistDialog.h"
 #include "converter/gui/PromptDialog.h"
 #include "platform/os/Spawn.h"
 #include "utilities/strings/StringsFileLocation.h"
@@ -11,6 +12,11 @@
 int CQtPrompter::Ask(TPrompt& prompt) {
   CPromptDialog dialog(prompt, this, owner_);
   return dialog.exec();
+}
+
+bool CQtPrompter::ChoosePlaylist(CPlaylistChoice& choice) {
+  CPlaylistDialog dialog(choice, owner_);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 int CQtPrompter::OpenFolder(const std::string& folder) { return os::OpenInDesktop(folder) ? 1 : 0; }

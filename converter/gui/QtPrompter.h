@@ -10,6 +10,7 @@
 class CQtPrompter : public IPrompter {
  public:
   int Ask(TPrompt& prompt) override;
+  bool ChoosePlaylist(CPlaylistChoice& choice) override;
   int OpenFolder(const std::string& folder) override;
   int ShowHelp(const std::string& page) override;
 

@@ -29,6 +29,8 @@ bool CWavePage::Commit() {
   f.SetSoundQuality(cdQuality.checked      ? SOUND_QUALITY_CD
                     : userSettings.checked ? SOUND_QUALITY_PRESET
                                            : SOUND_QUALITY_MOST_NATURAL);
+  // The user's own settings are explicit settings, not a preset.
+  if (userSettings.checked) f.usePreset = 0;
   // The alignment belongs to CD quality; other qualities leave it as it was.
   if (cdQuality.checked) session_.Preferences().cdBlockAlign = blockAlign ? 1 : 0;
   GetWaveSampleRateValue(&rate, &f);  // nothing selected keeps the rate

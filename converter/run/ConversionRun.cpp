@@ -13,6 +13,7 @@
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundGroup.h"
+#include "engine/media/Playlist.h"
 #include "platform/LastError.h"
 #include "platform/os/FileOps.h"
 #include "platform/paths/Paths.h"
@@ -22,8 +23,9 @@ namespace {
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 bool IsPlaylistName(const std::string& path) {
-  return HasFileExtension(path, "m3u") || HasFileExtension(path, "pls") ||
-         HasFileExtension(path, "pl");
+  for (const char* ext : {"m3u", "m3u8", "pls", "pl", "asx", "qvl"})
+    if (HasFileExtension(path, ext)) return true;
+  return false;
 }
 
 void Release(CConv2FileObj*& writer) {
@@ -125,14 +127,80 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   return opened;
 }
 
-int CConversionRun::Intake(const std::string& path, uint32_t targetType) {
-  if (IsPlaylistName(path)) {
-    // Playlists are expanded by their own intake; a run without it logs them.
+// Why an entry of a playlist gave no file, in the error log.
+void CConversionRun::LogRefusal(const TPlaylistRefusal& r) {
+  const char* key = "PL_EntryMissing";
+  switch (r.problem) {
+    case PLAYLIST_ENTRY_REMOTE:
+      key = "PL_EntryRemote";
+      break;
+    case PLAYLIST_ENTRY_TOO_LONG:
+      key = "PL_EntryTooLong";
+      break;
+    case PLAYLIST_ENTRY_NOT_REGULAR:
+    case PLAYLIST_ENTRY_BAD_NAME:
+      key = "PL_EntryNotFile";
+      break;
+    default:
+      break;
+  }
+  ErrorLog().Add(LoadFormatted(key, r.playlist, r.entry).substr(0, 1024));
+  ++refused_;
+}
+
+int CConversionRun::Intake(const std::string& path, uint32_t targetType,
+                           IPlaylistChooser* chooser) {
+  if (!IsPlaylistName(path)) return AddFile(path, targetType);
+  // A playlist of its own for each intake: the window's and the worker's
+  // intakes never share one.
+  CPlaylist playlist;
+  bool loaded = playlist.LoadFromFile(path.c_str(), false);
+  for (const TPlaylistRefusal& r : playlist.Refusals()) LogRefusal(r);
+  if (!loaded || playlist.NumTracks() == 0) {
     LogKeyed("PL_NoValidFiles", path);
     ++refused_;
     return 1;
   }
-  return AddFile(path, targetType);
+  std::vector<std::string> entries;
+  for (int i = 0; i < playlist.NumTracks(); ++i) {
+    std::string entry = playlist.GetTrackFilePath(i);
+    if (!IsPlaylistName(entry)) entries.push_back(entry);  // nested playlists are passed over
+  }
+  std::vector<std::string> chosen;
+  if (playlist.NumTracks() == 1 || prefs_.convertPlaylistFilesWithoutPrompting) {
+    chosen = entries;
+  } else if (chooser) {
+    chosen = chooser->ChooseEntries({path, targetType, entries});
+  } else if (window_ && !quit) {
+    {
+      std::lock_guard<std::mutex> lock(playlistLock_);
+      playlistQuestion_ = {path, targetType, entries};
+    }
+    playlistWaiting_ = playlistPosted_ = true;
+    window_->PostQuestion(kAskPlaylist, static_cast<int>(targetType));
+    while (playlistWaiting_ && running_ && !quit) SleepMs(50);
+    playlistWaiting_ = playlistPosted_ = false;
+    return 1;  // the window queued the chosen entries
+  }
+  for (const std::string& entry : chosen) AddFile(entry, targetType);
+  return 1;
+}
+
+bool CConversionRun::TakePlaylistQuestion(TPlaylistQuestion* question) {
+  if (!playlistPosted_.exchange(false)) return false;
+  std::lock_guard<std::mutex> lock(playlistLock_);
+  *question = playlistQuestion_;
+  return true;
+}
+
+void CConversionRun::AnswerPlaylist(const std::vector<std::string>& chosen) {
+  uint32_t type;
+  {
+    std::lock_guard<std::mutex> lock(playlistLock_);
+    type = playlistQuestion_.targetType;
+  }
+  for (const std::string& entry : chosen) AddFile(entry, type);
+  playlistWaiting_ = false;
 }
 
 uint32_t CConversionRun::TakeUnavailableTargets() {
@@ -140,26 +208,34 @@ uint32_t CConversionRun::TakeUnavailableTargets() {
   return all & ~unavailableReported_.fetch_or(all);
 }
 
-bool CConversionRun::PollHandOff() {
-  if (waiting_ || !channel_) return false;
-  std::lock_guard<std::mutex> polling(pollLock_);
-  if (!running_) return false;  // ended: what comes now is for the next run
-  uint32_t count = channel_->Count();
-  if (count <= handOffTaken_) return false;
-  for (uint32_t i = handOffTaken_; i < count; ++i) {
-    HandOffEntry entry{};
-    if (!channel_->Get(i, entry)) {
-      // An entry that can never be taken is passed over (the channel logged
-      // it); one not fetched (the lock timed out) is kept for the next poll.
-      if (GetLastError() == kErrBadHandOffEntry) continue;
-      count = i;
-      break;
+bool CConversionRun::PollHandOff(IPlaylistChooser* chooser) {
+  if (waiting_ || playlistWaiting_ || !channel_) return false;
+  std::vector<HandOffEntry> taken;
+  {
+    // The index and the entries are taken under the lock; the intake, which
+    // may ask about a playlist, runs outside it.
+    std::lock_guard<std::mutex> polling(pollLock_);
+    if (!running_) return false;  // ended: what comes now is for the next run
+    uint32_t count = channel_->Count();
+    if (count <= handOffTaken_) return false;
+    for (uint32_t i = handOffTaken_; i < count; ++i) {
+      HandOffEntry entry{};
+      if (!channel_->Get(i, entry)) {
+        // An entry that can never be taken is passed over (the channel logged
+        // it); one not fetched (the lock timed out) is kept for the next poll.
+        if (GetLastError() == kErrBadHandOffEntry) continue;
+        count = i;
+        break;
+      }
+      taken.push_back(entry);
     }
-    Intake(entry.path, entry.targetType);
+    if (count <= handOffTaken_) return false;
+    handOffTaken_ = count;
+    ++intaking_;
   }
-  bool took = count > handOffTaken_;
-  handOffTaken_ = count;
-  return took;
+  for (const HandOffEntry& entry : taken) Intake(entry.path, entry.targetType, chooser);
+  --intaking_;
+  return true;
 }
 
 void CConversionRun::DeleteWrittenTargets() {
@@ -280,7 +356,7 @@ bool CConversionRun::Finish() {
   {
     // Under the hand-off lock: no file is taken between the look and the end.
     std::lock_guard<std::mutex> polling(pollLock_);
-    if (!Idle()) return false;
+    if (!Idle() || intaking_ > 0 || playlistWaiting_) return false;
     running_ = false;
   }
   if (worker_.joinable()) worker_.join();

@@ -24,6 +24,7 @@ class CPCMMixer;
 class CPCMSound;
 class CPreferences;
 class CSoundGroup;
+struct TPlaylistRefusal;
 
 // A file whose target is settled, as the window names it: its number in
 // the run and the run's job count at that moment.
@@ -46,8 +47,14 @@ class CConversionRun {
   // The intake of one source file; 1 also when it was only logged.
   int AddFile(const std::string& path, uint32_t targetType);
   // The intake of a name from the command line, a drop or the hand-off:
-  // playlists are expanded, other files go to AddFile.
-  int Intake(const std::string& path, uint32_t targetType);
+  // playlists are expanded, other files go to AddFile. A playlist of several
+  // entries is put to the chooser when the caller runs on the window's
+  // thread, else to the window as a question that the worker waits for.
+  int Intake(const std::string& path, uint32_t targetType, IPlaylistChooser* chooser = nullptr);
+  // The playlist question the worker waits on, for the window to answer.
+  bool TakePlaylistQuestion(TPlaylistQuestion* question);
+  // The window's answer: the chosen entries are queued and the wait ends.
+  void AnswerPlaylist(const std::vector<std::string>& chosen);
   // Target types (as bits 1 << type) that files asked for but no writer
   // exists for, since the last call; each is reported once per run.
   uint32_t TakeUnavailableTargets();
@@ -62,8 +69,9 @@ class CConversionRun {
   bool IsRunning() const { return workerActive_; }
   void Pause(bool on);
   bool Paused() const { return paused_; }
-  // Takes the files other instances handed off since the last look.
-  bool PollHandOff();
+  // Takes the files other instances handed off since the last look; a
+  // caller on the window's thread passes its playlist chooser.
+  bool PollHandOff(IPlaylistChooser* chooser = nullptr);
   uint32_t HandOffTaken() const { return handOffTaken_; }
   void DeleteWrittenTargets();
 
@@ -142,6 +150,7 @@ class CConversionRun {
   bool AskWindow(int question, int parameter = 0);
   void SetNames(const std::string& source, const std::string& target);
   void LogKeyed(const char* key, const std::string& arg);
+  void LogRefusal(const TPlaylistRefusal& refusal);
   void SkipFile(double estimate, bool countSource, int64_t sourceSize);
 
   CPreferences& prefs_;
@@ -150,6 +159,12 @@ class CConversionRun {
 
   mutable std::mutex lock_;
   std::mutex pollLock_;
+  // Hand-off entries taken but not yet through the intake: the run does not end meanwhile.
+  std::atomic<int> intaking_{0};
+  // The playlist question of the worker (its own flag, apart from the other questions').
+  std::mutex playlistLock_;
+  TPlaylistQuestion playlistQuestion_;
+  std::atomic<bool> playlistWaiting_{false}, playlistPosted_{false};
   // A queued file: its writer, opened on the source when its turn comes, and
   // the source's size at the intake, which the progress counts.
   struct TJob {

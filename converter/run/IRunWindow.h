@@ -2,6 +2,10 @@
 // (a terminal front-end or a real window) answers them on its own thread.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 // Questions, by the number of the window message that carries them.
 enum TRunQuestion {
   kAskOverwrite = 1027,
@@ -22,6 +26,21 @@ enum class TOverwriteAnswer { OverwriteThis, OverwriteAll, SkipThis, SkipAll, Ca
 enum class TDiskFullAnswer { Retry, ContinueUntilFull, Stop };
 // A silent source (1032) or a partial song (1033).
 enum class TConvertAnywayAnswer { Convert, Skip, Cancel };
+
+// A playlist of several entries waiting for the user's choice.
+struct TPlaylistQuestion {
+  std::string playlist;
+  uint32_t targetType = 0;
+  std::vector<std::string> entries;  // in order, nested playlists left out
+};
+
+// Who chooses a playlist's entries on the window's own thread.
+class IPlaylistChooser {
+ public:
+  virtual ~IPlaylistChooser() = default;
+  // The entries to queue (none when the user cancelled).
+  virtual std::vector<std::string> ChooseEntries(const TPlaylistQuestion& question) = 0;
+};
 
 class IRunWindow {
  public:

@@ -4,7 +4,10 @@
 #include <cstdlib>
 
 #include "converter/app/LongOptions.h"
+#include "converter/ui/PlaylistChoice.h"
 #include "platform/os/Terminal.h"
+#include "utilities/strings/KeyedFormat.h"
+#include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
 
 namespace {
@@ -81,6 +84,20 @@ int CConsolePrompts::Ask(TPrompt& prompt) {
     if (choice.closes) return choice.id;
     if (prompt.onAction) prompt.onAction(choice.id);
   }
+}
+
+bool CConsolePrompts::ChoosePlaylist(CPlaylistChoice& choice) {
+  std::string list;
+  for (int i = 0; i < choice.Count(); ++i) list += "  " + choice.RowText(i) + "\n";
+  TPrompt p;
+  p.title = LoadKeyedString("PL_Title").substr(0, 512);
+  p.text = list + choice.RequiredText() + ", " + choice.AvailableText() + "\n" +
+           LoadFormatted("PL_AskConsole", choice.CheckedCount(), choice.Playlist()).substr(0, 1024);
+  p.choices = {{kButtonYes, LoadKeyedString("Yes").substr(0, 64)},
+               {kButtonSkip, LoadKeyedString("No").substr(0, 64)}};
+  p.safeAnswer = p.defaultButton = kButtonYes;
+  p.escapeButton = kButtonSkip;
+  return Ask(p) == kButtonYes;
 }
 
 int CConsolePrompts::OpenFolder(const std::string& folder) {

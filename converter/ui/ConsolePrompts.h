@@ -17,6 +17,9 @@ class CConsolePrompts : public IPrompter {
 
   // A prompt with one way to close it is a message: it is printed, not asked.
   int Ask(TPrompt& prompt) override;
+  // Lists the entries and asks once about all of them; without anyone to
+  // answer, all are converted.
+  bool ChoosePlaylist(CPlaylistChoice& choice) override;
   // Without a display there is no file manager: the folder is named instead.
   int OpenFolder(const std::string& folder) override;
   // Names the page's file, for a browser of the user's choice.

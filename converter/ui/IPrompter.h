@@ -7,6 +7,8 @@
 
 #include "converter/ui/PromptModel.h"
 
+class CPlaylistChoice;
+
 class IPrompter {
  public:
   virtual ~IPrompter() = default;
@@ -14,6 +16,9 @@ class IPrompter {
   // closed it (the escape button for Escape or the close box; -1 when it could
   // not be shown). The box state the user left is stored in prompt.boxChecked.
   virtual int Ask(TPrompt& prompt) = 0;
+  // Shows the entries of a playlist for the user to choose from; true for
+  // OK (the choice then holds what to queue), false for Cancel.
+  virtual bool ChoosePlaylist(CPlaylistChoice& choice) = 0;
   // Opens a folder in the desktop's file manager; 1 when that was done.
   virtual int OpenFolder(const std::string& folder) = 0;
   // Opens one of the help pages; 1 when it was opened.

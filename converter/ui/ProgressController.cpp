@@ -6,6 +6,7 @@
 #include "converter/app/IEngineServices.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/ErrorLog.h"
+#include "converter/ui/PlaylistChoice.h"
 #include "converter/ui/Prompts.h"
 #include "platform/os/DiskSpace.h"
 #include "platform/os/FileStatus.h"
@@ -105,7 +106,7 @@ bool CProgressController::Begin(const std::vector<TQueuedFile>& queue, CInstance
   run_->SetWindow(this);
   ended_ = cancelled_ = cancelling_ = deleteConverted_ = false;
   question_ = 0;
-  for (const TQueuedFile& f : queue) run_->AddFile(f.path, f.targetType);
+  for (const TQueuedFile& f : queue) run_->Intake(f.path, f.targetType, this);
   if (!run_->Start()) {
     TPrompt p = MessagePrompt(kPromptError, LoadKeyedString("IDS_CONVERSION_START_FAIL"));
     prompter_.Ask(p);
@@ -146,7 +147,8 @@ int CProgressController::NotConverted() const {
 
 void CProgressController::Tick() {
   nextTick_ = Clock::now() + std::chrono::milliseconds(1000);
-  run_->PollHandOff();
+  // While a prompt is open, the files handed off wait for the next tick.
+  if (!prompting_) run_->PollHandOff(this);
   if (run_->ConvertedCount() + run_->FailedCount() >= run_->JobCount()) return;
   if (!prompting_) ShowNames();
   view_.ShowProgress(Texts());
@@ -269,8 +271,23 @@ TPrompt CProgressController::QuestionPrompt(int question, const std::string& sou
   return p;
 }
 
+std::vector<std::string> CProgressController::ChooseEntries(const TPlaylistQuestion& question) {
+  CPlaylistChoice choice(question.playlist, question.targetType, question.entries, prefs_);
+  bool nested = prompting_;
+  prompting_ = true;
+  bool ok = prompter_.ChoosePlaylist(choice);
+  prompting_ = nested;
+  return ok ? choice.Accept() : std::vector<std::string>();
+}
+
 void CProgressController::Answer(int question) {
   CConversionRun& run = *run_;
+  if (question == kAskPlaylist) {
+    TPlaylistQuestion playlist;
+    if (run.TakePlaylistQuestion(&playlist))
+      run.AnswerPlaylist(run.quit ? std::vector<std::string>() : ChooseEntries(playlist));
+    return;
+  }
   if (run.quit) {
     run.DropQuestion();
     return;
@@ -397,7 +414,7 @@ void CProgressController::Drop(const std::vector<std::string>& paths) {
       if (answer != kButtonYes) continue;
       type = kTargetWave;
     }
-    run_->Intake(path, type);
+    run_->Intake(path, type, this);
   }
   view_.ShowProgress(Texts());
 }
@@ -415,7 +432,7 @@ void CProgressController::EndRun() {
   // A last look for names handed off in the final moment: the run goes on
   // with them. Those handed off after the end wait in the channel, and the
   // program's entry starts a run for them.
-  if (run.PollHandOff() || !run.Finish()) ended_ = false;
+  if (run.PollHandOff(this) || !run.Finish()) ended_ = false;
 }
 
 bool CProgressController::AllTried() const {

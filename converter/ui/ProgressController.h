@@ -49,7 +49,7 @@ class IProgressView {
   virtual void Wake() {}
 };
 
-class CProgressController : public IRunWindow {
+class CProgressController : public IRunWindow, public IPlaylistChooser {
  public:
   CProgressController(CPreferences& preferences, IPrompter& prompter, IProgressView& view);
   ~CProgressController() override;
@@ -91,6 +91,8 @@ class CProgressController : public IRunWindow {
 
   // IRunWindow, on the worker's thread.
   void PostQuestion(int question, int parameter) override;
+  // IPlaylistChooser, on the window's thread.
+  std::vector<std::string> ChooseEntries(const TPlaylistQuestion& question) override;
 
  private:
   void Tick();

@@ -31,6 +31,7 @@ using namespace std::chrono_literals;
 class ScriptedQtPrompter : public CQtPrompter {
  public:
   int Ask(TPrompt& prompt) override { return script.Ask(prompt); }
+  bool ChoosePlaylist(CPlaylistChoice& choice) override { return script.ChoosePlaylist(choice); }
   CScriptedPrompter script;
 };
 

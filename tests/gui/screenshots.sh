@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the window for people to look at: under a virtual X server, the
 # progress window mid-run, the Cancel question over it, each prompt dialog,
-# the error log and each page of the Options sheet, as PNG files in OUTDIR.
+# the error log, each page of the Options sheet and the playlist dialog, as
+# PNG files in OUTDIR.
 #
 # Usage: tests/gui/screenshots.sh OUTDIR
 # BUILD_DIR names the build tree (default build/), which must be built.
@@ -41,7 +42,8 @@ wait "$pid" || true
 # Every picture is there and shows something: a blank one has a colour or two.
 status=0
 for name in progress cancel-over-progress overwrite silent partial diskfull howto opendecode \
-  errorlog info error wavetowave cancel options-general; do
+  errorlog info error wavetowave cancel options-general options-wav options-mp3 options-wma \
+  playlist; do
   png="$out/$name.png"
   colours="$(identify -format '%k' "$png" 2>/dev/null || echo 0)"
   if ((colours < 8)); then

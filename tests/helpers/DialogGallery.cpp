@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <string>
 
 #include "converter/app/EngineServices.h"
 #include "converter/gui/OptionsSheet.h"
+#include "converter/gui/PlaylistDialog.h"
 #include "converter/gui/PromptDialog.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/Prompts.h"
@@ -25,9 +27,27 @@ namespace {
 class CPendingPrompter : public IPrompter {
  public:
   int Ask(TPrompt& prompt) override { return prompt.safeAnswer; }
+  bool ChoosePlaylist(CPlaylistChoice&) override { return false; }
   int OpenFolder(const std::string&) override { return 0; }
   int ShowHelp(const std::string&) override { return 0; }
 };
+
+// A 16-bit stereo WAV of silence, frames long.
+void WriteSilence(const std::string& path, uint32_t frames) {
+  uint32_t data = frames * 4;
+  auto le32 = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  std::string header = "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + std::string{1, 0, 2, 0} +
+                       le32(44100) + le32(44100 * 4) + std::string{4, 0, 16, 0} + "data" +
+                       le32(data);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fwrite(header.data(), 1, header.size(), f);
+  std::string zeros(data, '\0');
+  std::fwrite(zeros.data(), 1, zeros.size(), f);
+  std::fclose(f);
+}
 
 struct Sample {
   const char* file;
@@ -109,6 +129,20 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "dialog_gallery: %s not written\n", name.toUtf8().constData());
       ++failed;
     }
+  }
+  // The playlist dialog over short WAV files made for it; the fourth entry is missing.
+  QTemporaryDir party;
+  std::vector<std::string> entries;
+  for (int i = 1; i <= 14; ++i) {
+    std::string name = party.filePath(QString("%1 - Track %1.wav").arg(i)).toStdString();
+    if (i != 4) WriteSilence(name, 44100 * (20 + i));
+    entries.push_back(name);
+  }
+  CPlaylistChoice choice(party.filePath("party.m3u").toStdString(), 0, entries, prefs);
+  CPlaylistDialog playlist(choice);
+  if (!Save(playlist, out.filePath("playlist.png"))) {
+    std::fprintf(stderr, "dialog_gallery: playlist.png not written\n");
+    ++failed;
   }
   return failed ? 1 : 0;
 }

@@ -42,6 +42,7 @@ TEST_F(FormatPages, TheWavePageCommitsTheUsersOwnSettings) {
   ASSERT_TRUE(session.Ok());
   const CConv2FileFormat& f = prefs_.Format(kPageWave);
   EXPECT_EQ(f.soundQuality, SOUND_QUALITY_PRESET);
+  EXPECT_EQ(f.usePreset, 0);
   EXPECT_EQ(f.nSamplesPerSec, 22050u);
   EXPECT_EQ(f.nChannels, 1);
   EXPECT_EQ(f.wBitsPerSample, 8);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "converter/ui/IPrompter.h"
+#include "converter/ui/PlaylistChoice.h"
 
 class CScriptedPrompter : public IPrompter {
  public:
@@ -19,6 +20,13 @@ class CScriptedPrompter : public IPrompter {
     answers.pop_front();
     if (checkBox) prompt.boxChecked = true;
     return answer;
+  }
+  // Unchecks the entries whose numbers (from 0) are listed, then answers.
+  bool ChoosePlaylist(CPlaylistChoice& choice) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    playlists.push_back(choice.Count());
+    for (int i : uncheck) choice.Toggle(i);
+    return playlistAnswer;
   }
   int OpenFolder(const std::string& folder) override {
     opened.push_back(folder);
@@ -34,6 +42,9 @@ class CScriptedPrompter : public IPrompter {
   }
 
   std::deque<int> answers;
+  std::vector<int> uncheck;
+  bool playlistAnswer = true;
+  std::vector<int> playlists;  // the entry count of each playlist shown
   bool checkBox = false;
   bool helpFound = true;
   std::vector<TPrompt> shown;
