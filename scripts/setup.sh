@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   # window tests as a user meets them: a virtual X server, key presses, screenshots
   xvfb xauth xdotool imagemagick
+  # the manual page is checked by rendering it
+  man-db groff-base
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg time
   # tag readers that check the ID3v2 tags we write

@@ -238,10 +238,15 @@ void CProgressController::ReportUnavailableTargets() {
   static const char* const kTypeNames[] = {"IDS_OPTIONS_WAVE", "IDS_OPTIONS_MP3",
                                            "IDS_OPTIONS_WMA"};
   uint32_t missing = run_->TakeUnavailableTargets();
+  // A window shows the notice as a dialog: the loop that runs meanwhile only
+  // updates the texts.
+  bool nested = prompting_;
+  prompting_ = true;
   for (uint32_t type = 0; type < 3; ++type)
     if (missing & 1u << type)
       view_.ShowNotice(
           LoadFormatted("CW_TargetUnavailable", Text(kTypeNames[type], 64)).substr(0, 512));
+  prompting_ = nested;
 }
 
 // The prompt of a worker's question; an empty one for a question not known here.
