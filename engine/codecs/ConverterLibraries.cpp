@@ -50,7 +50,7 @@ std::string EngineText(const char* key, size_t max) {
 
 bool LoadEncoder(int e) {
   if (encoderLibraries[e].IsLoaded()) return true;
-  return encoderLibraries[e].Load(ProgramDirectory() + kEncoders[e].library);
+  return encoderLibraries[e].Load(CompanionLibrary(kEncoders[e].library));
 }
 
 // The version record begins with four bytes: library major and minor,
@@ -84,7 +84,7 @@ void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void* mp3For
   for (int e = 0; e < 2; ++e) {
     // A handle of the probe's own: one a writer holds stays as it is.
     os::SharedLibrary probe;
-    if (encoderLibraries[e].IsLoaded() || probe.Load(ProgramDirectory() + kEncoders[e].library)) {
+    if (encoderLibraries[e].IsLoaded() || probe.Load(CompanionLibrary(kEncoders[e].library))) {
       encoderAvailable[e] = 1;
       if (CurrentEncoder() == MP3_ENCODER_NOT_ASSIGNED)
         SetCurrentEncoder(static_cast<_tMP3EncoderDllTypedef>(e));

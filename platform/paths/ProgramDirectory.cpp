@@ -31,3 +31,12 @@ std::string ProgramPath() {
 }
 
 std::string ProgramDirectory() { return ExtractDirectory(ProgramPath()); }
+
+std::string CompanionLibrary(const std::string& name) {
+  std::string dir = ProgramDirectory();
+  if (dir.empty()) return {};
+  std::string beside = dir + name;
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  std::string installed = dir + "../lib/sonoduct/" + name;
+  return access(installed.c_str(), F_OK) == 0 ? installed : beside;
+}

@@ -4,6 +4,6 @@
 #include "platform/wma/WmaGlue.h"
 
 int AC_SupportsWMA() {
-  std::string dir = ProgramDirectory();
-  return !dir.empty() && CWmaGlue::Probe(dir + kWmaLibraryName) ? 1 : 0;
+  std::string path = CompanionLibrary(kWmaLibraryName);
+  return !path.empty() && CWmaGlue::Probe(path) ? 1 : 0;
 }

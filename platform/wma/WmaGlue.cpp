@@ -11,13 +11,13 @@ CWmaGlue::CWmaGlue() = default;
 CWmaGlue::~CWmaGlue() { Unload(); }
 
 int CWmaGlue::Load() {
-  std::string dir = ProgramDirectory();
-  if (dir.empty()) {
+  std::string path = CompanionLibrary(kWmaLibraryName);
+  if (path.empty()) {
     Unload();
     SetLastError(kErrWmaUnavailable);
     return 0;
   }
-  return LoadFile(dir + kWmaLibraryName);
+  return LoadFile(path);
 }
 
 int CWmaGlue::LoadFile(const std::string& path) {
