@@ -60,9 +60,10 @@ wait "$pid" || status=$?
 private_home "$work/three"
 store="$XDG_CONFIG_HOME/quillon/HKEY_CURRENT_USER.reg"
 for round in first second; do
-  "$build/bin/sonoduct" -O &
+  "$build/bin/sonoduct" -O 2>"$work/options-$round.err" &
   pid=$!
-  sheet="$(wait_window '^Sonoduct Options$' 30)" || fail "no Options sheet ($round)"
+  sheet="$(wait_window '^Sonoduct Options$' 30)" ||
+    fail "no Options sheet ($round): $(cat "$work/options-$round.err"); windows: $(xdotool search --name . getwindowname %@ 2>&1 | tr '\n' '|')"
   if [[ "$round" == second ]]; then
     # Another instance asked for the sheet meanwhile: one sheet is enough.
     timeout 20 "$build/bin/sonoduct" -O || true

@@ -5,7 +5,9 @@
 start_xvfb() {
   local numfile
   numfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  # -noreset: the server stays as it is when its last client leaves, so the
+  # next program never meets it in the middle of a reset.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 100); do
