@@ -75,11 +75,9 @@ std::string Line(const std::string& key, const std::string& value) {
 // set of MIME types and one submenu.
 TGeneratedFile KdeServiceMenu(const std::string& path, const std::vector<const TMenuAction*>& group,
                               const std::string& submenu, const std::string& invokePath) {
+  // No "_SEPARATOR_" before the options: it is no valid action name.
   std::string actions;
-  for (const TMenuAction* a : group) {
-    if (a->command == CShellMenu::kOptions && !actions.empty()) actions += "_SEPARATOR_;";
-    actions += a->id + ";";
-  }
+  for (const TMenuAction* a : group) actions += a->id + ";";
   std::string text = "[Desktop Entry]\n";
   text += Line("Type", "Service");
   text += Line("Name", "Sonoduct");

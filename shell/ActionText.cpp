@@ -92,7 +92,7 @@ std::string XmlText(const std::string& text) {
 bool CanWriteIntoActionFiles(const std::string& path) {
   if (!IsValidUtf8(path)) return false;
   for (unsigned char c : path)
-    if (c < 0x20 || c == 0x7f) return false;
+    if (c < 0x20 || c == 0x7f || c == '%') return false;
   return true;
 }
 

@@ -26,7 +26,8 @@ std::string ExecCommand(const std::vector<std::string>& arguments,
 std::string XmlText(const std::string& text);
 
 // Whether a path can be written into these formats unchanged: valid UTF-8
-// without control characters.
+// without control characters or '%' (which Nemo and Thunar would take for
+// the start of a field code, as they know no "%%").
 bool CanWriteIntoActionFiles(const std::string& path);
 
 }  // namespace shell

@@ -12,7 +12,7 @@
 // of the targets the registry store says are available; files of ours that
 // the menu no longer needs are removed. False when any write failed, or when
 // the path can't be written into those files (not absolute, not UTF-8, or
-// holding control characters). The files written are added to *written
+// holding control characters or '%'). The files written are added to *written
 // (when not null).
 bool InstallUserIntegration(const std::string& programPath, std::vector<std::string>* written);
 
