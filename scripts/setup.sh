@@ -20,6 +20,8 @@ packages=(
   sox lame twolame mpg123 ffmpeg time
   # tag readers that check the ID3v2 tags we write
   id3v2 eyed3
+  # checkers of the file managers' action files we install
+  desktop-file-utils libxml2-utils
 )
 if [[ "${1:-}" == bench ]]; then
   # libsox-fmt-mp3: sox reads MP3 for the MP3 conversion benchmark

@@ -1,4 +1,4 @@
-// Removing and renaming files, for the layers above.
+// Removing, renaming and replacing files, for the layers above.
 #pragma once
 
 #include <string>
@@ -9,5 +9,10 @@ namespace os {
 bool RemoveFile(const std::string& path);
 // Moves from to to; fails, as a move on other systems does, when to exists.
 bool RenameNoReplace(const std::string& from, const std::string& to);
+// Writes bytes as the whole new content of path with the permissions mode:
+// into a temporary file beside it, flushed to disk, then renamed over path,
+// so a reader sees the old file or the new one and never a part of either.
+// False (path untouched) when any step fails.
+bool ReplaceFileContents(const std::string& path, const std::string& bytes, unsigned mode);
 
 }  // namespace os

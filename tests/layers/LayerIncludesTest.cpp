@@ -40,6 +40,7 @@ const std::map<std::string, std::set<std::string>>& Layers() {
       {"converter",
        {"platform", "utilities", "engine/base", "engine/media", "engine/codecs",
         "engine/codecs/mpeg", "engine/core", "converter"}},
+      {"shell", {"platform", "utilities", "shell"}},
   };
   return layers;
 }
@@ -66,7 +67,7 @@ struct Include {
 std::vector<Include> QuotedIncludes(const fs::path& root) {
   static const std::regex quoted(R"(^\s*#\s*include\s*"([^"]+)\")");
   std::vector<Include> found;
-  for (const char* folder : {"platform", "utilities", "engine", "converter"}) {
+  for (const char* folder : {"platform", "utilities", "engine", "converter", "shell"}) {
     for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
       const auto ext = entry.path().extension();
       if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".c")) continue;

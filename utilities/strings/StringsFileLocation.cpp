@@ -25,6 +25,11 @@ std::string FindStringsFile(const std::string& name) {
   return found.empty() ? dir + name : found;
 }
 
+std::string FindStringsFileIn(const std::string& programDir, const std::string& name) {
+  if (programDir.empty() || name.empty() || name.find('/') != std::string::npos) return {};
+  return FindDataFile(programDir, name);
+}
+
 std::string FindHelpPage(const std::string& page) {
   std::string dir = ProgramDirectory();
   return dir.empty() ? std::string() : FindHelpPageIn(dir, page);

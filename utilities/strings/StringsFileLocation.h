@@ -10,6 +10,9 @@
 // the path beside the program (so that lookups answer with the keys). Empty
 // only when the program directory cannot be found.
 std::string FindStringsFile(const std::string& name);
+// The same for a program in programDir (with its trailing '/'): empty when
+// neither place holds the file.
+std::string FindStringsFileIn(const std::string& programDir, const std::string& name);
 
 // The full path of a help page ("index.html"): the first of help/ in the
 // program directory and ../share/sonoduct/help/ beside it that holds it;
