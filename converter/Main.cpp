@@ -19,11 +19,14 @@
 #include "converter/gui/ProgramIcon.h"
 #include "converter/gui/QtPrompter.h"
 #include "converter/prefs/Preferences.h"
+#include "converter/shell/ShellRegistration.h"
 #include "converter/ui/ConsolePrompts.h"
 #include "converter/ui/ConsoleWindow.h"
 #include "converter/ui/Prompts.h"
 #include "platform/os/Display.h"
 #include "platform/os/Terminal.h"
+#include "platform/paths/ProgramDirectory.h"
+#include "shell/UserIntegration.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 #include "utilities/strings/StringsFileLocation.h"
@@ -55,6 +58,13 @@ int RunWith(IPrompter& prompter, CPreferences& preferences, CEngineServices& eng
   CPrompts prompts(prompter, &preferences);
   TAppServices services = pending.All();
   if (sheet) services.options = sheet;
+  // The file managers' menu: our keys in the class store and the per-user
+  // files, served by sonoshell-invoke beside the program.
+  CShellRegistration shell(
+      preferences, ProgramPath(), ProgramDirectory() + "sonoshell-invoke",
+      {InstallUserIntegration, RemoveUserIntegration, UserIntegrationInstalled});
+  shell.SetReport([](const std::string& line) { std::printf("%s\n", line.c_str()); });
+  services.shell = &shell;
   services.engine = &engine;
   services.preferences = &preferences;
   services.prompts = &prompts;

@@ -71,7 +71,14 @@ bool CShellRegistration::CheckExtension(const std::string& extension) {
   return SameText(Default(handler.get()), kClassId);
 }
 
+// The menu offers the targets the store names as available; this run's
+// findings are stored first, so that the menu and its check see them.
+void CShellRegistration::StoreAvailableTargets() {
+  if (prefs_.Loaded()) prefs_.SaveChanged(HKEY_CURRENT_USER);
+}
+
 int CShellRegistration::IsShellExtensionRegistered() {
+  StoreAvailableTargets();
   CRegKey root(HKEY_CLASSES_ROOT);
   Key cls(root.GetSubKey(ClassKey().c_str()));
   Key server(root.GetSubKey((ClassKey() + "\\InProcServer32").c_str()));
@@ -123,6 +130,7 @@ bool CShellRegistration::RegisterExtension(const std::string& extension) {
 }
 
 int CShellRegistration::RegisterShellExtension() {
+  StoreAvailableTargets();
   CRegKey root(HKEY_CLASSES_ROOT);
   Key cls(root.CreateSubKey(ClassKey().c_str()));
   Key server(root.CreateSubKey((ClassKey() + "\\InProcServer32").c_str()));

@@ -50,6 +50,7 @@ class CShellRegistration : public IShellIntegration {
   bool RegisterExtension(const std::string& extension);
   bool MakeFileType(CRegKey& root);
   std::string Description() const;
+  void StoreAvailableTargets();
   void Say(const std::string& line) const;
 
   CPreferences& prefs_;

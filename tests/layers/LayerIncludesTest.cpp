@@ -39,7 +39,7 @@ const std::map<std::string, std::set<std::string>>& Layers() {
         "engine/codecs/mpeg", "engine/core"}},
       {"converter",
        {"platform", "utilities", "engine/base", "engine/media", "engine/codecs",
-        "engine/codecs/mpeg", "engine/core", "converter"}},
+        "engine/codecs/mpeg", "engine/core", "shell", "converter"}},
       {"shell", {"platform", "utilities", "shell"}},
   };
   return layers;

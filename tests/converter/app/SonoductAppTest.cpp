@@ -102,10 +102,12 @@ class SonoductAppTest : public ::testing::Test {
 
   testsupport::ProcessResult Sonoduct(
       const std::string& args, const std::string& program = testsupport::BinPath("sonoduct")) {
-    // The terminal front-end: no display, whatever the session has.
+    // The terminal front-end (no display, whatever the session has), and the
+    // file managers' files in the test's own folders.
     return testsupport::Run(
         "'" + program + "' " + args,
         {"XDG_RUNTIME_DIR=" + runtime_.Path(), "XDG_CONFIG_HOME=" + config_.Path(),
+         "XDG_DATA_HOME=" + config_.Path() + "/data", "HOME=" + config_.Path(),
          "DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   }
   // A copy of the program folder without the MP3 encoder libraries.
@@ -230,7 +232,7 @@ TEST_F(SonoductAppTest, UninstallRemovesTheSettingsForAllUsers) {
   DeleteRegKey(&quillon);
 }
 
-TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
+TEST_F(SonoductAppTest, ProgramReportsFailuresAndWhatItDid) {
   auto r = Sonoduct("-C '" + F("a.mp3") + "'");
   EXPECT_EQ(r.exitCode, 1);
   // Not MPEG audio: the error log names the file, and the status says it failed.
@@ -243,11 +245,28 @@ TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
   EXPECT_NE(r.err.find("Convert WAV to WAV?"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(F("c.wav") + ": "), std::string::npos) << r.err;
 
-  for (const char* args : {"", "-x", "-O", "-Z", "-Q", "-I", "-R", "-S", "-U"}) {
+  // The switches that set up and take away the file managers' menu say what they did.
+  for (const char* args : {"", "-x", "-S", "-U", "-I"}) {
     r = Sonoduct(args);
-    EXPECT_EQ(r.exitCode, 1) << args;
-    EXPECT_NE(r.err.find("not available in this build yet"), std::string::npos) << args;
+    EXPECT_EQ(r.exitCode, 0) << args << r.err;
+    EXPECT_NE(r.out.find("Sonoduct is set up in the file managers' context menus."),
+              std::string::npos)
+        << args << r.out;
   }
+  r = Sonoduct("-R");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("correctly set up"), std::string::npos) << r.err;
+  for (const char* args : {"-Z", "-Q"}) {
+    r = Sonoduct(args);
+    EXPECT_EQ(r.exitCode, 0) << args << r.err;
+    EXPECT_NE(r.out.find("taken out of the file managers' context menus"), std::string::npos)
+        << args << r.out;
+  }
+  // Without a display there is no Options sheet.
+  r = Sonoduct("-O");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("The Options sheet is not part of this version"), std::string::npos)
+      << r.err;
 
   // An unsafe runtime folder: the channel is not ready, and the keyed message says so.
   mkdir((runtime_.Path() + "/sonoduct").c_str(), 0700);
@@ -256,6 +275,39 @@ TEST_F(SonoductAppTest, ProgramReportsWhatIsNotBuiltAndFailures) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("could not connect to its other running copies"), std::string::npos)
       << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+// Register, move the program, repair, unregister: the class store and the
+// menu's files follow the program, and go with the last step.
+TEST_F(SonoductAppTest, TheFileManagerMenuFollowsTheProgramAndGoesWhenRemoved) {
+  std::string bin = testsupport::BinDir();
+  std::string entry = config_.Path() + "/data/applications/sonoduct.desktop";
+  std::string store = config_.Path() + "/quillon/HKEY_CLASSES_ROOT.reg";
+  auto r = Sonoduct("-S");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(testsupport::ReadFile(store).find(bin + "/sonoshell-invoke"), std::string::npos);
+  EXPECT_NE(testsupport::ReadFile(entry).find(bin + "/sonoduct"), std::string::npos);
+  r = Sonoduct("-R");
+  EXPECT_NE(r.err.find("correctly set up"), std::string::npos) << r.err;
+
+  // The program moved: the repair sets it up again where it is now.
+  std::string moved = ProgramWithoutEncoders();
+  std::string movedDir = moved.substr(0, moved.rfind('/'));
+  r = Sonoduct("-R", moved);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("set up again"), std::string::npos) << r.err;
+  EXPECT_NE(testsupport::ReadFile(store).find(movedDir + "/sonoshell-invoke"), std::string::npos);
+  EXPECT_NE(testsupport::ReadFile(entry).find(moved), std::string::npos);
+
+  r = Sonoduct("-Z", moved);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(testsupport::ReadFile(store).find("SonoShellMenu"), std::string::npos);
+  EXPECT_EQ(testsupport::ReadFile(store).find("SONODUCT.FILE"), std::string::npos);
+  EXPECT_FALSE(testsupport::Run("test -e '" + entry + "'").exitCode == 0);
 }
 
 }  // namespace
