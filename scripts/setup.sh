@@ -16,6 +16,8 @@ packages=(
   xvfb xauth xdotool imagemagick
   # the manual page is checked by rendering it
   man-db groff-base
+  # the Debian package is built and checked
+  dpkg-dev file lintian appstream
   # outside references that tests use to make inputs and check outputs
   sox lame twolame mpg123 ffmpeg time
   # tag readers that check the ID3v2 tags we write
