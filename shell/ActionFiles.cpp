@@ -143,6 +143,7 @@ TGeneratedFile ApplicationEntry(const std::string& path, const std::string& prog
   text +=
       Line("Comment", DesktopValue(LoadKeyedString("IDS_DESKTOP_COMMENT", stringsFile.c_str())));
   text += Line("Exec", DesktopValue(ExecCommand({programPath}, {"%F"})));
+  text += Line("Icon", "sonoduct");
   text += Line("Terminal", "false");
   text += Line("Categories", "AudioVideo;Audio;");
   text += Line("MimeType", DesktopList(SourceMimeTypes()));

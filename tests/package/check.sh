@@ -18,7 +18,8 @@ for path in ./usr/bin/sonoduct ./usr/bin/sonoduct-reg ./usr/bin/sonoshell-invoke
   ./usr/share/sonoduct/help/index.html ./usr/share/man/man1/sonoduct.1.gz \
   ./usr/share/icons/hicolor/scalable/apps/sonoduct.svg \
   ./usr/share/icons/hicolor/48x48/apps/sonoduct.png \
-  ./usr/share/metainfo/com.quillon.Sonoduct.metainfo.xml ./usr/share/doc/sonoduct/copyright; do
+  ./usr/share/metainfo/com.quillon.Sonoduct.metainfo.xml ./usr/share/doc/sonoduct/copyright \
+  ./usr/share/applications/sonoduct.desktop; do
   grep -qx "$path" <<<"$listing" || fail "$path is not in the package"
 done
 
@@ -29,6 +30,8 @@ root="$work/root"
 dpkg -x "$deb" "$root"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.quillon.Sonoduct.metainfo.xml" \
   >/dev/null || fail "AppStream metadata does not validate"
+desktop-file-validate "$root/usr/share/applications/sonoduct.desktop" ||
+  fail "the desktop file does not validate"
 
 # The unpacked program converts with nothing but the package's own files.
 home="$work/home"
