@@ -24,6 +24,8 @@ packages=(
   id3v2 eyed3
   # checkers of the file managers' action files we install
   desktop-file-utils libxml2-utils
+  # the Nautilus module of the context menu
+  libnautilus-extension-dev
 )
 if [[ "${1:-}" == bench ]]; then
   # libsox-fmt-mp3: sox reads MP3 for the MP3 conversion benchmark
