@@ -28,9 +28,7 @@ std::string Default(const CRegKey* key) {
 
 std::string ClassKey() { return std::string("CLSID\\") + CShellRegistration::kClassId; }
 
-std::string HandlerKey() {
-  return std::string("*\\shellex\\ContextMenuHandlers\\") + CShellRegistration::kHandler;
-}
+std::string HandlerKey() { return shell::kMenuHandlerKey; }
 
 // The names of a key's values, taken before anything changes them.
 std::vector<std::string> ValueNames(const CRegKey& key) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "converter/app/IShellIntegration.h"
+#include "shell/ShellServer.h"
 
 class CPreferences;
 class CRegKey;
@@ -23,7 +24,7 @@ struct TUserIntegration {
 
 class CShellRegistration : public IShellIntegration {
  public:
-  static constexpr const char* kClassId = "{5B3C9E12-7A4D-4F61-9C2E-0D8A6B14F3A7}";
+  static constexpr const char* kClassId = shell::kShellClassId;
   static constexpr const char* kFileType = "SONODUCT.FILE";
   static constexpr const char* kOldVerb = "SONODUCT";
   static constexpr const char* kHandler = "SonoShellMenu";
