@@ -98,6 +98,18 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
+std::u16string Utf8ToUtf16Replacing(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    uint32_t cp = 0;
+    size_t len = ValidSequence(text, at, &cp);
+    AppendUtf16(out, len == 0 ? 0xFFFD : cp);
+    at += len == 0 ? 1 : len;
+  }
+  return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
   for (size_t i = 0; i < units.size(); ++i) {

@@ -34,6 +34,10 @@ void AppendUtf16(std::u16string& out, uint32_t cp);
 // UTF-8 text as UTF-16; bytes that are not valid UTF-8 are read as ISO-8859-1.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// UTF-8 text as UTF-16 where the text is known to be UTF-8: each byte that
+// does not begin a valid sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16Replacing(std::string_view text);
+
 // UTF-16 units as UTF-8, up to the first zero unit; a lone surrogate
 // becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view units);
