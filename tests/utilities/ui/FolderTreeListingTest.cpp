@@ -1,11 +1,10 @@
 // What the folder tree lists: drives for its flags, folders in order, the
 // drive and the components of a start path.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "tests/TestSupport.h"
 #include "utilities/ui/FolderTreeListing.h"
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -18,8 +17,10 @@ std::vector<std::string> Roots(const std::vector<TTreeDrive>& drives) {
 }
 
 const std::vector<os::TMountedDrive> kMounted = {
-    {"/home", TDriveKind::Fixed},          {"/media/stick", TDriveKind::Removable},
-    {"/media/cdrom", TDriveKind::Optical}, {"/net/share", TDriveKind::Network},
+    {"/home", TDriveKind::Fixed},
+    {"/media/stick", TDriveKind::Removable},
+    {"/media/cdrom", TDriveKind::Optical},
+    {"/net/share", TDriveKind::Network},
     {"/", TDriveKind::Fixed},
 };
 
