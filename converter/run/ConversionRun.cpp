@@ -166,6 +166,7 @@ int CConversionRun::Intake(const std::string& path, uint32_t targetType,
     std::string entry = playlist.GetTrackFilePath(i);
     if (!IsPlaylistName(entry)) entries.push_back(entry);  // nested playlists are passed over
   }
+  if (entries.empty()) return 1;  // only nested playlists: nothing to ask about
   std::vector<std::string> chosen;
   if (playlist.NumTracks() == 1 || prefs_.convertPlaylistFilesWithoutPrompting) {
     chosen = entries;
