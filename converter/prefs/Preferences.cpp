@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/base/EngineGlobals.h"
 #include "engine/base/TempPaths.h"
 #include "engine/codecs/ConverterLibraries.h"
 #include "platform/os/UserDirectories.h"
@@ -38,6 +39,7 @@ const CPreferences::NumberValue CPreferences::kNumbers[] = {
     {"bTrimSoundsAutomatically", &CPreferences::trimSoundsAutomatically},
     {"bWarnAboutIncompleteSongs", &CPreferences::warnAboutIncompleteSongs},
     {"partialSongThreshold", &CPreferences::partialSongThreshold},
+    {"GaplessMP3", &CPreferences::gaplessMP3},
     {"LastConversionType", &CPreferences::lastConversionType},
     {"LastConversionOptionPage", &CPreferences::lastConversionOptionPage},
 };
@@ -69,6 +71,7 @@ int CPreferences::Load() {
   int ok = Load(HKEY_CURRENT_USER, true);
   loaded_ = true;
   SetTempSndPath(tempDirectory.c_str());
+  SetGaplessMP3Decoding(gaplessMP3 != 0);
   _tMP3EncoderDllTypedef encoder = GetMP3Encoder();
   if (encoder == MP3_ENCODER_NOT_ASSIGNED) encoder = MP3_ENCODER_LAME;
   DetermineConvertersAvailable(encoder, &Format(FILE_CONVERSION_MP3));

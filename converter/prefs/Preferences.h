@@ -79,6 +79,8 @@ class CPreferences : public IPreferences {
   uint32_t trimSoundsAutomatically = 1;
   uint32_t warnAboutIncompleteSongs = 1;
   uint32_t partialSongThreshold = 12;
+  // MP3 files with a LAME tag decode to the encoder's input length.
+  uint32_t gaplessMP3 = 1;
   uint32_t lastConversionType = 3;
   uint32_t lastConversionOptionPage = 3;
   uint32_t preferredMP3Encoder = 0;

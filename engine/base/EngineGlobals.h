@@ -8,6 +8,10 @@ constexpr int kEncoderLibrarySlots = 16;
 // Whether the loaders decode MPEG audio (start-up: 1).
 int GetMPEGDecodingEnabled();
 void SetMPEGDecodingEnabled(int enabled);
+// Whether MP3 streams with an encoder's LAME tag decode to their exact
+// length, without the encoder delay and padding (start-up: 1).
+int GetGaplessMP3Decoding();
+void SetGaplessMP3Decoding(int on);
 // Whether the WMA library could be loaded (start-up: 0).
 int GetWMADecodingAvailable();
 void SetWMADecodingAvailable(int available);

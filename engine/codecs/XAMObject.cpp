@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/codecs/mpeg/MemoryInput.h"
@@ -35,10 +36,12 @@ bool SameShape(const XAMObject::Frame& f, const tWAVEFORMATEX* dest) {
          dest->wBitsPerSample == 16;
 }
 
-// A decoder instance reading from the memory input's streaming ring.
-MpegDecoder* OpenRingDecoder(const MpegInputModule* input) {
+// A decoder instance reading from the memory input's streaming ring;
+// `gapless` drops the encoder delay and padding a LAME tag announces.
+MpegDecoder* OpenRingDecoder(const MpegInputModule* input, bool gapless) {
   MpegDecoder* d = nullptr;
   if (MpegDecoderCreate(&d) != kMpegOk || !d) return nullptr;
+  MpegDecoderSetPropertyInteger(d, kPropertyMpegGapless, gapless ? 1 : 0);
   int id = -1;
   if (MpegDecoderRegisterCodec(d, MpegCodecModuleDescriptor()) < 0 ||
       (id = MpegDecoderRegisterInput(d, input)) < 0 || MpegDecoderSelectInput(d, "", id) < 0) {
@@ -62,7 +65,7 @@ int64_t Feed(MpegDecoder* d, const char* data, int64_t size) {
 }  // namespace
 
 XAMObject::XAMObject(const tWAVEFORMATEX* source, unsigned long f, int64_t formatBytes)
-    : ACMObject(source, f, formatBytes) {
+    : ACMObject(source, f, formatBytes), gapless(GetGaplessMP3Decoding() != 0) {
   tWAVEFORMATEX pcm{};
   pcm.wFormatTag = WAVE_FORMAT_PCM;
   pcm.nChannels = SourceFormat()->nChannels;
@@ -81,7 +84,8 @@ XAMObject::XAMObject(const XAMObject& other)
       version(other.version),
       layer(other.layer),
       averageFrameSize(other.averageFrameSize),
-      firstFrameDecodesToCDQuality(other.firstFrameDecodesToCDQuality) {}
+      firstFrameDecodesToCDQuality(other.firstFrameDecodesToCDQuality),
+      gapless(other.gapless) {}
 
 XAMObject::~XAMObject() { DestroyDecoder(); }
 
@@ -126,7 +130,7 @@ int XAMObject::EnableStream(int on) {
   const tWAVEFORMATEX* dest = DestFormat();
   if (!dest || dest->nAvgBytesPerSec == 0 || dest->nBlockAlign == 0) return 0;
   memoryInput = MpegMemoryInputModule();
-  decoder = OpenRingDecoder(memoryInput);
+  decoder = OpenRingDecoder(memoryInput, gapless);
   if (!decoder) return 0;
   DropPending();
   fedSinceStart = false;
@@ -222,6 +226,8 @@ XAMObject::TFrameResult XAMObject::DecodeOne(MpegDecoder* d, Frame* frame) const
     int r = MpegDecoderDecodeFrame(d);
     if (r == kMpegOk) {
       const MpegOutputBlock* o = MpegDecoderOutput(d);
+      // A frame that is all encoder delay or padding leaves nothing.
+      if (o->sampleCount == 0) continue;
       if (!o->samples || o->bytesPerSample != 2 || o->channels < 1 || o->channels > 2 ||
           o->sampleRate <= 0 || o->sampleCount < 0 ||
           o->sampleCount * o->channels > kMaxFrameSamples)
@@ -441,7 +447,7 @@ class XAMObject::CFrameScan : public ACMObject::CScanDecoder {
     } catch (const std::bad_alloc&) {
       return false;
     }
-    scan_ = OpenRingDecoder(MpegMemoryInputModule());
+    scan_ = OpenRingDecoder(MpegMemoryInputModule(), owner_->gapless);
     return scan_ != nullptr;
   }
 

@@ -74,6 +74,8 @@ class XAMObject : public ACMObject {
   int Mode() const { return mode; }
   void SetAverageFrameSize(double bytes) { averageFrameSize = bytes; }
   double AverageFrameSize() const { return averageFrameSize; }
+  // Whether a LAME tag's encoder delay and padding are dropped.
+  bool IsGapless() const { return gapless; }
   void SetFirstFrameDecodesToCDQuality(int on) { firstFrameDecodesToCDQuality = on ? 1 : 0; }
 
   // For the codec-layer driver, whose caller owns dst: feeds src and decodes
@@ -143,6 +145,9 @@ class XAMObject : public ACMObject {
   double averageFrameSize = 0;
   int32_t mode = 0;
   int32_t firstFrameDecodesToCDQuality = 0;
+  // Decodes a stream with a LAME tag to its exact length (the engine's
+  // setting when the object was made).
+  bool gapless = true;
 
   // Copies up to room bytes of the held output to at; the bytes copied.
   int64_t EmitPending(char* at, int64_t room);

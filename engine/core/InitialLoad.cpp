@@ -133,9 +133,16 @@ std::string CInitialLoad::CacheFilePath(const std::string& sourcePath, const cha
   return MakeTempPath(sourcePath + suffix, create);
 }
 
+std::string CInitialLoad::SourceCachePath(const std::string& sourcePath, const char* suffix,
+                                          bool create) const {
+  if (!gaplessDecode_) return CacheFilePath(sourcePath, suffix, create);
+  return CacheFilePath(sourcePath, (std::string(".gapless") + suffix).c_str(), create);
+}
+
 int CInitialLoad::DoInitialLoad(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks,
                                 int peakFlag, long msPerPeak, TLoadCallback callback, void* user) {
   SetLastError(0);
+  gaplessDecode_ = false;
   if (!source) return 0;
   const int64_t p0 = source->Tell();
   const std::string path = PathOf(source);
@@ -377,6 +384,7 @@ int CInitialLoad::ParseMP3(CRefObj* source) {
     SetLastError(kErrMemory);
     return 0;
   }
+  gaplessDecode_ = xam->IsGapless() && info.EncoderDelay() >= 0;
   xam->SetBitRate(static_cast<uint32_t>(facts.bitrate) * 1000);
   xam->SetBestBitRate(static_cast<uint32_t>(std::max(facts.bestBitrate, facts.bitrate)) * 1000);
   xam->SetVBR(facts.vbr ? 1 : 0);
@@ -661,7 +669,7 @@ long CInitialLoad::ParseScanAndBuildForCompressed(CRefObj* source, int buildSeek
     // folder instead of decoding it again.
     const std::string path = PathOf(source);
     if (!path.empty() && peaks_->GetNumPeaks() > 0)
-      peaks_->SaveAs(CacheFilePath(path, ".ipk", true).c_str());
+      peaks_->SaveAs(SourceCachePath(path, ".ipk", true).c_str());
   }
   if (map) {
     CSeekMap::Release(seekMap_);
@@ -771,7 +779,7 @@ int CInitialLoad::SetMusInfoFromWaveInfo(CRefObj*, CRIFF* riff) {
 int CInitialLoad::LoadPeakMap(CRefObj* source, long msPerPeak) {
   const std::string path = PathOf(source);
   if (path.empty() || msPerPeak <= 0) return 0;
-  const std::string cache = CacheFilePath(path, ".ipk");
+  const std::string cache = SourceCachePath(path, ".ipk");
   if (!CacheIsFresh(cache, path)) return 0;
   std::unique_ptr<CPeaks> peaks(new (std::nothrow) CPeaks);
   if (!peaks) return 0;
@@ -802,7 +810,7 @@ int CInitialLoad::LoadSeekMap(CRefObj* source) {
   const std::string path = PathOf(source);
   CSeekMap::Stamp stamp;
   if (path.empty() || !SeekMapStamp(source, dataStart_, dataEnd_, &stamp)) return 0;
-  const std::string cache = CacheFilePath(path, ".isk");
+  const std::string cache = SourceCachePath(path, ".isk");
   if (!CacheIsFresh(cache, path)) return 0;
   CSeekMap* map = CSeekMap::LoadFromFile(cache, stamp);
   if (!map) return 0;
@@ -815,7 +823,7 @@ int CInitialLoad::SaveSeekMap(CRefObj* source) {
   const std::string path = PathOf(source);
   CSeekMap::Stamp stamp;
   if (!seekMap_ || path.empty() || !SeekMapStamp(source, dataStart_, dataEnd_, &stamp)) return 0;
-  return seekMap_->SaveToFile(CacheFilePath(path, ".isk", true), stamp);
+  return seekMap_->SaveToFile(SourceCachePath(path, ".isk", true), stamp);
 }
 
 int CInitialLoad::ParsePeaksForUncompressed(CRefObj* source, long msPerPeak, TLoadCallback callback,

@@ -80,8 +80,14 @@ class CInitialLoad {
   int ScanCompressed(CRefObj* source, int buildSeekMap, int scanFlag, int buildPeaks, int peakFlag,
                      long msPerPeak, TLoadCallback callback, void* user);
   int FindWaveData(CRefObj* source, CRIFF& riff);
+  // The source's cache file with this suffix; a stream decoded without its
+  // encoder delay and padding has other positions and length than a full
+  // decode, so its caches have names of their own.
+  std::string SourceCachePath(const std::string& sourcePath, const char* suffix,
+                              bool create = false) const;
 
   int loaded_ = 0;
+  bool gaplessDecode_ = false;  // the MPEG decoder drops a LAME tag's delay and padding
   std::unique_ptr<ACMObject> decoder_;
   CWaveFormatBuffer format_;  // 18 + extra bytes
   int64_t dataStart_ = -1;

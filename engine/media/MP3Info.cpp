@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/base/EngineGlobals.h"
+#include "engine/codecs/mpeg/MpegCodec.h"
 #include "engine/codecs/mpeg/MpegHeader.h"
 #include "platform/data/RefObj.h"
 #include "utilities/strings/BoundedCopy.h"
@@ -98,6 +100,9 @@ int CMP3Info::loadInfo(CRefObj* src) {
   walkedFrames = -1;
   headerFrame = 0;
   headerFrames = -1;
+  encoderDelay = -1;
+  encoderPadding = -1;
+  tagFrames = -1;
 
   int64_t start = src->Tell();
   if (start < 0) start = 0;
@@ -179,6 +184,19 @@ int CMP3Info::loadInfo(CRefObj* src) {
     headerFrames = vbrHeader.getNumberOfFrames();
   else if (headerFrame)
     headerFrames = CVBitRate::FrameCount(bytes, got);
+
+  // A LAME tag behind the header frame's counts gives the encoder delay and
+  // padding, read by the decoder's own parser so that both agree.
+  if (headerFrame) {
+    std::vector<char> frame(static_cast<size_t>(firstHeader.frameBytes));
+    if (ReadAt(source, dataStart, frame.data(), firstHeader.frameBytes) == firstHeader.frameBytes) {
+      mpegaudio::CMpegCodec::VbrHeader v = mpegaudio::CMpegCodec::ReadVbrHeader(
+          firstHeader, reinterpret_cast<const uint8_t*>(frame.data()));
+      encoderDelay = v.delay;
+      encoderPadding = v.padding;
+      tagFrames = v.frames > 0x7FFFFFFF ? -1 : static_cast<int32_t>(v.frames);
+    }
+  }
 
   // An ID3v1 tag ends the file.
   dataEnd = fileSize;
@@ -296,12 +314,26 @@ int CMP3Info::getBitrate() const {
   return static_cast<int>(frameHeader.getFrequency() * double(bytesPerFrame) / (k * 1000.0));
 }
 
+int64_t CMP3Info::DecodedSamples(int64_t samples) const {
+  if (!GetGaplessMP3Decoding() || encoderDelay < 0) return samples;
+  // The decoder drops its own delay with the encoder's, and keeps only the
+  // tag's frames less delay and padding when the tag counts them.
+  int64_t decoded = std::max<int64_t>(0, samples - encoderDelay - mpegaudio::kMpegDecoderDelay);
+  if (tagFrames > 0)
+    decoded = std::min<int64_t>(
+        decoded, std::max<int64_t>(0, int64_t(tagFrames) * frameHeader.getSamplesPerFrame() -
+                                          encoderDelay - encoderPadding));
+  return decoded;
+}
+
 int64_t CMP3Info::getLengthInMs() const {
   int64_t frames = HeaderFrameCount();
   if (frames <= 0) frames = walkedFrames;
   int frequency = frameHeader.getFrequency();
-  if (frames >= 0 && frequency > 0)
-    return frames * frameHeader.getSamplesPerFrame() * 1000 / frequency;
+  if (frames >= 0 && frequency > 0) {
+    int64_t samples = frames * frameHeader.getSamplesPerFrame();
+    return DecodedSamples(samples) * 1000 / frequency;
+  }
   int kbps = frameHeader.getBitrate();
   return kbps > 0 ? DataSize() * 8 / kbps : 0;
 }

@@ -69,6 +69,11 @@ class CMP3Info {
   // The audio frame count of the encoder's "Xing" (or constant-rate "Info")
   // header when it is plausible, else -1.
   int64_t HeaderFrameCount() const;
+  // From an encoder's LAME tag: the samples of delay it put in front and of
+  // padding after the input, -1 without a tag. The length leaves them out
+  // while the engine decodes gapless.
+  int EncoderDelay() const { return encoderDelay; }
+  int EncoderPadding() const { return encoderPadding; }
 
   // From the ID3v1 tag. The text getters fill CId3Tag::kTextSize bytes,
   // getGenre CId3Tag::kGenreTextSize.
@@ -91,6 +96,8 @@ class CMP3Info {
   // Counts the frames from data start to data end, stepping from header to
   // header and searching on byte by byte where a frame does not follow.
   void WalkFrames();
+  // What the decoder gives of `samples` decoded samples.
+  int64_t DecodedSamples(int64_t samples) const;
 
   CFrameHeader frameHeader;
   CVBitRate vbrHeader;
@@ -114,4 +121,7 @@ class CMP3Info {
   // frame count it gives (-1 without one).
   int32_t headerFrame = 0;
   int32_t headerFrames = -1;
+  int32_t encoderDelay = -1;
+  int32_t encoderPadding = -1;
+  int32_t tagFrames = -1;  // the header frame's own count, unchecked
 };

@@ -1,4 +1,6 @@
-// mpegdec INPUT OUTPUT
+// mpegdec [--gapless] INPUT OUTPUT
+//   --gapless  drop the encoder delay and padding a LAME tag announces, so
+//           the output is as long as the encoder's input
 //   INPUT   a file name, or "-" for standard input
 //   OUTPUT  "wav:NAME" for a WAV file, "raw:NAME" or NAME for raw 16-bit
 //           little-endian PCM, "-" for raw PCM on standard output
@@ -29,13 +31,14 @@ int Fail(const char* input, const char* what, int code) {
   return 1;
 }
 
-int Run(const char* input, const char* output) {
+int Run(const char* input, const char* output, bool gapless) {
   MpegDecoder* d = nullptr;
   if (MpegDecoderCreate(&d) != kMpegOk) {
     std::fprintf(stderr, "mpegdec: out of memory\n");
     return 1;
   }
   MpegDecoderSetErrorCallback(d, PrintError, const_cast<char*>(input));
+  if (gapless) MpegDecoderSetPropertyInteger(d, kPropertyMpegGapless, 1);
   int status = 1;
   int r = MpegDecoderRegisterInput(d, MpegFileInputModule());
   if (r >= 0) r = MpegDecoderRegisterCodec(d, MpegCodecModuleDescriptor());
@@ -71,13 +74,19 @@ int Run(const char* input, const char* output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool gapless = argc > 1 && std::strcmp(argv[1], "--gapless") == 0;
+  if (gapless) {
+    --argc;
+    ++argv;
+  }
   if (argc != 3 || !*argv[1] || !*argv[2]) {
-    std::fprintf(
-        stderr,
-        "usage: mpegdec INPUT OUTPUT\n"
-        "  INPUT   file name, or - for standard input\n"
-        "  OUTPUT  wav:NAME, raw:NAME, NAME (raw PCM), or - (raw PCM on standard output)\n");
+    std::fprintf(stderr,
+                 "usage: mpegdec INPUT OUTPUT\n"
+                 "       mpegdec --gapless INPUT OUTPUT\n"
+                 "  INPUT   file name, or - for standard input\n"
+                 "  OUTPUT  wav:NAME, raw:NAME, NAME (raw PCM), or - (raw PCM on standard output)\n"
+                 "  --gapless  drop the encoder delay and padding a LAME tag announces\n");
     return 2;
   }
-  return Run(argv[1], argv[2]);
+  return Run(argv[1], argv[2], gapless);
 }

@@ -12,7 +12,6 @@ namespace mpegaudio {
 namespace {
 
 constexpr int kOpenProbeBytes = 152;
-constexpr int kDecoderDelay = 529;
 
 int Probe(const char* contentType) {
   if (!contentType) return 0;
@@ -168,7 +167,7 @@ int CMpegCodec::Decode(MpegOutputBlock* output, MpegStatusBlock* status) {
       if (v.present) {
         if (gapless_ && v.delay >= 0) {
           // The decoder's own delay of 529 samples comes on top of the encoder's.
-          trimStart_ = v.delay + kDecoderDelay;
+          trimStart_ = v.delay + kMpegDecoderDelay;
           if (v.frames > 0)
             keep_ = std::max<int64_t>(0, v.frames * h.samplesPerFrame - v.delay - v.padding);
         }
@@ -226,9 +225,10 @@ int CMpegCodec::Decode(MpegOutputBlock* output, MpegStatusBlock* status) {
     produced_ = last;
     first = std::max(first, trimStart_);
     if (keep_ >= 0) last = std::min(last, trimStart_ + keep_);
-    if (first >= last) continue;  // all of this frame is encoder delay or padding
+    // A frame that is all encoder delay or padding decodes to no samples.
+    last = std::max(first, last);
     int offset = static_cast<int>(first - (produced_ - h.samplesPerFrame));
-    if (offset > 0)
+    if (offset > 0 && last > first)
       std::memmove(pcm_, pcm_ + offset * h.channels,
                    sizeof(int16_t) * static_cast<size_t>((last - first) * h.channels));
     output->samples = pcm_;

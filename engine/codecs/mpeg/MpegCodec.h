@@ -15,6 +15,8 @@ namespace mpegaudio {
 const MpegCodecModule* MpegCodecModuleDescriptor();
 
 constexpr int kMpegCodecMaxOutputBytes = kMaxFrameSamples * 2;  // 4608
+// Samples of delay the layer III synthesis puts before the encoder's delay.
+constexpr int kMpegDecoderDelay = 529;
 
 class CMpegCodec {
  public:

@@ -125,12 +125,15 @@ class MpegConversion : public ConversionFixture {
     return p;
   }
   // mpg123's decoding of `mpeg`, or `mpeg` itself when it is already a WAV.
-  Pcm Reference(const std::string& mpeg) {
+  // `gapless` drops the encoder delay and padding a LAME tag announces, as
+  // the program does by default.
+  Pcm Reference(const std::string& mpeg, bool gapless = true) {
     std::string wav = dir_.File("reference.wav");
     if (mpeg.ends_with(".wav"))
       Sh("cp '" + mpeg + "' '" + wav + "'");
     else
-      Sh("mpg123 -q --no-gapless -w '" + wav + "' '" + mpeg + "'");
+      Sh(std::string("mpg123 -q ") + (gapless ? "" : "--no-gapless ") + "-w '" + wav + "' '" +
+         mpeg + "'");
     return Read(wav);
   }
   std::string Target(const std::string& source) {
@@ -142,9 +145,9 @@ class MpegConversion : public ConversionFixture {
   // the rates 11025, 22050 and 44100 only; a stream at another rate is
   // resampled to the next of them, so it is compared with mpg123's decoding
   // resampled by sox: the same sound, the same length within a frame.
-  void ExpectMatches(const std::string& source, const std::string& reference) {
+  void ExpectMatches(const std::string& source, const std::string& reference, bool gapless = true) {
     SCOPED_TRACE(source);
-    Pcm want = Reference(reference);
+    Pcm want = Reference(reference, gapless);
     Pcm got = Read(Target(source));
     ASSERT_FALSE(got.samples.empty());
     EXPECT_EQ(got.channels, want.channels);
@@ -223,7 +226,10 @@ TEST_F(MpegConversion, LayerOneAndTwoAndWaveWrappedStreamsMatchMpg123) {
   for (const auto& c : cases) files.push_back(c.first);
   auto r = Sonoduct(files);
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const auto& [source, reference] : cases) ExpectMatches(source, reference);
+  // ffmpeg's copy into the WAV leaves the Info frame out, so that stream
+  // decodes in full.
+  for (const auto& [source, reference] : cases)
+    ExpectMatches(source, reference, !source.ends_with("wrapped.wav"));
 }
 
 // Free-format streams load (their frame length measured between headers),
@@ -391,7 +397,9 @@ TEST_F(MpegConversion, ProgressFollowsTheSourceAndTheSecondRunUsesThePeakCache) 
   EXPECT_GE(shown.back(), 95) << r.out;
   Set("CPUSleepTime dword 0");
 
-  auto cache = testsupport::Run("find '" + dir_.Path() + "/cache' -name 'long.mp3.ipk'", env_).out;
+  // lame's file decodes gapless, so its cache has the name of that decode.
+  auto cache =
+      testsupport::Run("find '" + dir_.Path() + "/cache' -name 'long.mp3.gapless.ipk'", env_).out;
   ASSERT_FALSE(cache.empty()) << "no peak cache was written";
   cache.erase(cache.find('\n'));
   struct stat first {};
@@ -463,6 +471,45 @@ TEST_F(MpegConversion, DamagedSourcesAreLoggedOrConvertedAsFarAsTheyDecode) {
   std::vector<int16_t> start(whole.samples.begin(), whole.samples.begin() + 44100);
   EXPECT_GE(Psnr(half.samples, start), 96.0);
   EXPECT_GE(Psnr(mended.samples, start), 96.0);
+}
+
+// lame's files convert to exactly the samples lame was given, as ffmpeg
+// decodes them from the same LAME tag; a stream without the tag, and every
+// stream once GaplessMP3 is off, keeps all its frames as mpg123 decodes them.
+TEST_F(MpegConversion, LameTaggedFilesConvertToTheEncodersInputLength) {
+  ASSERT_EQ(testsupport::MissingPrograms({"ffmpeg", "soxi"}), "");
+  PlainCopies();
+  const double seconds = 2.37;
+  const std::string cbr = Lame("gapless-cbr", "-b 128", 44100, 2, seconds);
+  const std::string vbr = Lame("gapless-vbr", "-V 2", 44100, 2, seconds);
+  const std::string untagged = Lame("untagged", "-b 128 -t", 44100, 2, seconds);
+  const long input = std::stol(Info(dir_.File("gapless-cbr.src.wav"), "-s")) * 2;
+  auto r = Sonoduct(std::vector<std::string>{cbr, vbr, untagged});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const std::string& f : {cbr, vbr}) {
+    SCOPED_TRACE(f);
+    Sh("ffmpeg -v error -y -i '" + f + "' '" + dir_.File("ffmpeg.wav") + "'");
+    Pcm want = Read(dir_.File("ffmpeg.wav"));
+    Pcm got = Read(Target(f));
+    EXPECT_EQ(static_cast<long>(want.samples.size()), input);
+    EXPECT_EQ(static_cast<long>(got.samples.size()), input);
+    EXPECT_GE(Psnr(got.samples, want.samples), 96.0);
+  }
+  auto expectFull = [&](const std::string& f) {
+    SCOPED_TRACE(f);
+    Pcm want = Reference(f, false);
+    Pcm got = Read(Target(f));
+    EXPECT_EQ(got.samples.size(), want.samples.size());
+    EXPECT_GT(static_cast<long>(got.samples.size()), input);
+    EXPECT_GE(Psnr(got.samples, want.samples), 96.0);
+  };
+  expectFull(untagged);
+
+  Set("GaplessMP3 dword 0");
+  const std::string full = Copy(cbr, "full-cbr.mp3");
+  r = Sonoduct(std::vector<std::string>{full});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  expectFull(full);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineGlobals.h"
 #include "engine/base/SampleBuffer.h"
 #include "engine/base/TonalisStrings.h"
 #include "engine/codecs/ACMBuffer.h"
@@ -40,9 +41,13 @@ struct Opened {
 
 class XAMObjectTest : public ::testing::Test {
  protected:
+  // Every frame in full, as mpg123 --no-gapless decodes the references; the
+  // gapless test turns trimming back on.
   void SetUp() override {
+    SetGaplessMP3Decoding(0);
     ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame", "twolame", "mpg123"}), "");
   }
+  void TearDown() override { SetGaplessMP3Decoding(1); }
 
   // Makes the stream and opens it as the loader would.
   void Open(Opened* o, const std::string& name, const std::string& encoder, int rate, int channels,
@@ -439,3 +444,51 @@ TEST_F(XAMObjectTest, FreeFormatStreamsDecodeThroughTheRing) {
 }
 
 }  // namespace
+
+// With gapless decoding a lame file reads back as long as lame's input and as
+// ffmpeg decodes it (the same LAME tag); the scan measures that length, and a
+// seek through the scan's map lands where ffmpeg's decoding has that sample.
+TEST_F(XAMObjectTest, GaplessDecodingGivesTheEncodersInput) {
+  ASSERT_EQ(testsupport::MissingPrograms({"ffmpeg", "soxi"}), "");
+  SetGaplessMP3Decoding(1);
+  for (const char* encoder : {"lame --quiet -b 128", "lame --quiet -V 2"}) {
+    SCOPED_TRACE(encoder);
+    Opened o;
+    Open(&o, "gapless.mp3", encoder, 44100, 2, "2.37");
+    const uint64_t frames =
+        std::stoull(testsupport::Run("soxi -s '" + dir.File("gapless.mp3.wav") + "'").out);
+    const std::string raw = dir.File("ffmpeg.raw");
+    ASSERT_EQ(
+        testsupport::Run("ffmpeg -v error -y -i '" + o.stream.path + "' -f s16le '" + raw + "'")
+            .exitCode,
+        0);
+    const std::vector<int16_t> want = mpegtest::Samples(testsupport::ReadFile(raw));
+    ASSERT_EQ(want.size(), frames * 2);
+
+    CSeekMap* map = nullptr;
+    int64_t lengthMs = 0;
+    ASSERT_EQ(ScanAll(&o, &map, nullptr, &lengthMs), 1);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(lengthMs, static_cast<int64_t>(frames * 1000 / 44100));
+
+    TestBuffer whole;
+    Attach(&whole, &o);
+    ASSERT_EQ(whole.SetReadVariables(0, o.stream.reference.size() * 4), 1);
+    std::vector<int16_t> got = ReadAll(&whole, 4098);
+    EXPECT_EQ(got.size(), want.size());
+    EXPECT_GE(mpegtest::Psnr(got, want), 96.0);
+
+    TestBuffer b(map);
+    Attach(&b, &o);
+    const uint64_t frame = 1152 * 30 + 500, settle = 4 * 1152;
+    ASSERT_NE(b.Seek(frame * 4), 0);
+    std::vector<uint8_t> block(40000);
+    ASSERT_EQ(b.ReadData(block.data(), 40000), 40000);
+    std::vector<int16_t> s = mpegtest::Samples(block);
+    std::vector<int16_t> tail(s.begin() + settle * 2, s.end());
+    std::vector<int16_t> expected(want.begin() + (frame + settle) * 2,
+                                  want.begin() + (frame + settle) * 2 + tail.size());
+    EXPECT_GE(mpegtest::Psnr(tail, expected), 96.0);
+    CSeekMap::Release(map);
+  }
+}

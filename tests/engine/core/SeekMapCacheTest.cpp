@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/base/EngineGlobals.h"
 #include "engine/base/TempPaths.h"
 #include "engine/core/InitialLoad.h"
 #include "engine/media/SeekMap.h"
@@ -104,4 +105,32 @@ TEST(SeekMapCache, SavedByTheScanAndTakenByTheNextLoadUnlessItCannotBeTrusted) {
   EXPECT_GT(stale.calls, 2);
   EXPECT_TRUE(SamePoints(stale.points, first.points));
   SetTempSndPath(nullptr);
+}
+
+// A lame file's map from a gapless decode holds other positions than one from
+// a full decode: each is cached for its own decode and never stands in for
+// the other.
+TEST(SeekMapCache, GaplessAndFullDecodesKeepMapsOfTheirOwn) {
+  ASSERT_EQ(testsupport::MissingPrograms({"sox", "lame"}), "");
+  TempDir dir;
+  SetTempSndPath(dir.File("cache").c_str());
+  const std::string wav = dir.File("song.wav"), path = dir.File("song.mp3");
+  ASSERT_EQ(
+      testsupport::Run("sox -n -r 44100 -c 2 -b 16 '" + wav + "' synth 2.37 sine 440").exitCode, 0);
+  ASSERT_EQ(testsupport::Run("lame --quiet -b 128 '" + wav + "' '" + path + "'").exitCode, 0);
+
+  const Scan gapless = LoadWithSeekMap(path);
+  ASSERT_EQ(gapless.ok, 1);
+  SetGaplessMP3Decoding(0);
+  const Scan full = LoadWithSeekMap(path);
+  const Scan fullAgain = LoadWithSeekMap(path);
+  SetGaplessMP3Decoding(1);
+  const Scan gaplessAgain = LoadWithSeekMap(path);
+  ASSERT_EQ(full.ok, 1);
+  EXPECT_GT(full.calls, 2) << "the gapless map does not stand in for a full decode";
+  EXPECT_FALSE(SamePoints(full.points, gapless.points));
+  EXPECT_EQ(fullAgain.calls, 2);
+  EXPECT_TRUE(SamePoints(fullAgain.points, full.points));
+  EXPECT_EQ(gaplessAgain.calls, 2);
+  EXPECT_TRUE(SamePoints(gaplessAgain.points, gapless.points));
 }

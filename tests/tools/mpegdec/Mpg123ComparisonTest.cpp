@@ -93,3 +93,52 @@ TEST(MpegAgainstMpg123, TwolameLayerTwoFiles) {
       {"twolame 160 with CRC 44.1 kHz", 44100, 2, "twolame --quiet -b 160 -p IN OUT"},
   });
 }
+
+// --gapless drops what a LAME tag calls encoder delay and padding: the output
+// is as long as lame's input and matches ffmpeg, which honours the same tag.
+// Without the switch, or without a tag, every frame decodes in full.
+TEST(MpegAgainstMpg123, GaplessTrimsToTheEncodersInput) {
+  ASSERT_EQ(testsupport::MissingPrograms({"mpg123", "sox", "soxi", "lame", "ffmpeg"}), "");
+  TempDir dir;
+  std::string src = dir.File("odd.wav");
+  ASSERT_EQ(testsupport::Run("sox -n -r 44100 -c 2 -b 16 '" + src +
+                             "' synth 2.37 sine 200-4000 sine 330 vol 0.6")
+                .exitCode,
+            0);
+  const size_t inputBytes = std::stoul(testsupport::Run("soxi -s '" + src + "'").out) * 4;
+  for (const char* args : {"-b 128", "-V 2", "-b 128 -t"}) {
+    SCOPED_TRACE(args);
+    std::string mp = dir.File("coded.mp3");
+    ASSERT_EQ(testsupport::Run(std::string("lame --quiet ") + args + " '" + src + "' '" + mp + "'")
+                  .exitCode,
+              0);
+    const bool tagged = std::string(args).find("-t") == std::string::npos;
+    auto decode = [&](const std::string& option, const std::string& name) {
+      auto r = testsupport::Run("'" + BinPath("mpegdec") + "' " + option + "'" + mp + "' raw:'" +
+                                dir.File(name) + "'");
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      return ReadFile(dir.File(name));
+    };
+    std::string gapless = decode("--gapless ", "gapless.raw"), full = decode("", "full.raw");
+    ASSERT_EQ(
+        testsupport::Run("mpg123 -q -s --no-gapless '" + mp + "' > '" + dir.File("ref.raw") + "'")
+            .exitCode,
+        0);
+    std::string ref = ReadFile(dir.File("ref.raw"));
+    EXPECT_EQ(full.size(), ref.size());
+    EXPECT_GE(testsupport::Psnr(testsupport::ToSamples(full), testsupport::ToSamples(ref)), 96.0);
+    if (!tagged) {
+      EXPECT_EQ(gapless, full);
+      continue;
+    }
+    ASSERT_EQ(
+        testsupport::Run("ffmpeg -v error -y -i '" + mp + "' -f s16le '" + dir.File("ff.raw") + "'")
+            .exitCode,
+        0);
+    std::string ff = ReadFile(dir.File("ff.raw"));
+    EXPECT_EQ(gapless.size(), inputBytes);
+    EXPECT_EQ(ff.size(), inputBytes);
+    EXPECT_GE(testsupport::Psnr(testsupport::ToSamples(gapless), testsupport::ToSamples(ff)), 96.0);
+    EXPECT_GT(full.size(), gapless.size());
+  }
+}
