@@ -2,18 +2,9 @@
 
 #include <string>
 
-namespace {
+#include "utilities/strings/NoCase.h"
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
+namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -126,18 +117,18 @@ std::vector<TPlaylistItem> ReadASXEntries(std::string_view text) {
   Tag tag;
   while (NextTag(text, at, &tag)) {
     if (!inEntry) {
-      inEntry = EqualsNoCase(tag.name, "Entry");
+      inEntry = EqualNoCase(tag.name, "Entry");
       continue;
     }
-    if (EqualsNoCase(tag.name, "/Entry")) {
+    if (EqualNoCase(tag.name, "/Entry")) {
       finish();
-    } else if (EqualsNoCase(tag.name, "Ref") && !tag.values.empty()) {
+    } else if (EqualNoCase(tag.name, "Ref") && !tag.values.empty()) {
       if (item.entry.empty()) item.entry = DecodeEntities(tag.values[0]);
-    } else if (EqualsNoCase(tag.name, "Duration") && !tag.values.empty()) {
+    } else if (EqualNoCase(tag.name, "Duration") && !tag.values.empty()) {
       item.lengthMs = ParseAsxDuration(tag.values[0]);
-    } else if (EqualsNoCase(tag.name, "Param") && tag.values.size() >= 2) {
-      if (EqualsNoCase(tag.values[0], "Name")) item.title = DecodeEntities(tag.values[1]);
-      if (EqualsNoCase(tag.values[0], "Artist")) item.artist = DecodeEntities(tag.values[1]);
+    } else if (EqualNoCase(tag.name, "Param") && tag.values.size() >= 2) {
+      if (EqualNoCase(tag.values[0], "Name")) item.title = DecodeEntities(tag.values[1]);
+      if (EqualNoCase(tag.values[0], "Artist")) item.artist = DecodeEntities(tag.values[1]);
     }
   }
   if (inEntry) finish();

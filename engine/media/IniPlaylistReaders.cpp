@@ -4,23 +4,13 @@
 #include <string>
 
 #include "platform/ini/IniFile.h"
+#include "utilities/strings/NoCase.h"
 
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const CIniFile::Section* FindSection(const CIniFile& ini, std::string_view name) {
   for (const auto& section : ini.Sections())
-    if (EqualsNoCase(section.name, name)) return &section;
+    if (EqualNoCase(section.name, name)) return &section;
   return nullptr;
 }
 
@@ -29,7 +19,7 @@ const CIniFile::Section* FindSection(const CIniFile& ini, std::string_view name)
 std::map<int64_t, std::string> FileKeys(const CIniFile::Section& section) {
   std::map<int64_t, std::string> keys;
   for (const auto& e : section.entries) {
-    if (e.key.size() < 5 || e.key.size() > 14 || !EqualsNoCase(e.key.substr(0, 4), "file"))
+    if (e.key.size() < 5 || e.key.size() > 14 || !EqualNoCase(e.key.substr(0, 4), "file"))
       continue;
     std::string_view digits = std::string_view(e.key).substr(4);
     if (digits.size() > 1 && digits[0] == '0') continue;
@@ -63,7 +53,7 @@ TIniPlaylistResult ReadPLSEntries(std::string_view text, std::vector<TPlaylistIt
   if (!section) return TIniPlaylistResult::kNoEntries;
   int64_t count = 0;
   for (const auto& e : section->entries)
-    if (EqualsNoCase(e.key, "NumberOfEntries")) {
+    if (EqualNoCase(e.key, "NumberOfEntries")) {
       count = LeadingNumber(e.value);
       break;
     }

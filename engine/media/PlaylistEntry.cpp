@@ -4,6 +4,7 @@
 
 #include "platform/os/FileStatus.h"
 #include "platform/paths/Paths.h"
+#include "utilities/strings/NoCase.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ int HexValue(char c) {
   return -1;
 }
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
-  return i == a.size() && !b[i];
-}
 
 // The length of an address scheme at the start of entry ("http" of
 // "http://..."), 0 when there is none. A scheme has at least two characters,
@@ -34,7 +29,7 @@ size_t SchemeLength(const std::string& entry) {
                               entry[n] == '+' || entry[n] == '-' || entry[n] == '.'))
     ++n;
   if (n < 2 || n >= entry.size() || entry[n] != ':') return 0;
-  return entry.compare(n, 3, "://") == 0 || EqualsNoCase(entry.substr(0, n), "file") ? n : 0;
+  return entry.compare(n, 3, "://") == 0 || EqualNoCase(entry.substr(0, n), "file") ? n : 0;
 }
 
 bool IsDriveOrShare(const std::string& entry) {
@@ -62,7 +57,7 @@ TPlaylistEntryPath FileAddress(const std::string& entry) {
   if (rest.starts_with("//")) {
     size_t slash = rest.find('/', 2);
     std::string host = rest.substr(2, slash == std::string::npos ? std::string::npos : slash - 2);
-    if (!host.empty() && !EqualsNoCase(host, "localhost")) return Refused(PLAYLIST_ENTRY_REMOTE);
+    if (!host.empty() && !EqualNoCase(host, "localhost")) return Refused(PLAYLIST_ENTRY_REMOTE);
     rest = slash == std::string::npos ? std::string("/") : rest.substr(slash);
   }
   std::string path = PercentDecode(rest);
@@ -100,7 +95,7 @@ TPlaylistEntryPath ResolvePlaylistEntry(const std::string& entry, const std::str
   if (entry.size() > kPlaylistMaxPath) return Refused(PLAYLIST_ENTRY_TOO_LONG);
   if (entry.find('\0') != std::string::npos) return Refused(PLAYLIST_ENTRY_BAD_NAME);
   if (size_t scheme = SchemeLength(entry)) {
-    if (EqualsNoCase(entry.substr(0, scheme), "file")) return FileAddress(entry);
+    if (EqualNoCase(entry.substr(0, scheme), "file")) return FileAddress(entry);
     return Refused(PLAYLIST_ENTRY_REMOTE);
   }
   if (IsDriveOrShare(entry)) return Refused(PLAYLIST_ENTRY_MISSING, entry);
