@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/os/MountTable.h"
+
 namespace os {
 
 namespace {
@@ -30,21 +32,6 @@ constexpr uint32_t kNonLocalTypes[] = {
     0x9FA0,      // proc
     0x62656572,  // sysfs
 };
-
-// Undoes the octal escapes (\040 for a space) of /proc/self/mounts.
-std::string UnescapeMountField(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    auto octal = [&](size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '7'; };
-    if (s[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-      out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-      i += 3;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
