@@ -3,19 +3,13 @@
 #include <algorithm>
 
 #include "converter/prefs/Preferences.h"
+#include "converter/ui/Megabytes.h"
 #include "engine/codecs/Conv2FileObj.h"
 #include "platform/os/DiskSpace.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 
 namespace {
-
-void Megabytes(double bytes, int64_t* whole, int64_t* hundredths) {
-  if (!(bytes > 0)) bytes = 0;
-  auto h = static_cast<int64_t>(bytes / 10000.0);
-  *whole = h / 100;
-  *hundredths = h % 100;
-}
 
 // The target's size for one entry; negative when no writer of the type opens it.
 double Estimate(const std::string& path, uint32_t type, CPreferences& prefs) {

@@ -6,6 +6,7 @@
 #include "converter/app/IEngineServices.h"
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/ErrorLog.h"
+#include "converter/ui/Megabytes.h"
 #include "converter/ui/PlaylistChoice.h"
 #include "converter/ui/Prompts.h"
 #include "platform/os/DiskSpace.h"
@@ -18,14 +19,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string Text(const char* key, size_t max) { return LoadKeyedString(key).substr(0, max); }
-
-// Megabytes of 1,000,000 bytes as whole part and hundredths.
-void Megabytes(double bytes, int64_t* whole, int64_t* hundredths) {
-  if (!(bytes > 0)) bytes = 0;
-  auto h = static_cast<int64_t>(bytes / 10000.0);
-  *whole = h / 100;
-  *hundredths = h % 100;
-}
 
 // The date of a file's last change, as the overwrite question shows it.
 std::string DateText(const std::string& path) {

@@ -19,8 +19,7 @@ const CIniFile::Section* FindSection(const CIniFile& ini, std::string_view name)
 std::map<int64_t, std::string> FileKeys(const CIniFile::Section& section) {
   std::map<int64_t, std::string> keys;
   for (const auto& e : section.entries) {
-    if (e.key.size() < 5 || e.key.size() > 14 || !EqualNoCase(e.key.substr(0, 4), "file"))
-      continue;
+    if (e.key.size() < 5 || e.key.size() > 14 || !EqualNoCase(e.key.substr(0, 4), "file")) continue;
     std::string_view digits = std::string_view(e.key).substr(4);
     if (digits.size() > 1 && digits[0] == '0') continue;
     int64_t n = 0;

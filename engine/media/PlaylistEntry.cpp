@@ -17,7 +17,6 @@ int HexValue(char c) {
   return -1;
 }
 
-
 // The length of an address scheme at the start of entry ("http" of
 // "http://..."), 0 when there is none. A scheme has at least two characters,
 // so "C:" stays a drive letter, and but for "file:" it must be followed by
