@@ -90,11 +90,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   TLongOptions options = TakeLongOptions(args);
   // These answer at once, touching neither the settings nor the hand-off.
-  if (options.help || options.version || !options.unknown.empty()) {
+  if (options.help || options.version || !options.unknown.empty() || !options.badJobs.empty()) {
     SetStringFile(FindStringsFile("sonoduct-strings.ini").c_str());
     if (!options.unknown.empty()) {
       std::fprintf(stderr, "sonoduct: %s\n",
                    LoadFormatted("CL_UnknownOption", options.unknown).c_str());
+      return 2;
+    }
+    if (!options.badJobs.empty()) {
+      std::fprintf(stderr, "sonoduct: %s\n",
+                   LoadFormatted("CL_BadJobCount", options.badJobs).c_str());
       return 2;
     }
     std::fputs(options.help ? UsageText().c_str() : (SoftwareName() + "\n").c_str(), stdout);
@@ -102,6 +107,7 @@ int main(int argc, char** argv) {
   }
   bool useConsole = options.console;
   CPreferences preferences;
+  preferences.conversionsOverride = options.jobs;
   CEngineServices engine;
   if (!useConsole && os::ReachableDisplay() != os::TDisplayKind::None) {
     QApplication qt(argc, argv);

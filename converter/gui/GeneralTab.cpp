@@ -55,6 +55,8 @@ CGeneralTab::CGeneralTab(CGeneralPage& page, QWidget* parent) : QWidget(parent),
   level_ = List(CGeneralPage::LevelTexts(), "OH_7", "level");
   threshold_ = List(CGeneralPage::ThresholdTexts(), "OH_35", "threshold");
   cpu_ = List(CGeneralPage::CpuTexts(), "OH_3", "cpu");
+  parallel_ = List(CGeneralPage::ParallelTexts(), "OH_44", "parallel");
+  gapless_ = Box("GP_GaplessMp3", "OH_45", "gaplessMp3");
 
   auto* folders = new QGridLayout;
   folders->addWidget(new QLabel(Keyed("GP_OutputFolder")), 0, 0);
@@ -87,7 +89,9 @@ CGeneralTab::CGeneralTab(CGeneralPage& page, QWidget* parent) : QWidget(parent),
   outer->addWidget(errors_);
   outer->addWidget(open_);
   outer->addWidget(playSound_);
+  outer->addWidget(gapless_);
   outer->addLayout(row(new QLabel(Keyed("GP_Cpu")), cpu_));
+  outer->addLayout(row(new QLabel(Keyed("GP_Parallel")), parallel_));
   outer->addStretch(1);
 
   connect(browseOutput, &QPushButton::clicked, this, [this] { Browse(output_, "IDS_SELECTDIR"); });
@@ -113,7 +117,8 @@ void CGeneralTab::Show() {
                          {playlists_, s.convertPlaylistsWithoutPrompting},
                          {errors_, s.showErrorsAtEnd},
                          {trim_, s.trim},
-                         {open_, s.openDecodeOnExit}})
+                         {open_, s.openDecodeOnExit},
+                         {gapless_, s.gaplessMp3}})
     box->setChecked(on);
   // Set without the toggles' side effects (the normalising notice).
   normalize_->blockSignals(true);
@@ -125,6 +130,7 @@ void CGeneralTab::Show() {
   level_->setCurrentIndex(s.levelIndex);
   threshold_->setCurrentIndex(s.thresholdIndex);
   cpu_->setCurrentIndex(s.cpuIndex);
+  parallel_->setCurrentIndex(s.parallelIndex);
   level_->setEnabled(page_.LevelEnabled());
   threshold_->setEnabled(page_.ThresholdEnabled());
 }
@@ -144,6 +150,8 @@ void CGeneralTab::Store() {
   s.levelIndex = level_->currentIndex();
   s.thresholdIndex = threshold_->currentIndex();
   s.cpuIndex = cpu_->currentIndex();
+  s.parallelIndex = parallel_->currentIndex();
+  s.gaplessMp3 = gapless_->isChecked();
 }
 
 void CGeneralTab::Browse(QLineEdit* edit, const char* titleKey) {

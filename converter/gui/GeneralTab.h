@@ -25,6 +25,7 @@ class CGeneralTab : public QWidget {
   CGeneralPage& page_;
   QLineEdit* output_;
   QLineEdit* temp_;
-  QCheckBox *playSound_, *prompt_, *playlists_, *errors_, *normalize_, *trim_, *warn_, *open_;
-  QComboBox *level_, *threshold_, *cpu_;
+  QCheckBox *playSound_, *prompt_, *playlists_, *errors_, *normalize_, *trim_, *warn_, *open_,
+      *gapless_;
+  QComboBox *level_, *threshold_, *cpu_, *parallel_;
 };

@@ -67,6 +67,11 @@ CProgressWindow::CProgressWindow(CPreferences& preferences, CQtPrompter& prompte
   counter_->setObjectName("counter");
   source_ = PathLabel("source");
   target_ = PathLabel("target");
+  inProgress_ = new QLabel;
+  inProgress_->setObjectName("inProgress");
+  inProgress_->setTextFormat(Qt::PlainText);
+  inProgress_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  inProgress_->hide();
   status_ = new QLabel;
   status_->setObjectName("status");
   bar_ = new QProgressBar;
@@ -90,6 +95,7 @@ CProgressWindow::CProgressWindow(CPreferences& preferences, CQtPrompter& prompte
   names->addWidget(source_, 1, 1);
   names->addWidget(new QLabel(Keyed("CW_To")), 2, 0);
   names->addWidget(target_, 2, 1);
+  names->addWidget(inProgress_, 3, 1);
   names->setColumnStretch(1, 1);
   auto* top = new QHBoxLayout;
   top->addWidget(animation_, 0, Qt::AlignTop);
@@ -147,6 +153,11 @@ void CProgressWindow::ShowProgress(const TProgressTexts& t) {
   counter_->setText(QString::fromStdString(t.counter));
   if (!t.source.empty()) SetPath(source_, t.source);
   if (!t.target.empty()) SetPath(target_, t.target);
+  QStringList lines;
+  for (const TFileInProgress& f : t.inProgress)
+    lines << QString::fromStdString(CProgressController::InProgressLine(f, t.jobs));
+  inProgress_->setText(lines.join('\n'));
+  inProgress_->setVisible(!lines.isEmpty());
   status_->setText(QString::fromStdString(t.status));
   bar_->setValue(t.barPosition);
   setWindowTitle(QString::fromStdString(t.title));

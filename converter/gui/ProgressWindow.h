@@ -66,6 +66,7 @@ class CProgressWindow : public QDialog, public IProgressView {
   QLabel* counter_;
   QLabel* source_;
   QLabel* target_;
+  QLabel* inProgress_;  // each file, while several are converted at once
   QLabel* status_;
   QProgressBar* bar_;
   QPushButton* pause_;

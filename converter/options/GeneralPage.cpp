@@ -1,10 +1,12 @@
 #include "converter/options/GeneralPage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "converter/prefs/Preferences.h"
 #include "converter/ui/Prompts.h"
+#include "engine/base/EngineGlobals.h"
 #include "engine/base/TempPaths.h"
 #include "platform/os/CacheFiles.h"
 #include "utilities/files/Directories.h"
@@ -96,6 +98,14 @@ std::vector<std::string> CGeneralPage::CpuTexts() {
   return texts;
 }
 
+std::vector<std::string> CGeneralPage::ParallelTexts() {
+  std::vector<std::string> texts = {LoadKeyedString("IDS_PARALLEL_CORES")};
+  texts.push_back(LoadKeyedString("IDS_PARALLEL_ONE"));
+  for (int n = 2; n <= CPreferences::kMaxConversions; ++n)
+    texts.push_back(LoadFormatted("IDS_PARALLEL_N", n));
+  return texts;
+}
+
 std::string CGeneralPage::Notice() { return LoadKeyedString("OW_Notices").substr(0, 256); }
 
 CGeneralPage::CGeneralPage(CPreferences& preferences, IPrompter& prompter)
@@ -111,9 +121,13 @@ CGeneralPage::CGeneralPage(CPreferences& preferences, IPrompter& prompter)
   s.trim = prefs_.trimSoundsAutomatically != 0;
   s.warnIncomplete = prefs_.warnAboutIncompleteSongs != 0;
   s.openDecodeOnExit = prefs_.openDecodeOnExit != 0;
+  s.gaplessMp3 = prefs_.gaplessMP3 != 0;
   s.levelIndex = NearestIndex(static_cast<int>(prefs_.normalizeLevel), kLevelTop, kLevelBottom);
   s.thresholdIndex = NearestIndex(static_cast<int>(prefs_.partialSongThreshold), 100, 0);
   s.cpuIndex = NearestCpuIndex(prefs_.cpuSleepTime);
+  // The list's index is the stored count; a larger count shows as the largest.
+  s.parallelIndex = static_cast<int>(
+      std::min<uint32_t>(prefs_.parallelConversions, CPreferences::kMaxConversions));
   loaded_ = s;
 }
 
@@ -189,6 +203,10 @@ bool CGeneralPage::Commit() {
   box(s.showErrorsAtEnd, was.showErrorsAtEnd, prefs_.showErrorsAtEnd);
   box(s.openDecodeOnExit, was.openDecodeOnExit, prefs_.openDecodeOnExit);
   box(s.warnIncomplete, was.warnIncomplete, prefs_.warnAboutIncompleteSongs);
+  if (s.gaplessMp3 != was.gaplessMp3) {
+    box(s.gaplessMp3, was.gaplessMp3, prefs_.gaplessMP3);
+    SetGaplessMP3Decoding(s.gaplessMp3 ? 1 : 0);  // the next file decoded follows it
+  }
   if (s.normalize != was.normalize || s.trim != was.trim || s.levelIndex != was.levelIndex)
     prefs_.changedNormalizeTrim = true;
   box(s.normalize, was.normalize, prefs_.normalizeVolume);
@@ -202,6 +220,9 @@ bool CGeneralPage::Commit() {
   if (s.cpuIndex != was.cpuIndex && s.cpuIndex >= 0 &&
       s.cpuIndex < static_cast<int>(CpuValues().size()))
     prefs_.cpuSleepTime = CpuValues()[s.cpuIndex];
+  if (s.parallelIndex != was.parallelIndex && s.parallelIndex >= 0 &&
+      s.parallelIndex <= CPreferences::kMaxConversions)
+    prefs_.parallelConversions = static_cast<uint32_t>(s.parallelIndex);
   loaded_ = s;
   return true;
 }

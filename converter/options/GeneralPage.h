@@ -16,10 +16,11 @@ struct TGeneralState {
   std::string defaultDir, tempDir;
   bool playSound = false, promptForOverwrites = false, convertPlaylistsWithoutPrompting = false,
        showErrorsAtEnd = false, normalize = false, trim = false, warnIncomplete = false,
-       openDecodeOnExit = false;
+       openDecodeOnExit = false, gaplessMp3 = false;
   int levelIndex = 0;      // into LevelTexts(): 100 % down to 80 %
   int thresholdIndex = 0;  // into ThresholdTexts(): 100 % down to 0 %
   int cpuIndex = 0;        // into CpuTexts()
+  int parallelIndex = 0;   // into ParallelTexts(): one per core, then 1 to 8 files
   bool operator==(const TGeneralState&) const = default;
 };
 
@@ -30,6 +31,7 @@ class CGeneralPage {
   static std::vector<std::string> LevelTexts();
   static std::vector<std::string> ThresholdTexts();
   static std::vector<std::string> CpuTexts();
+  static std::vector<std::string> ParallelTexts();
   // The notice shown on the page.
   static std::string Notice();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "engine/base/EngineGlobals.h"
 #include "engine/base/TempPaths.h"
@@ -40,6 +41,7 @@ const CPreferences::NumberValue CPreferences::kNumbers[] = {
     {"bWarnAboutIncompleteSongs", &CPreferences::warnAboutIncompleteSongs},
     {"partialSongThreshold", &CPreferences::partialSongThreshold},
     {"GaplessMP3", &CPreferences::gaplessMP3},
+    {"ParallelConversions", &CPreferences::parallelConversions},
     {"LastConversionType", &CPreferences::lastConversionType},
     {"LastConversionOptionPage", &CPreferences::lastConversionOptionPage},
 };
@@ -83,6 +85,12 @@ int CPreferences::Load() {
     if (flags[t]) types.push_back(t);
   SetAvailableConversionTypes(types);
   return ok;
+}
+
+int CPreferences::ConversionWorkers() const {
+  int64_t wanted = conversionsOverride >= 0 ? conversionsOverride : parallelConversions;
+  if (wanted == 0) wanted = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp<int64_t>(wanted, 1, kMaxConversions));
 }
 
 CRegKey* CPreferences::OpenKey(TRegRoot root, bool create) {

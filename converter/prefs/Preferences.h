@@ -81,11 +81,19 @@ class CPreferences : public IPreferences {
   uint32_t partialSongThreshold = 12;
   // MP3 files with a LAME tag decode to the encoder's input length.
   uint32_t gaplessMP3 = 1;
+  // Files converted at once: 0 for one per core (at most kMaxConversions).
+  uint32_t parallelConversions = 1;
   uint32_t lastConversionType = 3;
   uint32_t lastConversionOptionPage = 3;
   uint32_t preferredMP3Encoder = 0;
   uint32_t mp3Advanced = 0;
   uint32_t cdBlockAlign = 1;
+
+  // The command line's -j for this run only (never stored); -1 when not given.
+  int conversionsOverride = -1;
+  static constexpr int kMaxConversions = 8;
+  // How many files a run converts at once.
+  int ConversionWorkers() const;
 
   // Set by the Options sheet, so that the progress window can offer a re-conversion.
   bool changedFormat[3] = {false, false, false};

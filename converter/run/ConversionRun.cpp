@@ -1,5 +1,6 @@
 #include "converter/run/ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -47,36 +48,46 @@ CConversionRun::~CConversionRun() {
   writtenTargets_.clear();
 }
 
-int CConversionRun::Start() {
-  group_ = std::make_unique<CSoundGroup>();
-  // The mixer never opens a device here: its output goes to the writers.
-  _tInitMixer init{0, 2, 512, {WAVE_FORMAT_PCM, 1, 11025, 0, 0, 16, 0}};
-  mixer_ = std::make_unique<CPCMMixer>(&init);
-  if (!group_ || !mixer_) return 0;
-  workerActive_ = true;
-  try {
-    worker_ = std::thread(&CConversionRun::Worker, this);
-  } catch (...) {
-    workerActive_ = false;
-    return 0;
+int CConversionRun::Start(int count) {
+  if (count <= 0) count = prefs_.ConversionWorkers();
+  for (int i = 0; i < count; ++i) {
+    auto w = std::make_unique<TRunWorker>(this);
+    w->group = std::make_unique<CSoundGroup>();
+    // The mixer never opens a device here: its output goes to the writers.
+    _tInitMixer init{0, 2, 512, {WAVE_FORMAT_PCM, 1, 11025, 0, 0, 16, 0}};
+    w->mixer = std::make_unique<CPCMMixer>(&init);
+    workers_.push_back(std::move(w));
   }
-  return 1;
+  workersActive_ = workersLooping_ = count;
+  int started = 0;
+  for (auto& w : workers_) {
+    try {
+      w->thread = std::thread(&CConversionRun::Work, this, w.get());
+      ++started;
+    } catch (...) {
+      --workersActive_;
+      --workersLooping_;
+    }
+  }
+  return started > 0 ? 1 : 0;
 }
 
 void CConversionRun::Stop() {
   running_ = false;
   cancel = true;
-  if (worker_.joinable()) worker_.join();
+  for (auto& w : workers_)
+    if (w->thread.joinable()) w->thread.join();
 }
 
 void CConversionRun::Pause(bool on) {
   paused_ = on;
   std::lock_guard<std::mutex> lock(lock_);
-  if (sound_) {
+  for (auto& w : workers_) {
+    if (!w->sound) continue;
     if (on)
-      sound_->Pause();
+      w->sound->Pause();
     else
-      sound_->Resume();
+      w->sound->Resume();
   }
 }
 
@@ -98,6 +109,8 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   std::lock_guard<std::mutex> lock(lock_);
   for (const TJob& job : jobs_)
     if (job.writer->GetPath() == path) return 1;
+  for (auto& w : workers_)
+    if (w->job && w->job->GetPath() == path) return 1;
   if (targetType > 2) return 0;
   CConv2FileObj* writer = NewCConv2FileObj(static_cast<_tFileConversionTypedef>(targetType), -1);
   if (!writer) {
@@ -110,10 +123,9 @@ int CConversionRun::AddFile(const std::string& path, uint32_t targetType) {
   int opened = writer->Open(path, 0, 0);
   int64_t size = opened ? writer->Size() : -1;
   if (opened && size > 0) {
-    totalSource_ = totalSource_ + static_cast<double>(size);
-    double estimate =
-        writer->GetBytesToWrite(&prefs_.Format(writer->GetConversionType()), nullptr, -1.0);
-    estimatedTotal_ = estimatedTotal_ + estimate;
+    AddTo(totalSource_, static_cast<double>(size));
+    AddTo(estimatedTotal_,
+          writer->GetBytesToWrite(&prefs_.Format(writer->GetConversionType()), nullptr, -1.0));
     // The source is opened again when its turn comes, so that a long queue
     // holds no descriptors.
     writer->Close();
@@ -173,6 +185,12 @@ int CConversionRun::Intake(const std::string& path, uint32_t targetType,
   } else if (chooser) {
     chosen = chooser->ChooseEntries({path, targetType, entries});
   } else if (window_ && !quit) {
+    // One playlist question at a time, whichever worker took the playlist.
+    std::unique_lock<std::mutex> turn(playlistTurn_, std::defer_lock);
+    while (!turn.try_lock()) {
+      if (!running_ || quit) return 1;
+      SleepMs(50);
+    }
     {
       std::lock_guard<std::mutex> lock(playlistLock_);
       playlistQuestion_ = {path, targetType, entries};
@@ -245,11 +263,21 @@ void CConversionRun::DeleteWrittenTargets() {
   writtenTargets_.clear();
 }
 
-void CConversionRun::SetNames(const std::string& source, const std::string& target) {
+void CConversionRun::SetNames(TRunWorker& w, const std::string& source, const std::string& target) {
   std::lock_guard<std::mutex> lock(lock_);
+  w.source = source;
+  w.target = target;
   sourceName_ = source;
   targetName_ = target;
   sourceChanged_ = targetChanged_ = true;
+}
+
+// The worker with the lowest-numbered file, under the run's lock.
+const TRunWorker* CConversionRun::FirstInProgress() const {
+  const TRunWorker* first = nullptr;
+  for (const auto& w : workers_)
+    if (w->job && (!first || w->number < first->number)) first = w.get();
+  return first;
 }
 
 std::vector<TNamedTarget> CConversionRun::TakeNamedTargets() {
@@ -262,28 +290,63 @@ std::vector<TNamedTarget> CConversionRun::TakeNamedTargets() {
 std::string CConversionRun::TakeSourceName() {
   std::lock_guard<std::mutex> lock(lock_);
   sourceChanged_ = false;
-  return sourceName_;
+  const TRunWorker* first = FirstInProgress();
+  return first ? first->source : sourceName_;
 }
 
 std::string CConversionRun::TakeTargetName() {
   std::lock_guard<std::mutex> lock(lock_);
   targetChanged_ = false;
-  return targetName_;
+  const TRunWorker* first = FirstInProgress();
+  return first ? first->target : targetName_;
+}
+
+std::vector<TFileInProgress> CConversionRun::FilesInProgress() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  std::vector<TFileInProgress> files;
+  for (const auto& w : workers_) {
+    if (!w->job) continue;
+    TFileInProgress f;
+    f.number = w->number;
+    f.source = w->source.empty() ? w->job->GetPath() : w->source;
+    f.target = w->target;
+    f.analysing = w->analysing;
+    if (f.analysing)
+      f.percent = w->analysisPercent;
+    else if (w->intakeBytes > 0)
+      f.percent =
+          static_cast<int>(std::min<double>(100.0, static_cast<double>(w->soundMixedSeen) * 100.0 /
+                                                       static_cast<double>(w->intakeBytes)));
+    files.push_back(std::move(f));
+  }
+  std::sort(files.begin(), files.end(),
+            [](const TFileInProgress& a, const TFileInProgress& b) { return a.number < b.number; });
+  return files;
+}
+
+void CConversionRun::QuestionNames(std::string* source, std::string* target) const {
+  std::lock_guard<std::mutex> lock(lock_);
+  const TRunWorker* w = asking_ ? asking_ : FirstInProgress();
+  *source = w ? w->source : sourceName_;
+  *target = w ? w->target : targetName_;
 }
 
 bool CConversionRun::FormatToggle() {
   std::lock_guard<std::mutex> lock(lock_);
+  const TRunWorker* first = FirstInProgress();
+  bool known = first && !first->formatText.empty();
   int64_t now = std::time(nullptr);
-  if (!formatText_.empty() && now - lastToggle_ >= 3) {
+  if (known && now - lastToggle_ >= 3) {
     formatToggle_ = !formatToggle_;
     lastToggle_ = now;
   }
-  return formatToggle_ && !formatText_.empty();
+  return formatToggle_ && known;
 }
 
 std::string CConversionRun::FormatDescription() const {
   std::lock_guard<std::mutex> lock(lock_);
-  return formatText_;
+  const TRunWorker* first = FirstInProgress();
+  return first ? first->formatText : std::string();
 }
 
 double CConversionRun::SourceFraction() const {
@@ -291,6 +354,33 @@ double CConversionRun::SourceFraction() const {
   if (!(total > 0)) return 0.0;
   double f = mixedSource_ / total;
   return f > 1.0 ? 1.0 : f;
+}
+
+bool CConversionRun::Analysing() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  const TRunWorker* first = FirstInProgress();
+  return first && first->analysing;
+}
+
+int CConversionRun::AnalysisPercent() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  const TRunWorker* first = FirstInProgress();
+  return first ? first->analysisPercent.load() : 0;
+}
+
+uint32_t CConversionRun::TypesInProgress() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  uint32_t types = 0;
+  for (const auto& w : workers_)
+    if (w->job && w->currentType >= 0 && w->currentType < 3) types |= 1u << w->currentType;
+  return types;
+}
+
+void CConversionRun::Retry(uint32_t typeMask) {
+  std::lock_guard<std::mutex> lock(lock_);
+  for (auto& w : workers_)
+    if (w->job && w->currentType >= 0 && w->currentType < 3 && (typeMask & 1u << w->currentType))
+      w->retry = true;
 }
 
 std::string CConversionRun::TargetDirectory() const {
@@ -301,17 +391,33 @@ std::string CConversionRun::TargetDirectory() const {
 void CConversionRun::SetTargetDirectory(const std::string& dir) {
   std::lock_guard<std::mutex> lock(lock_);
   targetDir_ = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+  chosenDir_ = targetDir_;
 }
 
-bool CConversionRun::AskWindow(int question, int parameter) {
+bool CConversionRun::TakeQuestionTurn(std::unique_lock<std::mutex>& turn) {
+  turn = std::unique_lock<std::mutex>(questionTurn_, std::defer_lock);
+  while (!turn.try_lock()) {
+    if (quit || cancel) return false;
+    SleepMs(20);
+  }
+  return !quit && !cancel;
+}
+
+bool CConversionRun::AskWindow(const TRunWorker& w, int question, int parameter) {
   while (paused_ && !quit) {
     SleepMs(200);
     PollHandOff();
   }
   if (quit || !window_) return false;
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    asking_ = &w;
+  }
   waiting_ = true;
   window_->PostQuestion(question, parameter);
   while (waiting_ && !quit) SleepMs(50);
+  std::lock_guard<std::mutex> lock(lock_);
+  asking_ = nullptr;
   return !quit;
 }
 
@@ -332,25 +438,37 @@ void CConversionRun::Answer(TConvertAnywayAnswer answer) {
   waiting_ = false;
 }
 
-// The worker stays until the window ends the run, taking files handed off
+// A free worker takes the file at the head of the queue.
+bool CConversionRun::TakeJob(TRunWorker& w) {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (jobs_.empty()) return false;
+  TJob& job = jobs_.front();
+  if (job.number == 0) job.number = ++jobsTaken_;
+  w.job = job.writer;
+  w.number = job.number;
+  w.intakeBytes = job.sourceBytes;
+  w.currentType = job.writer->GetConversionType();
+  w.source = job.writer->GetPath();
+  w.target.clear();
+  w.formatText.clear();
+  jobs_.pop_front();
+  return true;
+}
+
+// Each worker stays until the window ends the run, taking files handed off
 // meanwhile, so that a name posted in the last moment is converted too.
-void CConversionRun::Worker() {
+void CConversionRun::Work(TRunWorker* w) {
   if (channel_) channel_->ReopenMutex();
   while (running_ && !cancel) {
-    bool empty;
-    {
-      std::lock_guard<std::mutex> lock(lock_);
-      empty = jobs_.empty();
-    }
-    if (empty) {
+    if (!TakeJob(*w)) {
       PollHandOff();
       SleepMs(40);
       continue;
     }
-    ConvertNext();
+    ConvertNext(*w);
   }
-  if (!cancel && prefs_.playSound && jobsConverted_ > 0) PlayDoneSound();
-  workerActive_ = false;
+  if (--workersLooping_ == 0 && !cancel && prefs_.playSound && jobsConverted_ > 0) PlayDoneSound();
+  --workersActive_;
 }
 
 bool CConversionRun::Finish() {
@@ -360,11 +478,15 @@ bool CConversionRun::Finish() {
     if (!Idle() || intaking_ > 0 || playlistWaiting_) return false;
     running_ = false;
   }
-  if (worker_.joinable()) worker_.join();
+  for (auto& w : workers_)
+    if (w->thread.joinable()) w->thread.join();
   return true;
 }
 
 bool CConversionRun::Idle() const {
   std::lock_guard<std::mutex> lock(lock_);
-  return jobs_.empty() && !sound_;
+  if (!jobs_.empty()) return false;
+  for (const auto& w : workers_)
+    if (w->job) return false;
+  return true;
 }

@@ -1,9 +1,9 @@
 // The engine room of the converter: the queue of source files (each bound to
-// its target writer), one sound group and one mixer that renders into the
-// writers, and a worker thread that converts the queued files one at a time.
-// It keeps the byte counters the progress display shows, lets the window
-// pause, resume and cancel, and lets the worker ask the user questions
-// through the window.
+// its target writer) and one or more workers that take files from it in
+// turn, each converting one file at a time through its own sound group and
+// mixer. It keeps the byte counters the progress display shows, lets the
+// window pause, resume and cancel, and lets the workers ask the user
+// questions through the window, one question at a time.
 #pragma once
 
 #include <atomic>
@@ -16,14 +16,12 @@
 #include <vector>
 
 #include "converter/run/IRunWindow.h"
-#include "engine/codecs/Conv2FileFormat.h"
+#include "converter/run/RunWorker.h"
 
 class CConv2FileObj;
 class CInstanceChannel;
-class CPCMMixer;
 class CPCMSound;
 class CPreferences;
-class CSoundGroup;
 struct TPlaylistRefusal;
 
 // A file whose target is settled, as the window names it: its number in
@@ -34,6 +32,14 @@ struct TNamedTarget {
   std::string source, target;
 };
 
+// A file a worker has in hand, as the window shows it.
+struct TFileInProgress {
+  int number = 0;
+  std::string source, target;
+  int percent = 0;  // of its source mixed, or of its analysis while analysing
+  bool analysing = false;
+};
+
 class CConversionRun {
  public:
   CConversionRun(CPreferences& preferences, CInstanceChannel* channel, uint32_t firstEntry);
@@ -42,8 +48,10 @@ class CConversionRun {
   CConversionRun& operator=(const CConversionRun&) = delete;
 
   void SetWindow(IRunWindow* window) { window_ = window; }
-  // Makes the group and the mixer and starts the worker; 0 when they can't be made.
-  int Start();
+  // Makes the workers (each with its sound group and mixer) and starts
+  // them; 0 when not even one can be made. Without a count, the settings'.
+  int Start(int workers = 0);
+  int WorkerCount() const { return static_cast<int>(workers_.size()); }
   // The intake of one source file; 1 also when it was only logged.
   int AddFile(const std::string& path, uint32_t targetType);
   // The intake of a name from the command line, a drop or the hand-off:
@@ -58,15 +66,15 @@ class CConversionRun {
   // Target types (as bits 1 << type) that files asked for but no writer
   // exists for, since the last call; each is reported once per run.
   uint32_t TakeUnavailableTargets();
-  // Cancels: the worker abandons the current file and ends; waits for it.
+  // Cancels: the workers abandon their files and end; waits for them.
   void Stop();
-  // Ends a run whose files are all done: the worker ends, and files handed
+  // Ends a run whose files are all done: the workers end, and files handed
   // off from now on stay in the channel. False, with the run going on, when
   // a file was taken meanwhile.
   bool Finish();
   // No file queued and none in progress.
   bool Idle() const;
-  bool IsRunning() const { return workerActive_; }
+  bool IsRunning() const { return workersActive_ > 0; }
   void Pause(bool on);
   bool Paused() const { return paused_; }
   // Takes the files other instances handed off since the last look; a
@@ -75,9 +83,14 @@ class CConversionRun {
   uint32_t HandOffTaken() const { return handOffTaken_; }
   void DeleteWrittenTargets();
 
-  // For the window, under the run's lock.
+  // For the window, under the run's lock. The names are those of the first
+  // file in progress (the last one's once none is).
   std::string TakeSourceName();
   std::string TakeTargetName();
+  // Every file in progress, by number.
+  std::vector<TFileInProgress> FilesInProgress() const;
+  // The file the open question is about.
+  void QuestionNames(std::string* source, std::string* target) const;
   // Every file whose target was settled since the last call, in order, so
   // that each can be named even when it ends before the window looks.
   std::vector<TNamedTarget> TakeNamedTargets();
@@ -97,10 +110,15 @@ class CConversionRun {
   double WrittenBytes() const { return written_; }
   double MixedSourceBytes() const { return mixedSource_; }
   std::string TargetDirectory() const;
+  // The folder the user chose while asked about disk space: the asking file
+  // measures it again, and so does the status line.
   void SetTargetDirectory(const std::string& dir);
-  bool Analysing() const { return analysing_; }
-  int AnalysisPercent() const { return analysisPercent_; }
-  int CurrentTargetType() const { return currentType_; }
+  bool Analysing() const;
+  int AnalysisPercent() const;
+  // The target types (as bits 1 << type) of the files in progress.
+  uint32_t TypesInProgress() const;
+  // The files in progress of these types are converted again.
+  void Retry(uint32_t typeMask);
 
   // The window's answer to the question the worker asked; it ends the
   // worker's wait.
@@ -111,11 +129,10 @@ class CConversionRun {
   void DropQuestion() { waiting_ = false; }
   bool WaitingForAnswer() const { return waiting_; }
 
-  // Requests from the window: cancel ends the worker, quit abandons the file
-  // in progress (the user stopped the run), retry converts it again.
+  // Requests from the window: cancel ends the workers, quit abandons the
+  // files in progress (the user stopped the run).
   std::atomic<bool> cancel{false};
   std::atomic<bool> quit{false};
-  std::atomic<bool> retry{false};
 
  private:
   friend struct TRunCallbacks;
@@ -123,35 +140,53 @@ class CConversionRun {
   // How a step of the target left the file: go on, skipped by an answer
   // (done without being written), or failed.
   enum class TStep { Go, Skipped, Failed };
+  // A queued file: its writer, opened on the source when its turn comes, the
+  // source's size at the intake, which the progress counts, and its number
+  // once a worker took it (a file converted again keeps it).
+  struct TJob {
+    CConv2FileObj* writer;
+    int64_t sourceBytes;
+    int number = 0;
+  };
 
-  void Worker();
-  int ConvertNext();
-  int ConvertToTarget(CPCMSound* sound, CConv2FileObj* job);
+  void Work(TRunWorker* w);
+  bool TakeJob(TRunWorker& w);
+  int ConvertNext(TRunWorker& w);
+  int ConvertToTarget(TRunWorker& w);
   // The steps of ConvertToTarget, in order.
   bool NameTarget(TTargetFile& file);
   bool FitsTarget(const TTargetFile& file);
   bool WaitForDiskSpace(TTargetFile& file);
   bool PlaceTarget(TTargetFile& file);
+  bool TargetInUse(const TTargetFile& file) const;
   TStep AskAboutTarget(TTargetFile& file);
   TStep CheckExistingTarget(TTargetFile& file);
   TStep CheckPartialSong(TTargetFile& file);
   TStep CheckSilence(TTargetFile& file);
   TStep AskConvertAnyway(TTargetFile& file, int question);
-  TStep SkipTarget(const TTargetFile& file, bool countSource);
+  TStep SkipTarget(TTargetFile& file, bool countSource);
   bool SettleFormat(TTargetFile& file);
   bool CreateTarget(TTargetFile& file);
   int Render(TTargetFile& file);
   int FinishTarget(TTargetFile& file, int result);
-  void AccountFor(const TTargetFile& file, int result);
-  void CountWritten(int64_t bytes);
-  int WriteBlock(char* data, long& length);
-  int AnalysisProgress(unsigned long bytes);
-  // Asks the window and waits for the answer; false when the run quits meanwhile.
-  bool AskWindow(int question, int parameter = 0);
-  void SetNames(const std::string& source, const std::string& target);
+  void AccountFor(TTargetFile& file, int result);
+  void CountWritten(TRunWorker& w, int64_t bytes);
+  void CountMixed(TRunWorker& w, double bytes);
+  int WriteBlock(TRunWorker& w, char* data, long& length);
+  int AnalysisProgress(TRunWorker& w, unsigned long bytes);
+  // What the other files in progress will still write.
+  double StillToWriteByOthers(const TRunWorker& w) const;
+  // The turn to ask the user: one question at a time, whichever worker asks.
+  // False when the run quits while waiting for it.
+  bool TakeQuestionTurn(std::unique_lock<std::mutex>& turn);
+  // Asks the window and waits for the answer, within the asker's turn; false
+  // when the run quits meanwhile.
+  bool AskWindow(const TRunWorker& w, int question, int parameter = 0);
+  void SetNames(TRunWorker& w, const std::string& source, const std::string& target);
+  const TRunWorker* FirstInProgress() const;
   void LogKeyed(const char* key, const std::string& arg);
   void LogRefusal(const TPlaylistRefusal& refusal);
-  void SkipFile(double estimate, bool countSource, int64_t sourceSize);
+  void SkipFile(TRunWorker& w, double estimate, bool countSource, int64_t sourceSize);
 
   CPreferences& prefs_;
   CInstanceChannel* channel_;
@@ -161,52 +196,37 @@ class CConversionRun {
   std::mutex pollLock_;
   // Hand-off entries taken but not yet through the intake: the run does not end meanwhile.
   std::atomic<int> intaking_{0};
-  // The playlist question of the worker (its own flag, apart from the other questions').
-  std::mutex playlistLock_;
+  // The playlist question of a worker (its own flag, apart from the other
+  // questions'); one at a time.
+  std::mutex playlistLock_, playlistTurn_;
   TPlaylistQuestion playlistQuestion_;
   std::atomic<bool> playlistWaiting_{false}, playlistPosted_{false};
-  // A queued file: its writer, opened on the source when its turn comes, and
-  // the source's size at the intake, which the progress counts.
-  struct TJob {
-    CConv2FileObj* writer;
-    int64_t sourceBytes;
-  };
   std::deque<TJob> jobs_;
   std::vector<std::string> writtenTargets_;
   std::vector<TNamedTarget> namedTargets_;
-  std::string sourceName_, targetName_, targetDir_, formatText_;
+  std::string sourceName_, targetName_, targetDir_, chosenDir_;
   std::atomic<bool> sourceChanged_{false}, targetChanged_{false};
   bool formatToggle_ = false;
   int64_t lastToggle_ = 0;
 
   std::atomic<double> estimatedTotal_{0}, written_{0}, totalSource_{0}, mixedSource_{0};
-  int64_t fileWritten_ = 0;
-  std::atomic<int> jobsAdded_{0}, jobsConverted_{0}, jobsFailed_{0}, jobsSkipped_{0}, refused_{0};
-  std::atomic<bool> running_{true}, paused_{false}, workerActive_{false};
+  std::atomic<int> jobsAdded_{0}, jobsTaken_{0}, jobsConverted_{0}, jobsFailed_{0}, jobsSkipped_{0},
+      refused_{0};
+  std::atomic<bool> running_{true}, paused_{false};
+  // Workers started and not yet ended; of them, those still in their loop
+  // (the last to leave it plays the done sound).
+  std::atomic<int> workersActive_{0}, workersLooping_{0};
   uint32_t handOffTaken_;
   std::atomic<uint32_t> unavailableTargets_{0}, unavailableReported_{0};
 
-  std::unique_ptr<CSoundGroup> group_;
-  std::unique_ptr<CPCMMixer> mixer_;
-  CPCMSound* sound_ = nullptr;
-  CConv2FileObj* job_ = nullptr;
-  std::atomic<int> currentType_{3};
-  uint64_t soundMixedSeen_ = 0;
-  double positionMs_ = 0;
-  bool writeFailed_ = false;
-  bool encoderFailed_ = false;  // the failed write was the encoder's, not the disk's
-  CConv2FileFormat runFormat_{1};
+  std::vector<std::unique_ptr<TRunWorker>> workers_;
 
   // The open question and the last answer to each. Answers that stand for
   // the rest of the run (OverwriteAll, SkipAll, ContinueUntilFull) stay.
+  std::mutex questionTurn_;
+  const TRunWorker* asking_ = nullptr;
   std::atomic<bool> waiting_{false};
   std::atomic<TOverwriteAnswer> overwrite_{TOverwriteAnswer::SkipThis};
   std::atomic<TDiskFullAnswer> diskFull_{TDiskFullAnswer::Retry};
   std::atomic<TConvertAnywayAnswer> convertAnyway_{TConvertAnywayAnswer::Convert};
-
-  std::atomic<bool> analysing_{false};
-  std::atomic<int> analysisPercent_{0};
-  double analysisTotal_ = 0, analysisDone_ = 0;
-
-  std::thread worker_;
 };

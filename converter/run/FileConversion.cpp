@@ -1,6 +1,7 @@
 // What the worker does with one queued file: load and analyse the source,
 // normalise it, choose and check the target, ask where needed, let the mixer
 // render the sound once into the writer, finish the file and account for it.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -61,64 +62,71 @@ const char* ExtensionOf(CConv2FileObj* job) {
 
 struct TRunCallbacks {
   static TDataWriteCode Sink(char* data, long& bytes, void* user) {
-    return static_cast<CConversionRun*>(user)->WriteBlock(data, bytes);
+    auto* w = static_cast<TRunWorker*>(user);
+    return w->run->WriteBlock(*w, data, bytes);
   }
   static int Progress(unsigned long bytes, void* user) {
-    return static_cast<CConversionRun*>(user)->AnalysisProgress(bytes);
+    auto* w = static_cast<TRunWorker*>(user);
+    return w->run->AnalysisProgress(*w, bytes);
   }
 };
 
-int CConversionRun::AnalysisProgress(unsigned long bytes) {
-  analysisDone_ += static_cast<double>(bytes);
-  if (analysisTotal_ > 0) analysisPercent_ = static_cast<int>(analysisDone_ * 100 / analysisTotal_);
+int CConversionRun::AnalysisProgress(TRunWorker& w, unsigned long bytes) {
+  w.analysisDone += static_cast<double>(bytes);
+  if (w.analysisTotal > 0)
+    w.analysisPercent = static_cast<int>(w.analysisDone * 100 / w.analysisTotal);
   if (cancel || quit) return 0;
   if (paused_) return -1;
   return 1;
 }
 
-void CConversionRun::SkipFile(double estimate, bool countSource, int64_t sourceSize) {
-  double e = estimatedTotal_ - estimate;
-  estimatedTotal_ = e > 0 ? e : 0;
-  if (countSource) mixedSource_ = mixedSource_ + static_cast<double>(sourceSize);
+void CConversionRun::SkipFile(TRunWorker& w, double estimate, bool countSource,
+                              int64_t sourceSize) {
+  AddTo(estimatedTotal_, -std::min(estimate, estimatedTotal_.load()));
+  if (countSource) CountMixed(w, static_cast<double>(sourceSize));
 }
 
-int CConversionRun::ConvertNext() {
-  CConv2FileObj* job = nullptr;
-  int64_t intakeBytes = 0;
+void CConversionRun::CountMixed(TRunWorker& w, double bytes) {
+  w.mixedCounted += bytes;
+  AddTo(mixedSource_, bytes);
+}
+
+int CConversionRun::ConvertNext(TRunWorker& w) {
+  CConv2FileObj* job = w.job;
   std::string dir;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty()) {
-      job = jobs_.front().writer;
-      intakeBytes = jobs_.front().sourceBytes;
-    }
     dir = prefs_.defaultDir;
-    if (!dir.empty() && dir[0] == '.' && job) dir = ExtractDirectory(job->GetPath());
+    if (!dir.empty() && dir[0] == '.') dir = ExtractDirectory(job->GetPath());
     if (!dir.empty() && dir.back() != '/') dir += '/';
     targetDir_ = dir;
-    sound_ = nullptr;
-    currentType_ = job ? job->GetConversionType() : 3;
+    w.dir = dir;
+    w.sound = nullptr;
   }
+  w.mixedCounted = 0;
+  w.accounted = w.retried = false;
+  w.soundMixedSeen = 0;
+  w.fileWritten = 0;
+  w.estimate = 0;
   int result = 0;
-  const std::string sourcePath = job ? job->GetPath() : std::string();
-  const double mixedBefore = mixedSource_;
+  const std::string sourcePath = job->GetPath();
   CRefObj* copy = nullptr;
-  if (job && job->Open(sourcePath, 0, 0)) copy = job->Copy();
-  if (job && !copy) LogKeyed("AFE_FILE_NOT_FOUND", sourcePath);
+  if (job->Open(sourcePath, 0, 0)) copy = job->Copy();
+  if (!copy) LogKeyed("AFE_FILE_NOT_FOUND", sourcePath);
   if (copy) {
     auto* sound = new CPCMSound;
     copy->Seek(0, kSeekBegin);
     bool analysis =
         prefs_.normalizeVolume || prefs_.trimSoundsAutomatically || prefs_.warnAboutIncompleteSongs;
-    analysing_ = analysis;
-    analysisPercent_ = 0;
-    analysisDone_ = 0;
-    analysisTotal_ = static_cast<double>(copy->Size());
-    SetNames(sourcePath, "");
+    w.analysing = analysis;
+    w.analysisPercent = 0;
+    w.analysisDone = 0;
+    w.analysisTotal = static_cast<double>(copy->Size());
+    SetNames(w, sourcePath, "");
     SetLastError(0);
     int loaded = sound->InitialLoad(copy, 2000, 0, analysis ? 1 : 0, 0, 0, kMsPerPeak,
-                                    analysis ? &TRunCallbacks::Progress : nullptr, this);
-    analysing_ = false;
+                                    analysis ? &TRunCallbacks::Progress : nullptr, &w);
+    w.analysing = false;
     uint32_t error = GetLastError();
     if (loaded && sound->Length(0) != 0 && !cancel) {
       if (prefs_.normalizeVolume) {
@@ -130,10 +138,9 @@ int CConversionRun::ConvertNext() {
       }
       {
         std::lock_guard<std::mutex> lock(lock_);
-        sound_ = sound;
-        job_ = job;
+        w.sound = sound;
       }
-      result = ConvertToTarget(sound, job);
+      result = ConvertToTarget(w);
     } else if (!cancel) {
       bool wma = HasFileExtension(sourcePath, "wma");
       const char* key;
@@ -147,50 +154,55 @@ int CConversionRun::ConvertNext() {
     }
     {
       std::lock_guard<std::mutex> lock(lock_);
-      sound_ = nullptr;
-      job_ = nullptr;
+      w.sound = nullptr;
     }
     CAudioAtom* atom = sound;
     DeleteAtom(&atom);
     DeleteRefObject(&copy);
-    currentType_ = 3;
   }
-  if (job) job->Close();
-  if (retry) {
-    retry = false;
-    return result;
-  }
-  // Tags and bytes that do not decode are never mixed, a file may fail before
-  // any is, and a source may have changed since its intake: once a file was
-  // tried, it counts with the size the total took, so the run's progress
-  // reaches 100 %.
-  if (!quit) mixedSource_ = mixedBefore + static_cast<double>(intakeBytes);
-  if (!quit) {
-    std::lock_guard<std::mutex> lock(lock_);
-    if (!jobs_.empty() && jobs_.front().writer == job) {
-      jobs_.pop_front();
-      CRefObj* obj = job;
-      DeleteRefObject(&obj);
+  job->Close();
+  std::lock_guard<std::mutex> lock(lock_);
+  const bool again = w.accounted ? w.retried : w.retry.load();
+  w.retry = false;
+  if (again && !quit && !cancel) {
+    // Converted again with the new settings: it goes back to the head of
+    // the queue, with its number, and its counts are taken back.
+    AddTo(mixedSource_, -std::min(w.mixedCounted, mixedSource_.load()));
+    jobs_.push_front({job, w.intakeBytes, w.number});
+  } else {
+    // Tags and bytes that do not decode are never mixed, a file may fail
+    // before any is, and a source may have changed since its intake: once a
+    // file was tried, it counts with the size the total took, so the run's
+    // progress reaches 100 %.
+    if (!quit) {
+      AddTo(mixedSource_, static_cast<double>(w.intakeBytes) - w.mixedCounted);
+      if (result)
+        ++jobsConverted_;
+      else
+        ++jobsFailed_;
     }
-    if (result)
-      ++jobsConverted_;
-    else
-      ++jobsFailed_;
+    CRefObj* obj = job;
+    DeleteRefObject(&obj);
   }
+  w.job = nullptr;
+  w.formatText.clear();
+  w.currentType = 3;
   return result;
 }
 
 // The file in hand during the target step.
 struct CConversionRun::TTargetFile {
-  TTargetFile(CPCMSound* s, CConv2FileObj* j, CPreferences& prefs)
-      : sound(s),
-        job(j),
-        type(j->GetConversionType()),
+  TTargetFile(TRunWorker& worker, CPreferences& prefs)
+      : w(worker),
+        sound(worker.sound),
+        job(worker.job),
+        type(job->GetConversionType()),
         prefFormat(prefs.Format(type)),
-        sourcePath(j->GetPath()),
-        sourceSize(j->Size()),
-        estimate(j->GetBytesToWrite(&prefFormat, nullptr, -1.0)) {}
+        sourcePath(job->GetPath()),
+        sourceSize(job->Size()),
+        estimate(job->GetBytesToWrite(&prefFormat, nullptr, -1.0)) {}
 
+  TRunWorker& w;
   CPCMSound* sound;
   CConv2FileObj* job;
   int type;
@@ -205,11 +217,12 @@ struct CConversionRun::TTargetFile {
   bool abandoned = false;  // cancelled, quit or retried when the stream ended
 };
 
-int CConversionRun::ConvertToTarget(CPCMSound* sound, CConv2FileObj* job) {
-  TTargetFile file(sound, job, prefs_);
-  fileWritten_ = 0;
-  writeFailed_ = false;
-  encoderFailed_ = false;
+int CConversionRun::ConvertToTarget(TRunWorker& w) {
+  TTargetFile file(w, prefs_);
+  w.fileWritten = 0;
+  w.estimate = file.estimate;
+  w.writeFailed = false;
+  w.encoderFailed = false;
 
   if (!NameTarget(file) || !FitsTarget(file) || !WaitForDiskSpace(file) || !PlaceTarget(file))
     return 0;
@@ -246,23 +259,49 @@ bool CConversionRun::FitsTarget(const TTargetFile& file) {
 // the user chose to go on until the disk is full; an answer may have changed
 // the directory, so it is measured again.
 bool CConversionRun::WaitForDiskSpace(TTargetFile& file) {
-  file.dir = TargetDirectory();
-  while (diskFull_ != TDiskFullAnswer::ContinueUntilFull &&
-         static_cast<double>(os::FreeBytes(file.dir)) < file.estimate) {
+  file.dir = file.w.dir;
+  auto tooLittle = [&] {
+    return diskFull_ != TDiskFullAnswer::ContinueUntilFull &&
+           static_cast<double>(os::FreeBytes(file.dir)) <
+               file.estimate + StillToWriteByOthers(file.w);
+  };
+  if (!tooLittle()) return true;
+  std::unique_lock<std::mutex> turn;
+  if (!TakeQuestionTurn(turn)) return false;
+  while (tooLittle()) {
     diskFull_ = TDiskFullAnswer::Retry;  // what an unanswered question means
-    if (!AskWindow(kAskDiskFull)) return false;
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      chosenDir_.clear();
+    }
+    if (!AskWindow(file.w, kAskDiskFull)) return false;
     PollHandOff();
     if (quit || cancel || diskFull_ == TDiskFullAnswer::Stop) return false;
-    file.dir = TargetDirectory();
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!chosenDir_.empty()) file.w.dir = chosenDir_;
+    file.dir = file.w.dir;
   }
   return true;
+}
+
+// The files in progress on other workers will still write what their
+// estimates say they have not yet written; the check counts it as taken.
+double CConversionRun::StillToWriteByOthers(const TRunWorker& w) const {
+  std::lock_guard<std::mutex> lock(lock_);
+  double rest = 0;
+  for (const auto& other : workers_) {
+    if (other.get() == &w || !other->job) continue;
+    double left = other->estimate - static_cast<double>(other->fileWritten);
+    if (left > 0) rest += left;
+  }
+  return rest;
 }
 
 // The target path, with its directory made where missing.
 bool CConversionRun::PlaceTarget(TTargetFile& file) {
   const std::string& dir = file.dir;
   file.target = dir + file.name;
-  SetNames(file.sourcePath, file.target);
+  SetNames(file.w, file.sourcePath, file.target);
   if (!MakeFolders(dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir)) {
     LogKeyed("CFE_DirectoryDoesNotExist", dir);
     return false;
@@ -270,12 +309,19 @@ bool CConversionRun::PlaceTarget(TTargetFile& file) {
   // A target is never its own source, whatever the names look like.
   if (SameFile(file.target, file.sourcePath) || file.target == file.sourcePath) {
     file.target = file.target.substr(0, file.target.size() - 4) + "1." + ExtensionOf(file.job);
-    SetNames(file.sourcePath, file.target);
+    SetNames(file.w, file.sourcePath, file.target);
   }
   std::lock_guard<std::mutex> lock(lock_);
-  namedTargets_.push_back(
-      {jobsConverted_ + jobsFailed_ + 1, jobsAdded_, file.sourcePath, file.target});
+  namedTargets_.push_back({file.w.number, jobsAdded_, file.sourcePath, file.target});
   return true;
+}
+
+// Another file in progress that writes the same target.
+bool CConversionRun::TargetInUse(const TTargetFile& file) const {
+  std::lock_guard<std::mutex> lock(lock_);
+  for (const auto& other : workers_)
+    if (other.get() != &file.w && other->job && other->target == file.target) return true;
+  return false;
 }
 
 // The questions, in order: an existing target, a song that ends early, a
@@ -287,13 +333,22 @@ CConversionRun::TStep CConversionRun::AskAboutTarget(TTargetFile& file) {
   return step;
 }
 
+// A target that another file in progress writes is waited for, so that it
+// is found existing as when the files are converted one after the other.
 CConversionRun::TStep CConversionRun::CheckExistingTarget(TTargetFile& file) {
+  while (TargetInUse(file)) {
+    if (quit || cancel) return TStep::Failed;
+    SleepMs(50);
+  }
   if (!DoesFileExist(file.target)) return TStep::Go;
+  std::unique_lock<std::mutex> turn;
+  // A standing answer may come with the question another file is asked now.
+  if (prefs_.promptForOverWrites && !TakeQuestionTurn(turn)) return TStep::Failed;
   const TOverwriteAnswer standing = overwrite_;
   if (standing == TOverwriteAnswer::SkipAll) return SkipTarget(file, true);
   if (!prefs_.promptForOverWrites || standing == TOverwriteAnswer::OverwriteAll) return TStep::Go;
   overwrite_ = TOverwriteAnswer::SkipThis;  // what an unanswered question means
-  if (!AskWindow(kAskOverwrite)) return TStep::Failed;
+  if (!AskWindow(file.w, kAskOverwrite)) return TStep::Failed;
   PollHandOff();
   switch (overwrite_.load()) {
     case TOverwriteAnswer::OverwriteThis:
@@ -324,8 +379,10 @@ CConversionRun::TStep CConversionRun::CheckSilence(TTargetFile& file) {
 }
 
 CConversionRun::TStep CConversionRun::AskConvertAnyway(TTargetFile& file, int question) {
+  std::unique_lock<std::mutex> turn;
+  if (!TakeQuestionTurn(turn)) return TStep::Failed;
   convertAnyway_ = TConvertAnywayAnswer::Convert;  // what an unanswered question means
-  if (!AskWindow(question)) return TStep::Failed;
+  if (!AskWindow(file.w, question)) return TStep::Failed;
   PollHandOff();
   switch (convertAnyway_.load()) {
     case TConvertAnywayAnswer::Convert:
@@ -339,8 +396,8 @@ CConversionRun::TStep CConversionRun::AskConvertAnyway(TTargetFile& file, int qu
 }
 
 // A skipped file counts as done; an existing target's source counts as mixed.
-CConversionRun::TStep CConversionRun::SkipTarget(const TTargetFile& file, bool countSource) {
-  SkipFile(file.estimate, countSource, file.sourceSize);
+CConversionRun::TStep CConversionRun::SkipTarget(TTargetFile& file, bool countSource) {
+  SkipFile(file.w, file.estimate, countSource, file.sourceSize);
   ++jobsSkipped_;
   return TStep::Skipped;
 }
@@ -348,15 +405,16 @@ CConversionRun::TStep CConversionRun::SkipTarget(const TTargetFile& file, bool c
 // The actual target format, from the preference and the source; its
 // description goes to the window.
 bool CConversionRun::SettleFormat(TTargetFile& file) {
-  file.job->GetTargetFormat(&runFormat_, &file.prefFormat, file.sound);
-  if (!file.job->ValidateFormat(&runFormat_)) {
+  CConv2FileFormat& format = file.w.format;
+  file.job->GetTargetFormat(&format, &file.prefFormat, file.sound);
+  if (!file.job->ValidateFormat(&format)) {
     LogKeyed("CFE_InvalidTargetFormat", file.sourcePath);
     return false;
   }
   char text[1024];
-  file.job->GetTargetFormatStr(text, sizeof text, &runFormat_);
+  file.job->GetTargetFormatStr(text, sizeof text, &format);
   std::lock_guard<std::mutex> lock(lock_);
-  formatText_ = text;
+  file.w.formatText = text;
   formatToggle_ = false;
   lastToggle_ = std::time(nullptr);
   return true;
@@ -365,9 +423,10 @@ bool CConversionRun::SettleFormat(TTargetFile& file) {
 // Creates the target and reserves its tag space; a target without that
 // space goes again.
 bool CConversionRun::CreateTarget(TTargetFile& file) {
-  runFormat_.MakeIntoWaveFormatEx(&file.pcm);
+  CConv2FileFormat& format = file.w.format;
+  format.MakeIntoWaveFormatEx(&file.pcm);
   file.pcm.wFormatTag = WAVE_FORMAT_PCM;
-  if (!file.job->Create(file.target.c_str(), &runFormat_, &file.pcm)) {
+  if (!file.job->Create(file.target.c_str(), &format, &file.pcm)) {
     LogKeyed("CFE_FileCreationFail", file.target);
     return false;
   }
@@ -378,25 +437,26 @@ bool CConversionRun::CreateTarget(TTargetFile& file) {
     os::RemoveFile(file.target);
     return false;
   }
-  CountWritten(reserved);
+  CountWritten(file.w, reserved);
   return true;
 }
 
-// The mixer renders the sound once, in the target format, into WriteBlock;
-// 1 when the mix ran to its end.
+// The worker's mixer renders the sound once, in the target format, into
+// WriteBlock; 1 when the mix ran to its end.
 int CConversionRun::Render(TTargetFile& file) {
-  file.sound->Add(group_.get(), 0);
-  group_->SetPlayOnceMode(1);
-  group_->Resize(nullptr);
-  positionMs_ = 0;
-  soundMixedSeen_ = 0;
-  long groupLength = group_->Length(0);
+  TRunWorker& w = file.w;
+  file.sound->Add(w.group.get(), 0);
+  w.group->SetPlayOnceMode(1);
+  w.group->Resize(nullptr);
+  w.positionMs = 0;
+  w.soundMixedSeen = 0;
+  long groupLength = w.group->Length(0);
   file.job->SetNeedToResample(0);
-  int mixed = mixer_->MixToDataSink(group_.get(), &TRunCallbacks::Sink, this, &file.pcm,
-                                    groupLength, file.job->GetDesiredBufferSize());
+  int mixed = w.mixer->MixToDataSink(w.group.get(), &TRunCallbacks::Sink, &w, &file.pcm,
+                                     groupLength, file.job->GetDesiredBufferSize());
   {
     std::lock_guard<std::mutex> lock(lock_);
-    sound_ = nullptr;
+    w.sound = nullptr;
   }
   return mixed ? 1 : 0;
 }
@@ -405,75 +465,78 @@ int CConversionRun::Render(TTargetFile& file) {
 // tag. A file the disk refused is a failure: its broken target goes. A
 // cancel keeps what was written.
 int CConversionRun::FinishTarget(TTargetFile& file, int result) {
+  TRunWorker& w = file.w;
   CConv2FileObj* job = file.job;
   long ended = job->EndWriteStream();
   if (ended > 0)
-    CountWritten(ended);
+    CountWritten(w, ended);
   else if (ended == -1) {
-    writeFailed_ = true;
-    encoderFailed_ = IsEncoderError(GetLastError());
+    w.writeFailed = true;
+    w.encoderFailed = IsEncoderError(GetLastError());
   }
-  file.abandoned = cancel || quit || retry;
-  if (result && !writeFailed_) {
+  file.abandoned = cancel || quit || w.retry;
+  if (result && !w.writeFailed) {
     int done = 0;
     long list =
         job->FinalData(file.target.c_str(), kSoftwareName, &done, file.sound->GetMusicInfo());
     if (list < 0) {
-      writeFailed_ = true;
-      encoderFailed_ = IsEncoderError(GetLastError());
+      w.writeFailed = true;
+      w.encoderFailed = IsEncoderError(GetLastError());
     }
-    if (done && list > 0) CountWritten(list);
+    if (done && list > 0) CountWritten(w, list);
   }
   file.sound->Remove();
-  if (!job->Close()) writeFailed_ = true;
-  if (result && !writeFailed_ && !file.abandoned) {
+  if (!job->Close()) w.writeFailed = true;
+  if (result && !w.writeFailed && !file.abandoned) {
     long tag = job->WriteTag(file.target.c_str(), kSoftwareName, file.sound);
     if (tag == -1) {
       LogKeyed("CFE_TagSpaceCreationFail", file.target);
       result = 0;
     } else {
-      CountWritten(tag);
+      CountWritten(w, tag);
     }
   }
-  if (writeFailed_ && !file.abandoned) {
-    LogKeyed(encoderFailed_ ? "CFE_EncoderFailure" : "CFE_WriteFailure", file.target);
+  if (w.writeFailed && !file.abandoned) {
+    LogKeyed(w.encoderFailed ? "CFE_EncoderFailure" : "CFE_WriteFailure", file.target);
     os::RemoveFile(file.target);
     result = 0;
   }
-  if (result && !file.abandoned)
+  if (result && !file.abandoned) {
+    std::lock_guard<std::mutex> lock(lock_);  // the settings' store is shared by the workers
     prefs_.SaveLastConversionType(static_cast<uint32_t>(file.type), HKEY_CURRENT_USER);
+  }
   return result;
 }
 
-// A retried file takes its counts back and loses its target; any other
-// corrects the estimated total by what it really wrote.
-void CConversionRun::AccountFor(const TTargetFile& file, int result) {
-  if (retry) {
-    double m = mixedSource_ - static_cast<double>(soundMixedSeen_);
-    mixedSource_ = m > 0 ? m : 0;
-    double w = written_ - static_cast<double>(fileWritten_);
-    written_ = w > 0 ? w : 0;
+// A retried file loses its target and what it wrote (its mixed count goes
+// when it is queued again); any other corrects the estimated total by what
+// it really wrote.
+void CConversionRun::AccountFor(TTargetFile& file, int result) {
+  TRunWorker& w = file.w;
+  const double wrote = static_cast<double>(w.fileWritten);
+  w.accounted = true;
+  w.retried = w.retry;
+  if (w.retried) {
+    AddTo(written_, -std::min(wrote, written_.load()));
     os::RemoveFile(file.target);
   } else {
-    if (static_cast<double>(fileWritten_) != file.estimate) {
-      double e = estimatedTotal_ + static_cast<double>(fileWritten_) - file.estimate;
-      estimatedTotal_ = e > 0 ? e : 0;
-    }
+    if (wrote != file.estimate) AddTo(estimatedTotal_, wrote - file.estimate);
+    if (estimatedTotal_ < 0) estimatedTotal_ = 0;
     if (result || file.abandoned) {
       std::lock_guard<std::mutex> lock(lock_);
       writtenTargets_.push_back(file.target);
     }
   }
   std::lock_guard<std::mutex> lock(lock_);
-  formatText_.clear();
+  w.formatText.clear();
 }
 
-void CConversionRun::CountWritten(int64_t bytes) {
-  fileWritten_ += bytes;
-  written_ = written_ + static_cast<double>(bytes);
+void CConversionRun::CountWritten(TRunWorker& w, int64_t bytes) {
+  w.fileWritten += bytes;
+  AddTo(written_, static_cast<double>(bytes));
 }
 
-int CConversionRun::WriteBlock(char* data, long& length) {
+int CConversionRun::WriteBlock(TRunWorker& w, char* data, long& length) {
   if (length < 1) return 1;
   while (paused_) {
     if (cancel) return 1;
@@ -481,17 +544,17 @@ int CConversionRun::WriteBlock(char* data, long& length) {
     PollHandOff();
     SleepMs(80);
   }
-  if (cancel || !running_ || retry || quit) return 1;
+  if (cancel || !running_ || w.retry || quit) return 1;
   CPCMSound* sound;
   CConv2FileObj* job;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    sound = sound_;
-    job = job_;
+    sound = w.sound;
+    job = w.job;
   }
   if (!job) return 1;
-  const int64_t avg = runFormat_.nAvgBytesPerSec ? runFormat_.nAvgBytesPerSec : 1;
-  const int64_t align = runFormat_.nBlockAlign ? runFormat_.nBlockAlign : 1;
+  const int64_t avg = w.format.nAvgBytesPerSec ? w.format.nAvgBytesPerSec : 1;
+  const int64_t align = w.format.nBlockAlign ? w.format.nBlockAlign : 1;
   double duration = static_cast<double>(length) * 1000.0 / static_cast<double>(avg);
   if (duration < 1) duration = 1;
   long n = 0;
@@ -499,11 +562,11 @@ int CConversionRun::WriteBlock(char* data, long& length) {
   long count = length;
   if (sound && sound->IsAutoTrim()) {
     double trimStart = static_cast<double>(sound->GetAutoTrimTimeStart());
-    if (positionMs_ + duration <= trimStart) {
+    if (w.positionMs + duration <= trimStart) {
       count = 0;  // all of it lies before the sound starts
-    } else if (positionMs_ < trimStart) {
+    } else if (w.positionMs < trimStart) {
       // The block straddles the start: its part after the start is kept.
-      int64_t skip = static_cast<int64_t>((trimStart - positionMs_) * avg / 1000) / align * align;
+      int64_t skip = static_cast<int64_t>((trimStart - w.positionMs) * avg / 1000) / align * align;
       from += skip;
       count -= static_cast<long>(skip);
     }
@@ -511,19 +574,20 @@ int CConversionRun::WriteBlock(char* data, long& length) {
   if (count > 0) {
     n = job->WriteStreamData(from, count, nullptr);
     if (n == -1) {
-      writeFailed_ = true;
-      encoderFailed_ = IsEncoderError(GetLastError());
+      w.writeFailed = true;
+      w.encoderFailed = IsEncoderError(GetLastError());
       return 1;
     }
   }
-  CountWritten(n);
+  CountWritten(w, n);
   PollHandOff();
-  positionMs_ += duration;
+  w.positionMs += duration;
   if (sound) {
     uint64_t mixed = sound->GetSourceBytesMixedInPlayOnceMode();
-    if (mixed > soundMixedSeen_) {
-      mixedSource_ = mixedSource_ + static_cast<double>(mixed - soundMixedSeen_);
-      soundMixedSeen_ = mixed;
+    uint64_t seen = w.soundMixedSeen;
+    if (mixed > seen) {
+      CountMixed(w, static_cast<double>(mixed - seen));
+      w.soundMixedSeen = mixed;
     }
   }
   SleepMs(prefs_.cpuSleepTime);

@@ -45,7 +45,11 @@ void CConsoleWindow::ShowProgress(const TProgressTexts& t) {
   std::string errors;
   if (ErrorLog().Count() > 0) errors = ", " + LoadFormatted("CED_Title", ErrorLog().Count());
   std::string paused = t.paused ? LoadKeyedString("CW_Paused") : "";
-  Show(std::to_string(t.percent) + "% " + t.counter + errors + paused + "  " + t.status);
+  std::string files;
+  for (const TFileInProgress& f : t.inProgress)
+    files += (files.empty() ? "  [" : ", ") + CProgressController::InProgressName(f);
+  if (!files.empty()) files += "]";
+  Show(std::to_string(t.percent) + "% " + t.counter + errors + paused + files + "  " + t.status);
 }
 
 // One line per file, once its target is known.

@@ -11,6 +11,7 @@
 #include "converter/ui/Prompts.h"
 #include "platform/os/DiskSpace.h"
 #include "platform/os/FileStatus.h"
+#include "platform/paths/Paths.h"
 #include "utilities/strings/KeyedFormat.h"
 #include "utilities/strings/StringFile.h"
 
@@ -172,6 +173,16 @@ std::string CProgressController::StatusText() {
   return LoadFormatted("CW_ToGo", analysis, ww, wh, "", fw, fh, rw, rh);
 }
 
+// "song.wav 42%" (the analysis' percentage while analysing).
+std::string CProgressController::InProgressName(const TFileInProgress& f) {
+  return ExtractFileName(f.source) + " " + std::to_string(f.percent) + "%";
+}
+
+// "File 3 of 20: song.wav 42%".
+std::string CProgressController::InProgressLine(const TFileInProgress& f, int jobs) {
+  return LoadFormatted("CW_Progress", f.number, jobs).substr(0, 64) + ": " + InProgressName(f);
+}
+
 TProgressTexts CProgressController::Texts() {
   TProgressTexts t;
   CConversionRun& run = *run_;
@@ -182,6 +193,9 @@ TProgressTexts CProgressController::Texts() {
   t.source = run.TakeSourceName();
   t.target = run.TakeTargetName();
   if (t.target.empty()) t.target = prefs_.defaultDir;
+  t.jobs = jobs;
+  t.inProgress = run.FilesInProgress();
+  if (t.inProgress.size() < 2) t.inProgress.clear();
   t.status = StatusText();
   double fraction = run.SourceFraction();
   t.barPosition = static_cast<int>(fraction * 1000);
@@ -290,8 +304,8 @@ void CProgressController::Answer(int question) {
     run.DropQuestion();
     return;
   }
-  std::string source = run.TakeSourceName();
-  std::string target = run.TakeTargetName();
+  std::string source, target;
+  run.QuestionNames(&source, &target);
   int button = kButtonCancel;
   for (;;) {
     TPrompt p = QuestionPrompt(question, source, target);
@@ -380,11 +394,13 @@ void CProgressController::Options() {
   prefs_.changedNormalizeTrim = false;
   prompting_ = true;
   showOptions_();
-  int type = run.CurrentTargetType();
-  if (type >= 0 && type < 3 && (prefs_.changedFormat[type] || prefs_.changedNormalizeTrim)) {
+  uint32_t changed = prefs_.changedNormalizeTrim ? 7u : 0u;
+  for (uint32_t type = 0; type < 3; ++type)
+    if (prefs_.changedFormat[type]) changed |= 1u << type;
+  if (changed & run.TypesInProgress()) {
     TPrompt p = MessagePrompt(kPromptInfo, LoadKeyedString("IDS_OPTIONS_RECONVERT"));
     prompter_.Ask(p);
-    run.retry = true;
+    run.Retry(changed);
   }
   prompting_ = false;
   if (!wasPaused) run.Pause(false);

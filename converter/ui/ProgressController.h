@@ -27,6 +27,9 @@ class IEngineServices;
 struct TProgressTexts {
   std::string counter;  // "File 2 of 5"
   std::string source, target;
+  // With several files converted at once, each of them, by number.
+  std::vector<TFileInProgress> inProgress;
+  int jobs = 0;
   std::string status;
   int barPosition = 0;  // 0 to 1000
   int percent = 0;
@@ -81,6 +84,8 @@ class CProgressController : public IRunWindow, public IPlaylistChooser {
   // What the run did, in one line: files converted, skipped and failed,
   // megabytes written and how long it took.
   std::string SummaryText() const;
+  static std::string InProgressName(const TFileInProgress& file);
+  static std::string InProgressLine(const TFileInProgress& file, int jobs);
   std::string StatusText();
   CConversionRun* Run() { return run_.get(); }
   bool Ended() const { return ended_; }

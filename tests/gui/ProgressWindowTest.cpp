@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
@@ -100,6 +101,25 @@ TEST_F(ProgressWindow, LabelsBarAndTitleFollowTheRun) {
   EXPECT_EQ(w.result(), QDialog::Accepted);
   EXPECT_EQ(w.Controller().Run()->ConvertedCount(), 2);
   EXPECT_TRUE(prompter_.script.Shown().empty());
+}
+
+TEST_F(ProgressWindow, EveryFileInProgressHasItsLineWhileSeveralAreConverted) {
+  prefs_.parallelConversions = 2;
+  std::vector<std::string> files = {Source("one.wav", 6), Source("two.wav", 6),
+                                    Source("three.wav", 0.2)};
+  CProgressWindow w(prefs_, prompter_, &engine_);
+  ASSERT_TRUE(Begin(w, files));
+  EXPECT_EQ(w.Controller().Run()->WorkerCount(), 2);
+  auto* lines = w.findChild<QLabel*>("inProgress");
+  ASSERT_NE(lines, nullptr);
+  ASSERT_TRUE(Until([&] { return lines->isVisible(); }));
+  QStringList shown = lines->text().split('\n');
+  ASSERT_EQ(shown.size(), 2) << lines->text().toStdString();
+  EXPECT_TRUE(shown[0].startsWith("File 1 of 3: one.wav ")) << shown[0].toStdString();
+  EXPECT_TRUE(shown[1].startsWith("File 2 of 3: two.wav ")) << shown[1].toStdString();
+  EXPECT_TRUE(shown[1].endsWith("%"));
+  ASSERT_TRUE(Until([&] { return !w.isVisible(); }, 60s));
+  EXPECT_EQ(w.Controller().Run()->ConvertedCount(), 3);
 }
 
 TEST_F(ProgressWindow, PauseHoldsTheRunAndCancelDeletesWhatItWrote) {

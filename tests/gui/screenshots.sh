@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures of the window for people to look at: under a virtual X server, the
-# progress window mid-run, the Cancel question over it, each prompt dialog,
+# progress window mid-run (also with two files at once), the Cancel question over it, each prompt dialog,
 # the error log, each page of the Options sheet and the playlist dialog, as
 # PNG files in OUTDIR.
 #
@@ -36,12 +36,25 @@ import -window root -crop 800x400+240+200 "$out/cancel-over-progress.png"
 press "$question" Return
 wait "$pid" || true
 
+# Two songs converted at once: a line for each under the names.
+sox -n -r 44100 -c 2 "$work/First Song.wav" synth 60 sine 220 fade 0 60 1
+sox -n -r 44100 -c 2 "$work/Second Song.wav" synth 60 sine 330 fade 0 60 1
+"$build/bin/sonoduct" -j 2 -C "$work/First Song.wav" "$work/Second Song.wav" &
+pid=$!
+win="$(wait_window '^[0-9]+%.* - Sonoduct $')"
+sleep 3
+import -window "$win" "$out/progress-two-at-once.png"
+press "$win" Escape
+question="$(wait_window '^Stop Converting$' 10)"
+press "$question" Return
+wait "$pid" || true
+
 # Each prompt dialog and the error log.
 "$build/bin/dialog_gallery" "$out"
 
 # Every picture is there and shows something: a blank one has a colour or two.
 status=0
-for name in progress cancel-over-progress overwrite silent partial diskfull howto opendecode \
+for name in progress progress-two-at-once cancel-over-progress overwrite silent partial diskfull howto opendecode \
   errorlog info error wavetowave cancel options-general options-wav options-mp3 options-wma \
   playlist; do
   png="$out/$name.png"

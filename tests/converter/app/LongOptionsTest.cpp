@@ -18,6 +18,22 @@ TEST(LongOptions, AreTakenOutBeforeTheSwitchesAndEndAtADoubleDash) {
   EXPECT_EQ(o.unknown, "--colour");
 }
 
+TEST(LongOptions, AJobCountIsTakenWhereverItStandsBeforeADoubleDash) {
+  std::vector<std::string> args = {"-C", "-j", "2", "a.wav", "--", "-j3"};
+  TLongOptions o = TakeLongOptions(args);
+  EXPECT_EQ(o.jobs, 2);
+  EXPECT_TRUE(o.badJobs.empty());
+  EXPECT_EQ(args, (std::vector<std::string>{"-C", "a.wav", "-j3"}));
+  args = {"-j0", "a.wav"};
+  EXPECT_EQ(TakeLongOptions(args).jobs, 0);
+  args = {"-j", "many", "a.wav"};
+  o = TakeLongOptions(args);
+  EXPECT_EQ(o.badJobs, "many");
+  EXPECT_EQ(args, (std::vector<std::string>{"a.wav"}));
+  args = {"-C", "-j"};
+  EXPECT_EQ(TakeLongOptions(args).badJobs, "-j");
+}
+
 TEST(LongOptions, HelpAndVersionAnswerWithoutTouchingSettingsOrTheHandOff) {
   testsupport::TempDir dir;
   std::vector<std::string> env = {"HOME=" + dir.Path(),

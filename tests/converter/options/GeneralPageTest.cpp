@@ -4,6 +4,7 @@
 
 #include "converter/options/GeneralPage.h"
 #include "converter/prefs/Preferences.h"
+#include "engine/base/EngineGlobals.h"
 #include "tests/TestSupport.h"
 #include "tests/converter/ui/RunSandbox.h"
 #include "tests/converter/ui/ScriptedPrompter.h"
@@ -63,6 +64,29 @@ TEST_F(GeneralPage, OkCommitsWhatChanged) {
   page.state.cpuIndex = -1;
   ASSERT_TRUE(page.Commit());
   EXPECT_EQ(prefs_.cpuSleepTime, 3000u);
+}
+
+TEST_F(GeneralPage, FilesAtOnceAndExactMp3LengthsAreCommittedWhenChanged) {
+  const std::vector<std::string> texts = CGeneralPage::ParallelTexts();
+  ASSERT_EQ(texts.size(), 9u);
+  EXPECT_EQ(texts[0], "One per processor core");
+  EXPECT_EQ(texts[1], "1 file");
+  EXPECT_EQ(texts[8], "8 files");
+  prefs_.parallelConversions = 20;  // more than the list holds: its last entry, kept
+  CGeneralPage page(prefs_, prompter_);
+  EXPECT_EQ(page.state.parallelIndex, 8);
+  EXPECT_TRUE(page.state.gaplessMp3);
+  ASSERT_TRUE(page.Commit());
+  EXPECT_EQ(prefs_.parallelConversions, 20u);
+  page.state.parallelIndex = 0;
+  page.state.gaplessMp3 = false;
+  ASSERT_TRUE(page.Commit());
+  EXPECT_EQ(prefs_.parallelConversions, 0u);
+  EXPECT_EQ(prefs_.gaplessMP3, 0u);
+  EXPECT_EQ(GetGaplessMP3Decoding(), 0);  // the engine follows at once
+  page.state.gaplessMp3 = true;
+  ASSERT_TRUE(page.Commit());
+  EXPECT_EQ(GetGaplessMP3Decoding(), 1);
 }
 
 TEST_F(GeneralPage, NormalisingExplainsItselfOnce) {

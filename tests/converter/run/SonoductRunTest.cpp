@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -182,6 +183,76 @@ TEST_F(SonoductRun, TheStatusLineEndsAt100PercentOnATerminal) {
                             env_);
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("100% File 2 of 2"), std::string::npos) << r.out;
+}
+
+// Twenty files of several kinds, to MP3 and to WAV with normalising and
+// trimming on: two workers write the same bytes as one.
+TEST_F(SonoductRun, TwoWorkersWriteTheSameTargetsAsOne) {
+  std::string args;
+  for (int i = 0; i < 20; ++i) {
+    std::string path = dir_.File("p" + std::to_string(i) + ".wav");
+    std::string format = i % 3 == 0   ? "-r 22050 -c 1"
+                         : i % 3 == 1 ? "-r 44100 -c 2"
+                                      : "-r 32000 -c 2";
+    std::string synth = "synth 0." + std::to_string(2 + i % 7) + " sine " +
+                        std::to_string(200 + 37 * i) + " vol 0." + std::to_string(3 + i % 6) +
+                        (i % 4 == 0 ? " pad 0.2 0.3" : "");
+    auto made = testsupport::Run("sox -n " + format + " -b 16 '" + path + "' " + synth);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    args += " '" + path + "'";
+  }
+  Set("bWarnAboutIncompleteSongs dword 0");
+  for (const char* target : {"-3", "-C"}) {
+    SCOPED_TRACE(target);
+    std::map<std::string, std::string> written[2];
+    for (int jobs = 1; jobs <= 2; ++jobs) {
+      const std::string out = out_ + std::to_string(jobs);
+      Set("DefaultDir sz '" + out + "/'");
+      auto r = Sonoduct(std::string("-j ") + std::to_string(jobs) + " " + target + args);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      auto listing = testsupport::Run("ls '" + out + "'");
+      std::istringstream names(listing.out);
+      for (std::string name; std::getline(names, name);)
+        written[jobs - 1][name] = testsupport::ReadFile(out + "/" + name);
+      testsupport::Run("rm -rf '" + out + "'");
+    }
+    EXPECT_EQ(written[0].size(), 20u);
+    ASSERT_EQ(written[0].size(), written[1].size());
+    for (const auto& [name, bytes] : written[0]) {
+      EXPECT_GT(bytes.size(), 1000u) << name;
+      EXPECT_TRUE(written[1][name] == bytes) << name << " differs";
+    }
+  }
+}
+
+TEST_F(SonoductRun, AJobCountThatIsNoNumberIsRefused) {
+  for (const char* bad : {"-j x -C a.wav", "-j", "-j -5 -C a.wav", "-j123 a.wav"}) {
+    auto r = Sonoduct(bad);
+    EXPECT_EQ(r.exitCode, 2) << bad;
+    EXPECT_NE(r.err.find("give the number of files to convert at once"), std::string::npos)
+        << bad << ": " << r.err;
+  }
+}
+
+// Two files that fit the folder one at a time but not at once: the second
+// to start counts what the first will still write, and asks rather than
+// failing halfway.
+TEST_F(SonoductRun, TheDiskSpaceCheckCountsWhatTheOtherFilesWillStillWrite) {
+  if (testsupport::Run("unshare -rm true").exitCode != 0)
+    GTEST_SKIP() << "user namespaces are not available to mount a small folder";
+  Set("bWarnAboutIncompleteSongs dword 0");
+  Set("NormalizeVolume dword 0");
+  Set("bTrimSoundsAutomatically dword 0");
+  std::string a = Tone("a.wav", 20), b = Tone("b.wav", 20);  // 3.5 MB each
+  auto r = testsupport::Run("unshare -rm sh -c \"mkdir -p '" + out_ +
+                                "' && mount -t tmpfs -o size=6m tmpfs '" + out_ + "' && " +
+                                testsupport::BinPath("sonoduct") + " -j 2 -C '" + a + "' '" + b +
+                                "' </dev/null; echo status=\\$?\"",
+                            env_);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Disk Almost Full"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("could not be written completely"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("status=1"), std::string::npos) << r.out;
 }
 
 }  // namespace
