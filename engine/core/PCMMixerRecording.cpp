@@ -164,6 +164,7 @@ void CPCMMixer::EndRecording() {
     ok = DeliverCapture(captures_[(nextCapture_ + i) % captures_.size()]);
   input_.Close();
   captures_.clear();
+  if (recordingSound_) recordingSound_->RecordingEnded(this);
   recordingSound_ = nullptr;
 }
 

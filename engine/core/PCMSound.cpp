@@ -460,7 +460,8 @@ int CPCMSound::FinishedWithPlayOnce() {
 // ---- playback controls ----
 
 int CPCMSound::Play(long startMs) {
-  if (startMs > Length(0) || Playing()) return 0;
+  // A sound being recorded has nothing to play yet.
+  if (startMs > Length(0) || Playing() || recordState_) return 0;
   return PlayAtomOnCurrentMixer(this, startMs);
 }
 

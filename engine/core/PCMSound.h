@@ -15,6 +15,7 @@
 #include "platform/WaveFormatBuffer.h"
 
 class ACMObject;
+class CPCMMixer;
 class CPCMBuffer;
 class CPeaks;
 class CRefObj;
@@ -142,6 +143,8 @@ class CPCMSound : public CAudioAtom {
   // Appends one captured block: RENDER_MORE when all of it was kept.
   virtual TRenderResult WriteData(_bufferType* buffer);
   int IsRecording() const { return recordState_ != nullptr; }
+  // Told by the mixer that recorded into the sound when its capture ended.
+  void RecordingEnded(CPCMMixer* mixer);
 
  protected:
   virtual TRenderResult ReadDataMix(_bufferType* buffer, long* bytesWritten);

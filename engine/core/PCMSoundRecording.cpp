@@ -24,8 +24,8 @@ int CPCMSound::Record(TRecordType type, tWAVEFORMATEX* format, char* path, int b
   // The mixer lock first: the engine thread holds it when it calls WriteData.
   std::lock_guard<std::recursive_mutex> mixerLock(GetMixerLock());
   std::lock_guard<std::recursive_mutex> lock(section_);
-  CPCMMixer* mixer = GetCurrentMixer();
   if (type == 0) {
+    CPCMMixer* mixer = GetCurrentMixer();
     if (recordState_ || !format || !mixer) return 0;
     tWAVEFORMATEX f = *format;
     ValidateFormat(&f, WAVE_FORMAT_PCM);
@@ -64,7 +64,10 @@ int CPCMSound::Record(TRecordType type, tWAVEFORMATEX* format, char* path, int b
       DropFailedRecording();
       return 0;
     }
+    state->recorder = mixer;
     recordState_ = std::move(state);
+    virtualLength_ = 0;
+    SetVirtualLength(0);
     if (!mixer->Record(this, &f)) {
       recordState_.reset();
       DropFailedRecording();
@@ -75,8 +78,8 @@ int CPCMSound::Record(TRecordType type, tWAVEFORMATEX* format, char* path, int b
 
   if (!recordState_) return 0;
   // Ends the capture: the mixer hands over what it still holds first.
-  if (mixer && mixer->GetRecordingSound() == this) mixer->StopAtom(this, 1);
   RecordState& state = *recordState_;
+  if (state.recorder) state.recorder->StopAtom(this, 1);
   state.riff.EndWriteStream();
   state.riff.Close();
   int ok = 1;
@@ -122,6 +125,11 @@ int CPCMSound::Record(TRecordType type, tWAVEFORMATEX* format, char* path, int b
   }
   recordState_.reset();
   return ok;
+}
+
+void CPCMSound::RecordingEnded(CPCMMixer* mixer) {
+  std::lock_guard<std::recursive_mutex> lock(section_);
+  if (recordState_ && recordState_->recorder == mixer) recordState_->recorder = nullptr;
 }
 
 // A recording that never started leaves no file behind.

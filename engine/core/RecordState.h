@@ -10,6 +10,7 @@
 
 struct CPCMSound::RecordState {
   CRIFF riff;
+  CPCMMixer* recorder = nullptr;  // the mixer capturing, until it ends
   bool buildPeaks = false;
   long msPerPeak = 0;
   CMyArrayList peaks;  // sort values: the peak bytes, in order

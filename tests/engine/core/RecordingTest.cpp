@@ -199,7 +199,9 @@ TEST_F(Recording, IntoMemoryWithoutAPathAndStoppingTheAtomKeepsWhatWasRecorded) 
   auto* sound = new CPCMSound;
   char empty[] = "";
   ASSERT_EQ(sound->Record(0, &f, empty, 1, 20), 1);
+  EXPECT_EQ(sound->Play(0), 0);  // nothing to play yet; the recording goes on
   Sleep(300);
+  EXPECT_EQ(mixer.Recording(), 1);
   // Stopping the recording sound ends the capture; the sound keeps it.
   mixer.StopAtom(sound, 0);
   EXPECT_EQ(mixer.Recording(), 0);
@@ -225,6 +227,19 @@ TEST_F(Recording, IntoMemoryWithoutAPathAndStoppingTheAtomKeepsWhatWasRecorded) 
   EXPECT_TRUE(played == data.substr(0, played.size()));
   CAudioAtom* atom = sound;
   DeleteAtom(&atom);
+
+  // A mixer made while another records takes nothing over; the sound,
+  // deleted while recording, ends the capture of the mixer that records.
+  auto* other = new CPCMSound;
+  ASSERT_EQ(other->Record(0, &f, empty, 0, 20), 1);
+  {
+    CPCMMixer second(&init_);
+    EXPECT_EQ(second.Recording(), 0);
+    atom = other;
+    DeleteAtom(&atom);
+    EXPECT_EQ(mixer.Recording(), 0);
+    EXPECT_EQ(mixer.GetRecordingSound(), nullptr);
+  }
 }
 
 TEST_F(Recording, TheMeterReportsAfterEvery80msOfNewAudio) {
