@@ -163,7 +163,6 @@ class CPCMMixer {
   size_t nextCapture_ = 0;
   int64_t meterPos_ = 0, meterStep_ = 0;
   long meterLeft_ = 0, meterRight_ = 0;
-  int64_t recordTick_ = 0;
   int recordingOn_ = 0;
   CPCMSound* recordingSound_ = nullptr;
   std::string deviceError_;

@@ -7,7 +7,6 @@
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundEngine.h"
 #include "platform/Log.h"
-#include "platform/os/SystemInfo.h"
 
 int CPCMMixer::FullDuplexTest(unsigned int, tWAVEFORMATEX* output, tWAVEFORMATEX* input) {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
@@ -76,7 +75,6 @@ int CPCMMixer::StartRecording(tWAVEFORMATEX* format, int count, unsigned long by
   meterPos_ = 0;
   meterLeft_ = meterRight_ = 0;
   meterStep_ = int64_t{f.nBlockAlign} * (int64_t{f.nAvgBytesPerSec} * 80 / 1000 / f.nBlockAlign);
-  recordTick_ = os::TickCountMs();
   recordingOn_ = 1;
   if (!input_.Start()) {
     deviceError_ = input_.Error();
