@@ -21,6 +21,7 @@ CPCMMixer::CPCMMixer(_tInitMixer* init) {
 
 CPCMMixer::~CPCMMixer() {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (recordingOn_) EndRecording();
   if (IsOpen()) {
     openCount_ = 1;  // however often it was opened, it closes now
     Close();
@@ -77,8 +78,11 @@ int CPCMMixer::Open() {
   }
   if (buffers_.empty() || playback_.bufferBytes == 0) return 0;
   if (!device_.Open(f.nChannels, f.nSamplesPerSec, f.wBitsPerSample,
-                    int64_t{playback_.bufferBytes} * static_cast<int64_t>(buffers_.size())))
+                    int64_t{playback_.bufferBytes} * static_cast<int64_t>(buffers_.size()))) {
+    deviceError_ = device_.Error();
     return 0;
+  }
+  deviceError_.clear();
   for (MixBuffer& b : buffers_) b.free = true;
   openCount_ = 1;
   if (paused_) device_.Pause(true);
@@ -151,6 +155,10 @@ bool CPCMMixer::IsMixing(CAudioAtom* atom) const {
 void CPCMMixer::StopAtom(CAudioAtom* atom, int force) {
   std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
   if (!atom) return;
+  if (recordingOn_ && atom == recordingSound_) {
+    EndRecording();
+    return;
+  }
   auto held = std::find(held_.begin(), held_.end(), atom);
   if (!force && held == held_.end()) return;
   playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
@@ -229,7 +237,12 @@ void CPCMMixer::SetPlayMode(int mode) {
 int CPCMMixer::ServeDevice(CPCMMixer* mixer) {
   mixer->Idle();
   if (mixer->Playing()) {
+    if (mixer->Recording()) mixer->ContinueRecording();
     mixer->Mix();
+    return 1;
+  }
+  if (mixer->Recording()) {
+    mixer->ContinueRecording();
     return 1;
   }
   if (mixer->IsOpen()) mixer->Close();
@@ -242,6 +255,8 @@ void CPCMMixer::Idle() {
 }
 
 void CPCMMixer::Mix() {
+  // A paused device takes no blocks; what is mixed now would be lost.
+  if (paused_ && device_.IsOpen()) return;
   const bool topEnded = top_ && (top_->GetFlag(kMixerStopRequested) ||
                                  playEnd_ - playStart_ <= GetMillisecondsPlayedSoFar());
   const bool active = (top_ && top_->Playing()) || !startNotices_.empty() || !playing_.empty();

@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/media/MyList.h"
 #include "platform/WaveFormat.h"
+#include "platform/audio/WaveIn.h"
 #include "platform/audio/WaveOut.h"
 
 class CAudioAtom;
@@ -58,6 +60,27 @@ class CPCMMixer {
   virtual int MixToDataSink(CSoundGroup* group, TDataSink sink, void* user,
                             const tWAVEFORMATEX* format, long totalMs, long chunkBytes);
   virtual void SetPlayMode(int mode);
+
+  // Recording from the sound device into a sound (CPCMSound::Record). The
+  // engine thread polls the device and hands every filled capture buffer to
+  // the sound's WriteData; StopAtom on the recording sound ends it.
+  // 1 when the device plays and records in these formats at once.
+  virtual int FullDuplexTest(unsigned int device, tWAVEFORMATEX* output, tWAVEFORMATEX* input);
+  virtual int Record(CPCMSound* sound, tWAVEFORMATEX* format);
+  virtual CPCMSound* GetRecordingSound();
+  virtual int Recording();
+  // Opens and starts the input in `format` with count buffers of `bytes`
+  // (count 0: the recording set-up's); 0 when the device can't.
+  virtual int StartRecording(tWAVEFORMATEX* format, int count, unsigned long bytes);
+  virtual void ContinueRecording();
+  // Hands what was captured to the sound and closes the input.
+  virtual void EndRecording();
+  // The input level at least every 80 ms of captured audio: the loudest
+  // sample per channel since the last report (1.0 = full scale) and the
+  // captured bytes so far. Does nothing here.
+  virtual void UpdatePeak(double left, double right, unsigned long position);
+  // Why the last device open (output or input) failed; empty when it didn't.
+  const char* DeviceError() const { return deviceError_.c_str(); }
 
   int Playing() const { return playMode_; }
   void Lock();
@@ -124,4 +147,23 @@ class CPCMMixer {
   // Reused per chunk, so that mixing allocates nothing once running.
   std::vector<std::pair<CPCMSound*, long>> listed_;
   std::vector<CPCMSound*> keep_;
+
+  // Recording, under the engine's mixer lock.
+  struct CaptureBuffer {
+    std::vector<uint8_t> block;
+    uint32_t filled = 0;
+    bool failed = false;
+  };
+  // Hands a filled (or, at the end, partly filled) buffer to the sound;
+  // false when the sound could not keep it.
+  bool DeliverCapture(CaptureBuffer& buffer);
+  os::WaveIn input_;
+  tWAVEFORMATEX captureFormat_{};
+  std::vector<CaptureBuffer> captures_;
+  size_t nextCapture_ = 0;
+  int64_t meterPos_ = 0, meterStep_ = 0;
+  long meterLeft_ = 0, meterRight_ = 0;
+  int recordingOn_ = 0;
+  CPCMSound* recordingSound_ = nullptr;
+  std::string deviceError_;
 };

@@ -14,6 +14,7 @@
 #include "engine/codecs/ACMBuffer.h"
 #include "engine/codecs/ACMObject.h"
 #include "engine/core/InitialLoad.h"
+#include "engine/core/RecordState.h"
 #include "engine/core/SoundLoaded.h"
 #include "engine/media/MusicInfo.h"
 #include "engine/media/Peaks.h"
@@ -53,7 +54,10 @@ CPCMSound::CPCMSound() : autoTrimEnd_(LONG_MAX) {
   registered_ = 1;
 }
 
-CPCMSound::~CPCMSound() { Unload(); }
+CPCMSound::~CPCMSound() {
+  if (recordState_) Record(1, nullptr, nullptr, 0, 0);
+  Unload();
+}
 
 int CPCMSound::Type() { return kAtomSound; }
 
@@ -456,7 +460,8 @@ int CPCMSound::FinishedWithPlayOnce() {
 // ---- playback controls ----
 
 int CPCMSound::Play(long startMs) {
-  if (startMs > Length(0) || Playing()) return 0;
+  // A sound being recorded has nothing to play yet.
+  if (startMs > Length(0) || Playing() || recordState_) return 0;
   return PlayAtomOnCurrentMixer(this, startMs);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/WaveFormatBuffer.h"
 
 class ACMObject;
+class CPCMMixer;
 class CPCMBuffer;
 class CPeaks;
 class CRefObj;
@@ -39,6 +40,9 @@ enum : uint32_t {
 };
 
 typedef void (*TSaveProgress)(long percent, unsigned long user);
+
+// Record: 0 starts a recording; any other value stops it.
+typedef int32_t TRecordType;
 
 class CPCMSound : public CAudioAtom {
  public:
@@ -129,6 +133,19 @@ class CPCMSound : public CAudioAtom {
   void ShrinkBuffer(uint32_t bytes);
   int CopyData(CPCMSound* other);
 
+  // Recording from the sound device through the current mixer. Starting
+  // (type 0) drops what the sound held and writes a WAV file at path (an
+  // empty path, or one that can't be created: into memory), with a peak
+  // byte every msPerPeak when buildPeaks is set. Stopping makes the
+  // recording the sound's data, to be played or saved like a loaded one.
+  virtual int Record(TRecordType type, tWAVEFORMATEX* format, char* path, int buildPeaks,
+                     long msPerPeak);
+  // Appends one captured block: RENDER_MORE when all of it was kept.
+  virtual TRenderResult WriteData(_bufferType* buffer);
+  int IsRecording() const { return recordState_ != nullptr; }
+  // Told by the mixer that recorded into the sound when its capture ended.
+  void RecordingEnded(CPCMMixer* mixer);
+
  protected:
   virtual TRenderResult ReadDataMix(_bufferType* buffer, long* bytesWritten);
   // Mixes source frames from *cursor (advanced over what was consumed) into
@@ -187,4 +204,9 @@ class CPCMSound : public CAudioAtom {
   std::unique_ptr<CPeaks> peaks_;
   std::unique_ptr<TMusicInfo> musicInfo_;
   int registered_ = 0;
+
+  struct RecordState;
+  void AddPeaks(const uint8_t* data, long bytes);
+  void DropFailedRecording();
+  std::unique_ptr<RecordState> recordState_;
 };

@@ -95,11 +95,21 @@ void WaveOut::Reset() {
 void WaveOut::Pause(bool on) {
   if (!pcm_ || on == paused_) return;
   // Devices that can't pause simply keep playing what is queued.
-  if (snd_pcm_pause(Pcm(pcm_), on ? 1 : 0) == 0) paused_ = on;
+  if (on) {
+    int64_t played = PlayedBytes();
+    if (snd_pcm_pause(Pcm(pcm_), 1) == 0) {
+      paused_ = true;
+      pausedAt_ = played;
+    }
+  } else if (snd_pcm_pause(Pcm(pcm_), 0) == 0) {
+    paused_ = false;
+  }
 }
 
 int64_t WaveOut::PlayedBytes() {
   if (!pcm_) return 0;
+  // A paused device plays nothing, whatever a plugin without a clock reports.
+  if (paused_) return pausedAt_;
   snd_pcm_sframes_t delay = 0;
   // A device that can't say (after an underrun) has played everything.
   if (snd_pcm_delay(Pcm(pcm_), &delay) < 0) delay = 0;

@@ -37,6 +37,7 @@ class WaveOut {
   uint32_t frameBytes_ = 0;
   int64_t written_ = 0;
   bool paused_ = false;
+  int64_t pausedAt_ = 0;  // the play position when paused
   std::string error_;
 };
 

@@ -12,10 +12,10 @@ fail() { echo "package: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/out" >/dev/null) || fail "cpack failed"
 deb="$(ls "$work"/out/sonoduct_*.deb)"
 listing="$(dpkg-deb -c "$deb" | awk '{print $6}')"
-for path in ./usr/bin/sonoduct ./usr/bin/sonoduct-reg ./usr/bin/sonoshell-invoke \
+for path in ./usr/bin/sonoduct ./usr/bin/sonoduct-reg ./usr/bin/sonoshell-invoke ./usr/bin/sonoplay \
   ./usr/lib/sonoduct/libtonalis.so ./usr/lib/sonoduct/Lame_enc.so ./usr/lib/sonoduct/BladeEnc.so \
   ./usr/lib/sonoduct/wmaglue.so ./usr/share/sonoduct/sonoduct-strings.ini \
-  ./usr/share/sonoduct/help/index.html ./usr/share/man/man1/sonoduct.1.gz \
+  ./usr/share/sonoduct/help/index.html ./usr/share/man/man1/sonoduct.1.gz ./usr/share/man/man1/sonoplay.1.gz \
   ./usr/share/icons/hicolor/scalable/apps/sonoduct.svg \
   ./usr/share/icons/hicolor/48x48/apps/sonoduct.png \
   ./usr/share/metainfo/com.quillon.Sonoduct.metainfo.xml ./usr/share/doc/sonoduct/copyright \
