@@ -559,6 +559,9 @@ void CPCMSound::ReadyMapForPlayback(long timeMs, const tWAVEFORMATEX* destinatio
   if (kinds) {
     mixFlags_ |= kMixEnvelopeActive;
     SetMapSkipVariables(timeMs, kinds);
+    // The mix loop counts down before each frame; no frame has been mixed
+    // yet, so the event is reached on the frame of its time, not one early.
+    ++skipCountdown_;
   }
   recalcCountdown_ = recalcInterval_;
 }
@@ -568,7 +571,10 @@ void CPCMSound::SetMapSkipVariables(long timeMs, uint32_t kinds) {
   for (int k = 0; k < kKinds; ++k)
     if (mixFlags_ & kNextFlag[k]) earliest = std::min(earliest, segments_[k].nextTime);
   const int64_t rate = readiedRate_;
-  skipCountdown_ = earliest == LONG_MAX ? 0 : static_cast<int64_t>(earliest - timeMs) * rate / 1000;
+  // Counted between the frames of both times, so that rounding each stretch
+  // to whole frames does not add up over many events.
+  skipCountdown_ =
+      earliest == LONG_MAX ? 0 : int64_t{earliest} * rate / 1000 - int64_t{timeMs} * rate / 1000;
   for (int k = 0; k < kKinds; ++k) {
     if (!(kinds & kNextFlag[k]) || !(mixFlags_ & kNextFlag[k])) continue;
     Segment& s = segments_[k];
