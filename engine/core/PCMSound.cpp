@@ -1007,11 +1007,29 @@ void CPCMSound::ShrinkBuffer(uint32_t bytes) {
 
 // ---- group files ----
 
+CFileObj* CPCMSound::ReferencedFile(int embed) const {
+  if (embed || !source_) return nullptr;
+  auto* file = (source_->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source_) : nullptr;
+  return file && !file->GetPath().empty() ? file : nullptr;
+}
+
+long CPCMSound::SaveSize(int embed) {
+  Lock lock(section_);
+  if (!source_ || !ActualFormat()) return 0;
+  long size = kListHeaderBytes + AtomChunkSaveSize();
+  if (CFileObj* file = ReferencedFile(embed)) {
+    if (file->GetPath().size() >= kRefPathBytes) return 0;
+    return size + SavedChunkBytes(kRefPathBytes);
+  }
+  return size + kListHeaderBytes + SavedChunkBytes(sizeof(tWAVEFORMATEX)) +
+         SavedChunkBytes(SourceDataSize());
+}
+
 int CPCMSound::Save(CRIFF* riff, int embed) {
   Lock lock(section_);
   if (!riff || !source_ || !ActualFormat()) return 0;
-  auto* file = (source_->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source_) : nullptr;
-  const bool byReference = !embed && file && !file->GetPath().empty();
+  CFileObj* file = ReferencedFile(embed);
+  const bool byReference = file != nullptr;
   if (byReference && file->GetPath().size() >= kRefPathBytes) {
     // The stored field holds 260 bytes; a longer path is refused, never cut.
     LogFmt("group file: the path of %s does not fit its field", file->GetPath().c_str());
@@ -1098,3 +1116,11 @@ int CPCMSound::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap,
   }
   return finish(1);
 }
+
+// ---- effects, format and members ----
+
+int CPCMSound::SetEffect(CEffect*) { return 0; }
+int CPCMSound::SetFormat(const tWAVEFORMATEX*) { return 0; }
+CAudioAtom* CPCMSound::AddSubAtom(CAudioAtom*, long) { return nullptr; }
+CAudioAtom* CPCMSound::RemoveSubAtom(CAudioAtom*) { return nullptr; }
+CAudioAtom* CPCMSound::MoveSubAtom(CAudioAtom*, long) { return nullptr; }
