@@ -1,9 +1,14 @@
 // The FIR filter over 8- and 16-bit blocks: weights, saturation, the history
-// that carries from block to block and per channel, in-place filtering.
+// that carries from block to block and per channel, in-place filtering; and
+// the low-pass design measured: what a signal loses through the filter is
+// what the coefficients' frequency response says it loses.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cmath>
+#include <complex>
 #include <memory>
+#include <numbers>
+#include <numeric>
 #include <vector>
 
 #include "engine/base/SampleBuffer.h"
@@ -12,8 +17,13 @@
 
 namespace {
 
+constexpr long kRate = 44100;
+// Measured once the 31-tap history is full, over a tenth of a second: whole
+// periods of every frequency used.
+constexpr size_t kSettled = 31, kPeriods = 4410;
+
 tWAVEFORMATEX Format(uint16_t channels, uint16_t bits) {
-  tWAVEFORMATEX f{WAVE_FORMAT_PCM, channels, 44100, 0, 0, bits, 0};
+  tWAVEFORMATEX f{WAVE_FORMAT_PCM, channels, kRate, 0, 0, bits, 0};
   ValidateFormat(&f, WAVE_FORMAT_PCM);
   return f;
 }
@@ -44,6 +54,35 @@ CFilter OneTap(double h) {
   return filter;
 }
 
+// |H(f)| of the coefficients, h[0] weighing the newest sample.
+double Gain(const std::vector<double>& h, double frequency) {
+  std::complex<double> sum = 0.0;
+  for (size_t k = 0; k < h.size(); ++k)
+    sum += h[k] * std::polar(1.0, -2.0 * std::numbers::pi * frequency * k / kRate);
+  return std::abs(sum);
+}
+
+// Amplitude of a sine of the frequency in the samples from `from` on (least
+// squares against sine and cosine; exact over whole periods).
+double Amplitude(const std::vector<int16_t>& s, size_t from, double frequency) {
+  double ss = 0, sc = 0;
+  for (size_t i = from; i < s.size(); ++i) {
+    const double phase = 2.0 * std::numbers::pi * frequency * i / kRate;
+    ss += s[i] * std::sin(phase);
+    sc += s[i] * std::cos(phase);
+  }
+  const double n = static_cast<double>(s.size() - from);
+  return 2.0 * std::hypot(ss, sc) / n;
+}
+
+std::vector<int16_t> Sine(double frequency, double amplitude, size_t n) {
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = static_cast<int16_t>(
+        std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * i / kRate)));
+  return s;
+}
+
 }  // namespace
 
 TEST(Filter, OneTapCopiesOrScalesWithSaturation) {
@@ -55,18 +94,16 @@ TEST(Filter, OneTapCopiesOrScalesWithSaturation) {
   // The weighed sum is truncated toward zero.
   CFilter third = OneTap(1.0 / 3.0);
   EXPECT_EQ(Filtered(third, {100, -100, 2}), (std::vector<int16_t>{33, -33, 0}));
-}
 
-TEST(Filter, WithoutCoefficientsNothingIsFiltered) {
-  CFilter filter(5, 0);
+  // Without coefficients nothing is filtered.
+  CFilter none(5, 0);
   tWAVEFORMATEX f = Format(1, 16);
-  std::vector<int16_t> in = {1, 2, 3}, out = {7, 7, 7};
-  _bufferType src = Block(&f, in.data(), 6), dst = Block(&f, out.data(), 6);
-  EXPECT_EQ(filter.Work(&src, &dst), 0);
-  EXPECT_EQ(out, (std::vector<int16_t>{7, 7, 7}));
-  EXPECT_EQ(filter.SetCoefficients(0, nullptr, 0, 0), 0);
-  EXPECT_EQ(filter.Work(&src, &dst), 0);
-  EXPECT_EQ(filter.Type(), EFFECT_FILTER);
+  std::vector<int16_t> data = {1, 2, 3};
+  _bufferType block = Block(&f, data.data(), 6);
+  EXPECT_EQ(none.Work(&block, nullptr), 0);
+  EXPECT_EQ(none.SetCoefficients(0, nullptr, 0, 0), 0);
+  EXPECT_EQ(none.Work(&block, nullptr), 0);
+  EXPECT_EQ(data, (std::vector<int16_t>{1, 2, 3}));
 }
 
 // h = {0, 1}: a delay of one sample, kept per channel and across blocks.
@@ -123,15 +160,35 @@ TEST(Filter, EightBitSamplesOnTheSixteenBitScale) {
   EXPECT_EQ(wide, (std::vector<int16_t>{-32768, -32512, -256, 0, 18432, 32512}));
 }
 
-TEST(Filter, StopsWhereEitherBlockEnds) {
-  CFilter unity = OneTap(1.0);
-  tWAVEFORMATEX f = Format(1, 16);
-  std::vector<int16_t> in = {1, 2, 3, 4, 5}, out(3, 0);
-  _bufferType src = Block(&f, in.data(), 10), dst = Block(&f, out.data(), 6);
-  ASSERT_EQ(unity.Work(&src, &dst), 1);
-  EXPECT_EQ(out, (std::vector<int16_t>{1, 2, 3}));
-  EXPECT_EQ(dst.dataBytes, 6u);
-  src.bufferBytes = 3;  // half a frame is not filtered
-  ASSERT_EQ(unity.Work(&src, &dst), 1);
-  EXPECT_EQ(dst.dataBytes, 2u);
+TEST(LowPass, ThirtyOneTapsPassTheBandAndStopWhatLiesWellAbove) {
+  CLowPass filter(31, 0, kRate, 4410);
+  const std::vector<double> h = filter.Coefficients();
+  ASSERT_EQ(h.size(), 31u);
+  EXPECT_EQ(filter.Type(), EFFECT_LOW_PASS);
+  EXPECT_EQ(filter.UpdateFilterSettings(8, 0, 0, 1000, 2), 0);  // no rate: kept as it was
+  EXPECT_EQ(filter.Coefficients(), h);
+
+  // DC comes out at the sum of the coefficients once the history is full.
+  const double sum = std::accumulate(h.begin(), h.end(), 0.0);
+  std::vector<int16_t> dc = Filtered(filter, std::vector<int16_t>(200, 10000));
+  for (size_t i = 31; i < dc.size(); ++i) ASSERT_NEAR(dc[i], 10000 * sum, 1.0) << i;
+  EXPECT_LT(dc[0], dc[30]);  // the filter fills from silence
+
+  // Far above the cut-off the response is more than 20 dB down, and the
+  // measured loss is what it predicts (within the truncation to integers).
+  for (double f : {11000.0, 15000.0, 20000.0}) {
+    filter.Flush();
+    const double expected = 20000.0 * Gain(h, f);
+    EXPECT_LT(20.0 * std::log10(Gain(h, f)), -20.0) << f;
+    const double measured =
+        Amplitude(Filtered(filter, Sine(f, 20000.0, kSettled + kPeriods)), kSettled, f);
+    EXPECT_NEAR(measured, expected, 1.0) << f;
+    EXPECT_LT(measured, 2000.0) << f;
+  }
+  // Well inside the band the sine passes at the response's gain.
+  filter.Flush();
+  const double measured =
+      Amplitude(Filtered(filter, Sine(1000.0, 20000.0, kSettled + kPeriods)), kSettled, 1000.0);
+  EXPECT_NEAR(measured, 20000.0 * Gain(h, 1000.0), 2.0);
+  EXPECT_NEAR(measured, 20000.0, 20.0);
 }
