@@ -20,7 +20,8 @@ inline constexpr uint32_t kErrNoSoundPath = 0x200000be;
 inline constexpr uint32_t kErrStopLoading = 0x200000bf;
 
 // Recognising and loading a source.
-// A RIFF file of a form other than WAVE or RMP3, without an MPEG extension.
+// A RIFF file of a form its reader does not take: a sound of a form other
+// than WAVE or RMP3, without an MPEG extension; a CD track file not of CDDA.
 inline constexpr uint32_t kErrRiffForm = 0x20000104;
 // The "fmt " chunk is shorter than it claims.
 inline constexpr uint32_t kErrShortFmt = 0x20000105;
@@ -30,7 +31,8 @@ inline constexpr uint32_t kErrNoFmt = 0x20000106;
 inline constexpr uint32_t kErrNoData = 0x20000107;
 // The data area cannot be set on the source.
 inline constexpr uint32_t kErrDataArea = 0x20000108;
-// The compressed data cannot be scanned: the source is damaged.
+// The source is damaged: its compressed data cannot be scanned, or a CD
+// track file is no RIFF file at all.
 inline constexpr uint32_t kErrCorrupted = 0x20000109;
 // The MPEG decoder cannot produce PCM.
 inline constexpr uint32_t kErrNoPCMFromMpeg = 0x2000010a;

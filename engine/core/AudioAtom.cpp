@@ -200,6 +200,14 @@ int CAudioAtom::SaveAtomChunk(CRIFF* riff) {
   return riff->WriteSubChunk(FourCC("atom"), chunk, sizeof chunk) && srcMap_.WriteMap(riff);
 }
 
+long CAudioAtom::SavedChunkBytes(int64_t dataBytes) {
+  return static_cast<long>(8 + dataBytes + (dataBytes & 1));
+}
+
+long CAudioAtom::AtomChunkSaveSize() {
+  return SavedChunkBytes(kAtomChunkBytes) + SavedChunkBytes(4 + srcMap_.MapSaveSize());
+}
+
 int CAudioAtom::LoadAtomChunk(CRIFF* riff) {
   if (!riff || !riff->SeekToChunk(FourCC("atom"), 1)) return 0;
   uint8_t chunk[kAtomChunkBytes] = {};

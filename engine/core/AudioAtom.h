@@ -140,6 +140,12 @@ class CAudioAtom : public CMap {
   static constexpr int kAtomChunkBytes = 584;
   int SaveAtomChunk(CRIFF* riff);
   int LoadAtomChunk(CRIFF* riff);
+  // The bytes SaveAtomChunk writes.
+  long AtomChunkSaveSize();
+  // The bytes a chunk of dataBytes takes in a RIFF file (header and pad
+  // byte), and the header of a list or of the file itself.
+  static long SavedChunkBytes(int64_t dataBytes);
+  static constexpr long kListHeaderBytes = 12;
 
   // Envelope recombination is switched off while a tree is rearranged in
   // bulk; calls nest.

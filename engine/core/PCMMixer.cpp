@@ -201,7 +201,7 @@ void CPCMMixer::StartMixingAtom(CAudioAtom* atom, long startMs, double delayMs) 
   auto* sound = static_cast<CPCMSound*>(atom);
   if (!sound->Load(startMs)) return;
   sound->Idle(&playback_.format);
-  playing_.insert(playing_.begin(), PlayingEntry{atom, 1, delayMs});
+  playing_.insert(playing_.begin(), PlayingEntry{atom, 1, delayMs, startMs});
 }
 
 void CPCMMixer::SetAtomPlayMode(CAudioAtom* atom, int mode, long timeMs) {
@@ -320,6 +320,7 @@ void CPCMMixer::MixIntoBuffer(MixBuffer& buffer) {
     e.state = e.atom->Type() == kAtomSound
                   ? static_cast<CPCMSound*>(e.atom)->ReadData(&out, written)
                   : RENDER_ENDED;
+    if (avg) e.renderedMs += static_cast<double>(written) * 1000.0 / static_cast<double>(avg);
     if (e.state == RENDER_ENDED) e.delayMs = static_cast<double>(buffers_.size()) * bufferMs_;
   }
   if (device_.IsOpen()) {
@@ -342,10 +343,15 @@ void CPCMMixer::CleanUpPlayingSounds(int force) {
     if (it == playing_.end()) continue;
     if (it->state == 1 && atom->GetFlag(kMixerNewPosition)) {
       atom->ClearMixerFlag(kMixerNewPosition);
-      long offset = atom->CurrentPlayOffset();
+      // Where the sound stands in its own time, not what it read since its
+      // last start, which differs once it was started inside itself.
+      long offset = CurrentOffset(atom);
       if (offset < atom->Length(0) && atom->Type() == kAtomSound &&
-          static_cast<CPCMSound*>(atom)->Load(offset))
+          static_cast<CPCMSound*>(atom)->Load(offset)) {
+        it->startMs = offset;
+        it->renderedMs = 0.0;
         continue;
+      }
       StopAtom(atom, 1);
     } else if (atom->GetFlag(kMixerStopRequested)) {
       StopAtom(atom, 1);
@@ -389,6 +395,15 @@ void CPCMMixer::MixTimeWindow(CSoundGroup* group, long groupOffset, double windo
       PlayAtom(atom, static_cast<long>(windowStart - start), 0.0);
     }
   }
+}
+
+long CPCMMixer::CurrentOffset(CAudioAtom* atom) {
+  std::lock_guard<std::recursive_mutex> lock(GetMixerLock());
+  if (!atom) return -1;
+  for (const PlayingEntry& e : playing_)
+    if (e.atom == atom) return e.startMs + static_cast<long>(e.renderedMs);
+  if (atom == top_) return static_cast<long>(windowPos_);
+  return -1;
 }
 
 int CPCMMixer::SetFormat(const tWAVEFORMATEX* format) {

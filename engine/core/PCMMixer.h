@@ -90,6 +90,11 @@ class CPCMMixer {
   long GetPercentageMixedToFile() const { return percentMixed_; }
   void SetPercentMixedFile(long percent) { percentMixed_ = percent; }
 
+  // The position of an atom the device plays, in ms of its own time: where
+  // it was started plus what has been mixed of it since (for the top group,
+  // the mixed time window); -1 for an atom that is not playing.
+  long CurrentOffset(CAudioAtom* atom);
+
  private:
   // One device buffer: its block, and the device's write position at its
   // end, which tells when the device has played it.
@@ -105,6 +110,8 @@ class CPCMMixer {
     CAudioAtom* atom;
     int state;
     double delayMs;
+    long startMs = 0;         // where it was (re)started
+    double renderedMs = 0.0;  // output mixed of it since
   };
 
   // The engine thread's pass over the current mixer.

@@ -564,6 +564,9 @@ void CPCMSound::ReadyMapForPlayback(long timeMs, const tWAVEFORMATEX* destinatio
   if (kinds) {
     mixFlags_ |= kMixEnvelopeActive;
     SetMapSkipVariables(timeMs, kinds);
+    // The mix loop counts down before each frame; no frame has been mixed
+    // yet, so the event is reached on the frame of its time, not one early.
+    ++skipCountdown_;
   }
   recalcCountdown_ = recalcInterval_;
 }
@@ -573,7 +576,10 @@ void CPCMSound::SetMapSkipVariables(long timeMs, uint32_t kinds) {
   for (int k = 0; k < kKinds; ++k)
     if (mixFlags_ & kNextFlag[k]) earliest = std::min(earliest, segments_[k].nextTime);
   const int64_t rate = readiedRate_;
-  skipCountdown_ = earliest == LONG_MAX ? 0 : static_cast<int64_t>(earliest - timeMs) * rate / 1000;
+  // Counted between the frames of both times, so that rounding each stretch
+  // to whole frames does not add up over many events.
+  skipCountdown_ =
+      earliest == LONG_MAX ? 0 : int64_t{earliest} * rate / 1000 - int64_t{timeMs} * rate / 1000;
   for (int k = 0; k < kKinds; ++k) {
     if (!(kinds & kNextFlag[k]) || !(mixFlags_ & kNextFlag[k])) continue;
     Segment& s = segments_[k];
@@ -1006,11 +1012,29 @@ void CPCMSound::ShrinkBuffer(uint32_t bytes) {
 
 // ---- group files ----
 
+CFileObj* CPCMSound::ReferencedFile(int embed) const {
+  if (embed || !source_) return nullptr;
+  auto* file = (source_->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source_) : nullptr;
+  return file && !file->GetPath().empty() ? file : nullptr;
+}
+
+long CPCMSound::SaveSize(int embed) {
+  Lock lock(section_);
+  if (!source_ || !ActualFormat()) return 0;
+  long size = kListHeaderBytes + AtomChunkSaveSize();
+  if (CFileObj* file = ReferencedFile(embed)) {
+    if (file->GetPath().size() >= kRefPathBytes) return 0;
+    return size + SavedChunkBytes(kRefPathBytes);
+  }
+  return size + kListHeaderBytes + SavedChunkBytes(sizeof(tWAVEFORMATEX)) +
+         SavedChunkBytes(SourceDataSize());
+}
+
 int CPCMSound::Save(CRIFF* riff, int embed) {
   Lock lock(section_);
   if (!riff || !source_ || !ActualFormat()) return 0;
-  auto* file = (source_->Type() & kRefObjFile) ? dynamic_cast<CFileObj*>(source_) : nullptr;
-  const bool byReference = !embed && file && !file->GetPath().empty();
+  CFileObj* file = ReferencedFile(embed);
+  const bool byReference = file != nullptr;
   if (byReference && file->GetPath().size() >= kRefPathBytes) {
     // The stored field holds 260 bytes; a longer path is refused, never cut.
     LogFmt("group file: the path of %s does not fit its field", file->GetPath().c_str());
@@ -1097,3 +1121,11 @@ int CPCMSound::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap,
   }
   return finish(1);
 }
+
+// ---- effects, format and members ----
+
+int CPCMSound::SetEffect(CEffect*) { return 0; }
+int CPCMSound::SetFormat(const tWAVEFORMATEX*) { return 0; }
+CAudioAtom* CPCMSound::AddSubAtom(CAudioAtom*, long) { return nullptr; }
+CAudioAtom* CPCMSound::RemoveSubAtom(CAudioAtom*) { return nullptr; }
+CAudioAtom* CPCMSound::MoveSubAtom(CAudioAtom*, long) { return nullptr; }

@@ -15,6 +15,8 @@
 #include "platform/WaveFormatBuffer.h"
 
 class ACMObject;
+class CEffect;
+class CFileObj;
 class CPCMMixer;
 class CPCMBuffer;
 class CPeaks;
@@ -97,6 +99,20 @@ class CPCMSound : public CAudioAtom {
   virtual void SetAutoTrim(int on);
   virtual int IsAutoTrim();
 
+  // A sound has no effects, format choice or members of its own.
+  // Effects are not attached: 0, and the caller keeps the effect.
+  virtual int SetEffect(CEffect* effect);
+  // The sound delivers the format of its data: 0, and nothing changes.
+  virtual int SetFormat(const tWAVEFORMATEX* format);
+  using CAudioAtom::AddSubAtom;
+  using CAudioAtom::MoveSubAtom;
+  using CAudioAtom::RemoveSubAtom;
+  virtual CAudioAtom* AddSubAtom(CAudioAtom* atom, long offsetMs);   // null
+  virtual CAudioAtom* RemoveSubAtom(CAudioAtom* atom);               // null
+  virtual CAudioAtom* MoveSubAtom(CAudioAtom* atom, long offsetMs);  // null
+  // The bytes Save writes; 0 when Save would refuse.
+  long SaveSize(int embed) override;
+
   double Volume() const { return volume_; }
   double Pan() const { return pan_; }
   double Rate() const { return rate_; }
@@ -176,6 +192,9 @@ class CPCMSound : public CAudioAtom {
   int64_t BytesAt(long ms) const;
   int64_t SourceDataSize() const;
   void ClearLoadState();
+  // The file a group file names for this sound, or null when its data is
+  // embedded (asked to, or a source that is no named file).
+  CFileObj* ReferencedFile(int embed) const;
 
   std::unique_ptr<CPCMBuffer> buffer_;
   CWaveFormatBuffer sourceFormat_;

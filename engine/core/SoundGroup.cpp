@@ -1,14 +1,17 @@
 #include "engine/core/SoundGroup.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "engine/base/EngineErrors.h"
+#include "engine/base/FileDates.h"
 #include "engine/core/PCMSound.h"
 #include "platform/LastError.h"
 #include "platform/data/ByteOrder.h"
+#include "platform/data/RefObj.h"
 #include "platform/riff/FourCC.h"
 #include "platform/riff/RIFF.h"
 
@@ -44,6 +47,7 @@ CSoundGroup::CSoundGroup() {
   bestFormat_.nBlockAlign = 2;
   bestFormat_.wBitsPerSample = 8;
   bestFormat_.cbSize = 0;
+  GetCurrentTimeString(creationTime_);
 }
 
 CSoundGroup::~CSoundGroup() {
@@ -143,10 +147,19 @@ CAudioAtom* CSoundGroup::AdjustToFirstMember(CAudioAtom* result) {
   return result;
 }
 
+bool CSoundGroup::CanTake(CAudioAtom* atom) {
+  if (atom->Parent() && atom->Parent() != this) return false;
+  if (atoms_.Member(atom)) return false;
+  // A group inside itself would make every walk over the tree endless.
+  for (CAudioAtom* p = this; p; p = p->Parent())
+    if (p == atom) return false;
+  return true;
+}
+
 CAudioAtom* CSoundGroup::AddSubAtom(CAudioAtom* atom, long offsetMs, int adjust, int resize) {
   if (!atom) return nullptr;
   Lock lock(section_);
-  if (atoms_.AddSorted(atom, offsetMs) < 0) return nullptr;
+  if (!CanTake(atom) || atoms_.AddSorted(atom, offsetMs) < 0) return nullptr;
   atom->SetLevelsDeep(levelsDeep_ + 1);
   atom->SetAbsoluteOffset(absoluteOffset_ + offsetMs);
   atom->SetParent(this);
@@ -169,9 +182,10 @@ CAudioAtom* CSoundGroup::AddSubAtom(CAudioAtom* atom, long offsetMs, int adjust,
 CAudioAtom* CSoundGroup::RemoveSubAtom(CAudioAtom* atom, int resize, int notify) {
   if (!atom) return nullptr;
   Lock lock(section_);
-  UpdateBestFormat(atom->AtomFormat(), 0);
   CAudioAtom* result = atom;
   if (atoms_.Member(atom)) {
+    // Only a member's format was counted in.
+    UpdateBestFormat(atom->AtomFormat(), 0);
     atom->SetLevelsDeep(0);
     atoms_.Remove(atom);
     atom->SetParent(nullptr);
@@ -192,6 +206,14 @@ CAudioAtom* CSoundGroup::MoveSubAtom(CAudioAtom* atom, long offsetMs, int adjust
   atoms_.Remove(atom);
   UpdateBestFormat(atom->AtomFormat(), 0);
   CAudioAtom* result = AddSubAtom(atom, offsetMs, adjust, resize);
+  if (!result) {
+    // It could not be put back (memory): it leaves the group with its reference.
+    atom->SetParent(nullptr);
+    atom->SetLevelsDeep(0);
+    DeleteAtom(&atom);
+    lengthValid_ = 0;
+    return nullptr;
+  }
   atom->DecReference();  // adding took a second reference
   return result;
 }
@@ -336,15 +358,46 @@ int CSoundGroup::Save(CRIFF* riff, int embed) {
   std::memcpy(info + kInfoCommentsAt, comments_, sizeof comments_);
   std::memcpy(info + kInfoTimeAt, creationTime_, sizeof creationTime_);
   StoreLE32(info + kInfoMarkerAt, kInfoMarker);
-  StoreLE32(info + kInfoDataSizeAt, static_cast<uint32_t>(lastSavedDataSize_));
+  // The field holds 32 bits; larger totals are stored as its largest value.
+  const long dataSize = std::min<long>(DataSizeOfSubGroups(), UINT32_MAX);
+  StoreLE32(info + kInfoDataSizeAt, static_cast<uint32_t>(dataSize));
   int ok = riff->WriteListChunkHeader(kListGroup) && SaveAtomChunk(riff) &&
            riff->WriteSubChunk(FourCC("sgdt"), count, sizeof count) &&
            riff->WriteSubChunk(FourCC("sgif"), info, sizeof info);
   for (int i = 0; ok && i < atoms_.Count(); ++i)
     ok = static_cast<CAudioAtom*>(atoms_.Index(i))->Save(riff, embed);
   ok = riff->Ascend() && ok;
-  if (ok) lastSavedNumAtoms_ = atoms_.Count();
+  if (ok) {
+    lastSavedNumAtoms_ = atoms_.Count();
+    lastSavedDataSize_ = dataSize;
+  }
   return ok;
+}
+
+long CSoundGroup::SaveSize(int embed) {
+  Lock lock(section_);
+  long size =
+      kListHeaderBytes + AtomChunkSaveSize() + SavedChunkBytes(4) + SavedChunkBytes(kInfoBytes);
+  for (int i = 0; i < atoms_.Count(); ++i)
+    size += static_cast<CAudioAtom*>(atoms_.Index(i))->SaveSize(embed);
+  return size;
+}
+
+long CSoundGroup::GetSavedSize(CRIFF*) { return kListHeaderBytes + SaveSize(0); }
+
+long CSoundGroup::DataSizeOfSubGroups() {
+  Lock lock(section_);
+  long size = 0;
+  for (int i = 0; i < atoms_.Count(); ++i) {
+    auto* atom = static_cast<CAudioAtom*>(atoms_.Index(i));
+    if (atom->Type() == kAtomGroup) {
+      size += static_cast<CSoundGroup*>(atom)->DataSizeOfSubGroups();
+    } else if (atom->Type() == kAtomSound) {
+      CRefObj* source = static_cast<CPCMSound*>(atom)->GetRefObj();
+      if (source && source->DataSize() > 0) size += static_cast<long>(source->DataSize());
+    }
+  }
+  return size;
 }
 
 int CSoundGroup::Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,

@@ -21,6 +21,8 @@ class CSoundGroup : public CAudioAtom {
   int Load(CRIFF* riff, int scanFlag, int buildPeaks, int buildSeekMap, int msPerPeak,
            TLoadCallback callback, void* user) override;
   int Save(CRIFF* riff, int embed) override;
+  // The bytes Save writes: the group's list with all its members.
+  long SaveSize(int embed) override;
   int PreLoad(CRIFF* riff) override;
   int PostLoad(CRIFF* riff) override;
   int Play(long startMs) override;
@@ -59,12 +61,23 @@ class CSoundGroup : public CAudioAtom {
   const char* GetComments() const { return comments_; }
   const char* GetCreationTime() const { return creationTime_; }
   long LastSavedNumAtoms() const { return lastSavedNumAtoms_; }
+  // The data size of the sound data below the group as its file stores it
+  // (saved, or read back with the file).
   long LastSavedDataSize() const { return lastSavedDataSize_; }
+  // The bytes of sound data below the group: every member sound's source
+  // data and that of the sub-groups' sounds, which loading it reads.
+  long DataSizeOfSubGroups();
+  // The size of the group file that holds this group saved by reference
+  // (Save(riff, 0) as the file's one list): the RIFF header and SaveSize(0).
+  long GetSavedSize(CRIFF* riff);
 
  private:
   // Shifts the members so that the first starts at 0 and moves the group by
   // the same amount inside its parent; returns the atom to recombine.
   CAudioAtom* AdjustToFirstMember(CAudioAtom* result);
+  // Whether atom may join: not a member yet, in no other group, and not this
+  // group or one that contains it.
+  bool CanTake(CAudioAtom* atom);
   long ComputeLength(int useRateMap);
 
   CMyArrayList atoms_;  // sort value: offset in ms

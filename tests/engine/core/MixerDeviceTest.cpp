@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/base/PCMBuffer.h"
 #include "engine/core/PCMMixer.h"
 #include "engine/core/PCMSound.h"
 #include "engine/core/SoundEngine.h"
@@ -127,6 +128,42 @@ TEST_F(MixerDevice, SoundsPlayToTheirEndOrUntilStoppedAndTheDeviceCloses) {
   DeleteAtom(&atom);
   EXPECT_EQ(atom, nullptr);
   atom = longSound;
+  DeleteAtom(&atom);
+  EXPECT_EQ(atom, nullptr);
+}
+
+// A sound started inside itself and asked to recompute its position (its
+// rate envelope changed) goes on from where it stands, not from the time
+// it has played since its start.
+TEST_F(MixerDevice, ARestartedSoundGoesOnFromItsPosition) {
+  UseAlsaConfig("pcm.!default { type null }\n");
+  CPCMMixer mixer(&init_);
+  CPCMSound* sound = LoadSound(dir_.File("long.wav"));
+  const double bytesPerMs = sound->Format()->nAvgBytesPerSec / 1000.0;
+  EXPECT_EQ(mixer.CurrentOffset(sound), -1);  // not playing
+  mixer.Lock();
+  ASSERT_EQ(sound->Play(60000), 1);
+  EXPECT_EQ(mixer.CurrentOffset(sound), 60000);
+  mixer.Unlock();
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return mixer.CurrentOffset(sound) > 60300; }));
+
+  mixer.Lock();
+  const long before = mixer.CurrentOffset(sound);
+  sound->SetMixerFlag(kMixerNewPosition);
+  mixer.Unlock();
+  ASSERT_TRUE(
+      Within(std::chrono::seconds(10), [&] { return sound->GetFlag(kMixerNewPosition) == 0; }));
+  mixer.Lock();
+  // The read now begins where the sound stood.
+  const double restartMs = sound->GetBuffer()->StartOffset() / bytesPerMs;
+  EXPECT_GE(restartMs, before - 1);
+  EXPECT_LT(restartMs, before + 5000);
+  const long after = mixer.CurrentOffset(sound);
+  EXPECT_TRUE(after == -1 || after >= before) << after;  // -1: it played to its end
+  mixer.Stop();
+  mixer.Unlock();
+  EXPECT_EQ(mixer.CurrentOffset(sound), -1);
+  CAudioAtom* atom = sound;
   DeleteAtom(&atom);
   EXPECT_EQ(atom, nullptr);
 }

@@ -173,3 +173,82 @@ TEST(SoundGroup, PlayOnceMapCombiningAndEmptyGroups) {
   Release(atom);
   EXPECT_TRUE(d);
 }
+
+// An atom belongs to one group at a time and a group never to itself; what
+// is refused changes no reference and no count.
+TEST(SoundGroup, MembershipIsRefusedWhereItWouldBreakTheTree) {
+  bool d1 = false, d2 = false;
+  CSoundGroup* outer = new CSoundGroup;
+  CSoundGroup* inner = new CSoundGroup;
+  CSoundGroup* other = new CSoundGroup;
+  CAudioAtom* atom = new ProbeAtom(&d1);
+  inner->Add(outer, 0);
+  atom->Add(inner, 0);
+  EXPECT_EQ(atom->References(), 2);
+  EXPECT_EQ(inner->AddSubAtom(atom, 300, 0, 0), nullptr);  // already a member
+  EXPECT_EQ(other->AddSubAtom(atom, 0, 0, 0), nullptr);    // a member elsewhere
+  EXPECT_EQ(outer->AddSubAtom(outer, 0, 0, 0), nullptr);   // itself
+  EXPECT_EQ(inner->AddSubAtom(outer, 0, 0, 0), nullptr);   // what contains it
+  EXPECT_EQ(atom->References(), 2);
+  EXPECT_EQ(outer->References(), 1);
+  EXPECT_EQ(inner->IsMember(atom), 1);
+  EXPECT_EQ(other->IsMember(atom), 0);
+  EXPECT_EQ(inner->IsMember(outer), 0);
+  EXPECT_EQ(atom->Parent(), inner);
+
+  // Moving keeps the single reference and places the member anew.
+  ASSERT_NE(inner->MoveSubAtom(atom, 400, 0, 1), nullptr);
+  long offset = -1;
+  EXPECT_EQ(inner->GetAtom(0, &offset), atom);
+  EXPECT_EQ(offset, 400);
+  EXPECT_EQ(atom->AbsoluteOffset(), 400);
+  EXPECT_EQ(atom->References(), 2);
+  EXPECT_EQ(inner->Length(0), 1000);
+  CAudioAtom* stray = new ProbeAtom(&d2);
+  EXPECT_EQ(inner->MoveSubAtom(stray, 0, 0, 0), nullptr);  // no member
+  EXPECT_EQ(stray->Parent(), nullptr);
+  EXPECT_EQ(stray->References(), 1);
+  Release(stray);
+  EXPECT_TRUE(d2);
+
+  // Once removed, it may join another group.
+  atom->Remove();
+  EXPECT_EQ(atom->Parent(), nullptr);
+  EXPECT_NE(other->AddSubAtom(atom, 0, 0, 0), nullptr);
+  EXPECT_EQ(atom->Parent(), other);
+  Release(atom);
+  EXPECT_FALSE(d1);
+  Release(other);
+  EXPECT_TRUE(d1);
+  Release(inner);
+  Release(outer);
+}
+
+// Only what was counted in is counted out of the best format, and a move
+// counts its member once.
+TEST(SoundGroup, BestFormatCountsEachMemberOnce) {
+  CMemObj *m1, *m2;
+  CPCMSound* member = LoadedSound(2, 44100, 16, &m1);
+  CPCMSound* stranger = LoadedSound(2, 44100, 16, &m2);
+  CSoundGroup* group = new CSoundGroup;
+  member->Add(group, 0);
+  ASSERT_EQ(group->BestFormat().nSamplesPerSec, 44100u);
+  EXPECT_EQ(group->RemoveSubAtom(stranger, 1, 1), stranger);
+  EXPECT_EQ(group->BestFormat().nSamplesPerSec, 44100u);
+  EXPECT_EQ(group->BestFormat().wBitsPerSample, 16);
+  member->Move(250);
+  member->Move(0);
+  EXPECT_EQ(group->BestFormat().wBitsPerSample, 16);
+  member->Remove();
+  EXPECT_EQ(group->BestFormat().nSamplesPerSec, 11025u);
+  EXPECT_EQ(group->BestFormat().wBitsPerSample, 8);
+
+  EXPECT_EQ(member->SetEffect(nullptr), 0);  // a sound takes no effects
+  Release(member);
+  Release(stranger);
+  Release(group);
+  CRefObj* o = m1;
+  DeleteRefObject(&o);
+  o = m2;
+  DeleteRefObject(&o);
+}
