@@ -17,8 +17,8 @@
 class ACMObject;
 class CEffect;
 class CFileObj;
-class CPCMMixer;
 class CPCMBuffer;
+class CPCMMixer;
 class CPeaks;
 class CRefObj;
 struct TMusicInfo;

@@ -142,6 +142,28 @@ TEST_F(ParallelRun, CancelWithDeleteRemovesExactlyTheFilesTheRunWrote) {
   EXPECT_EQ(listing.out, "notes.txt\nother.wav\n");
 }
 
+TEST_F(ParallelRun, PauseHoldsEveryWorker) {
+  prefs_.cpuSleepTime = 5;
+  CConversionRun run(prefs_, nullptr, 0);
+  for (const char* name : {"p1.wav", "p2.wav"}) run.AddFile(Tone(name, 4), 0);
+  ASSERT_EQ(run.Start(2), 1);
+  ASSERT_TRUE(Within(30, [&] {
+    std::vector<TFileInProgress> files = run.FilesInProgress();
+    return files.size() == 2 && !files[0].analysing && !files[1].analysing &&
+           run.WrittenBytes() > 0;
+  }));
+  run.Pause(true);
+  Sleep(200);  // a block in hand may still be written
+  const double written = run.WrittenBytes();
+  Sleep(400);
+  EXPECT_EQ(run.WrittenBytes(), written);
+  EXPECT_EQ(run.FilesInProgress().size(), 2u);
+  run.Pause(false);
+  ASSERT_TRUE(AllDone(run));
+  run.Finish();
+  EXPECT_EQ(run.ConvertedCount(), 2);
+}
+
 TEST_F(ParallelRun, AQuestionWaitsForItsAnswerWhileTheOtherWorkerGoesOn) {
   std::string asked = Tone("asked.wav", 0.2);
   ASSERT_TRUE(testsupport::WriteFile(Out("asked.wav"), "old"));
