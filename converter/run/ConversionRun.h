@@ -158,7 +158,7 @@ class CConversionRun {
   bool FitsTarget(const TTargetFile& file);
   bool WaitForDiskSpace(TTargetFile& file);
   bool PlaceTarget(TTargetFile& file);
-  bool TargetInUse(const TTargetFile& file) const;
+  bool ClaimTarget(TTargetFile& file);
   TStep AskAboutTarget(TTargetFile& file);
   TStep CheckExistingTarget(TTargetFile& file);
   TStep CheckPartialSong(TTargetFile& file);

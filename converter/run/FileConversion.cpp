@@ -185,6 +185,7 @@ int CConversionRun::ConvertNext(TRunWorker& w) {
     DeleteRefObject(&obj);
   }
   w.job = nullptr;
+  w.claimed.clear();
   w.formatText.clear();
   w.currentType = 3;
   return result;
@@ -311,17 +312,30 @@ bool CConversionRun::PlaceTarget(TTargetFile& file) {
     file.target = file.target.substr(0, file.target.size() - 4) + "1." + ExtensionOf(file.job);
     SetNames(file.w, file.sourcePath, file.target);
   }
+  if (!ClaimTarget(file)) return false;
   std::lock_guard<std::mutex> lock(lock_);
   namedTargets_.push_back({file.w.number, jobsAdded_, file.sourcePath, file.target});
   return true;
 }
 
-// Another file in progress that writes the same target.
-bool CConversionRun::TargetInUse(const TTargetFile& file) const {
-  std::lock_guard<std::mutex> lock(lock_);
-  for (const auto& other : workers_)
-    if (other.get() != &file.w && other->job && other->target == file.target) return true;
-  return false;
+// A target that another file in progress writes is waited for, so that it
+// is found existing as when the files are converted one after the other;
+// the look and the claim are one step, so two files never wait for each other.
+bool CConversionRun::ClaimTarget(TTargetFile& file) {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      bool taken = false;
+      for (const auto& other : workers_)
+        taken = taken || (other.get() != &file.w && other->claimed == file.target);
+      if (!taken) {
+        file.w.claimed = file.target;
+        return true;
+      }
+    }
+    if (quit || cancel) return false;
+    SleepMs(50);
+  }
 }
 
 // The questions, in order: an existing target, a song that ends early, a
@@ -333,13 +347,7 @@ CConversionRun::TStep CConversionRun::AskAboutTarget(TTargetFile& file) {
   return step;
 }
 
-// A target that another file in progress writes is waited for, so that it
-// is found existing as when the files are converted one after the other.
 CConversionRun::TStep CConversionRun::CheckExistingTarget(TTargetFile& file) {
-  while (TargetInUse(file)) {
-    if (quit || cancel) return TStep::Failed;
-    SleepMs(50);
-  }
   if (!DoesFileExist(file.target)) return TStep::Go;
   std::unique_lock<std::mutex> turn;
   // A standing answer may come with the question another file is asked now.

@@ -36,6 +36,9 @@ struct TRunWorker {
   int64_t intakeBytes = 0;
   CPCMSound* sound = nullptr;
   std::string source, target, dir, formatText;
+  // The target path this file writes, once claimed: no other file in
+  // progress claims the same.
+  std::string claimed;
   int currentType = 3;
 
   // Its progress: bytes written to the target and the writer's estimate

@@ -1,6 +1,7 @@
 #include "engine/codecs/ConverterLibraries.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "engine/base/EngineGlobals.h"
@@ -33,6 +34,10 @@ const EncoderRow kEncoders[3] = {{"Lame_enc.so", "IDS_STRING_LAME"},
 os::SharedLibrary encoderLibraries[2];
 int encoderAvailable[2] = {0, 0};
 CWmaGlue wmaDecoding, wmaWriting;
+// Files converted at once load and look up the libraries from several
+// threads: a load never overlaps another's load, look-up or unload.
+std::recursive_mutex libraryLock;
+using LibraryGuard = std::lock_guard<std::recursive_mutex>;
 
 _tMP3EncoderDllTypedef CurrentEncoder() {
   int value = GetCurrentMP3EncoderValue();
@@ -49,6 +54,7 @@ std::string EngineText(const char* key, size_t max) {
 }
 
 bool LoadEncoder(int e) {
+  LibraryGuard guard(libraryLock);
   if (encoderLibraries[e].IsLoaded()) return true;
   return encoderLibraries[e].Load(CompanionLibrary(kEncoders[e].library));
 }
@@ -72,6 +78,7 @@ bool LoadMP3EncoderLibrary(int encoder) {
 }
 
 void* MP3EncoderSymbol(int encoder, const char* name) {
+  LibraryGuard guard(libraryLock);
   return encoder >= 0 && encoder < 2 ? encoderLibraries[encoder].Symbol(name) : nullptr;
 }
 
@@ -80,6 +87,7 @@ const char* MP3EncoderLibraryName(int encoder) {
 }
 
 void DetermineConvertersAvailable(_tMP3EncoderDllTypedef preferred, void* mp3Format) {
+  LibraryGuard guard(libraryLock);
   SetCurrentEncoder(preferred);
   for (int e = 0; e < 2; ++e) {
     // A handle of the probe's own: one a writer holds stays as it is.
@@ -144,6 +152,7 @@ _tMP3EncoderDllTypedef GetMP3Encoder() { return CurrentEncoder(); }
 
 bool SetMP3Encoder(_tMP3EncoderDllTypedef e) {
   if (e != MP3_ENCODER_LAME && e != MP3_ENCODER_BLADE) return false;
+  LibraryGuard guard(libraryLock);
   if (e == CurrentEncoder() && encoderLibraries[e].IsLoaded()) return true;
   if (!encoderAvailable[e]) return false;
   SetCurrentEncoder(e);
@@ -151,6 +160,7 @@ bool SetMP3Encoder(_tMP3EncoderDllTypedef e) {
 }
 
 void GetMP3EncoderNamesAndAvailablity(char** names, unsigned maxLen, int* available) {
+  LibraryGuard guard(libraryLock);
   std::string notAvailable = EngineText("IDS_STRING_NOT_AVAILABLE", 63);
   for (int e = 0; e < 2; ++e) {
     std::string name = EngineText(kEncoders[e].nameKey, 63);
@@ -178,6 +188,7 @@ void GetMP3EncoderMenuInfo(_tMP3EncoderDllTypedef* current, int* count, char** n
 }
 
 int FreeConversionLibraries() {
+  LibraryGuard guard(libraryLock);
   bool ok = true;
   const _tMP3EncoderDllTypedef current = CurrentEncoder();
   if (current < 2 && encoderLibraries[current].IsLoaded())
@@ -188,6 +199,7 @@ int FreeConversionLibraries() {
 }
 
 int LoadLibraryWMADecoder() {
+  LibraryGuard guard(libraryLock);
   if (AC_SupportsWMA() == 1 && !wmaDecoding.IsLoaded()) wmaDecoding.Load();
   return wmaDecoding.IsLoaded() ? 1 : 0;
 }
@@ -197,6 +209,7 @@ int WMADecodingAvailable() { return GetWMADecodingAvailable(); }
 const CWmaGlue* WMADecoderLibrary() { return LoadLibraryWMADecoder() ? &wmaDecoding : nullptr; }
 
 const CWmaGlue* WMAWriterLibrary() {
+  LibraryGuard guard(libraryLock);
   if (!wmaWriting.IsLoaded()) wmaWriting.Load();
   return wmaWriting.IsLoaded() ? &wmaWriting : nullptr;
 }

@@ -5,45 +5,24 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/audio/AlsaPcm.h"
+
 namespace os {
 
 namespace {
 
 snd_pcm_t* Pcm(void* p) { return static_cast<snd_pcm_t*>(p); }
 
-// ALSA reports a missing device on stderr by itself; here that is an
-// ordinary failure that the caller handles.
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
-
 }  // namespace
 
 bool WaveIn::Open(uint16_t channels, uint32_t rate, uint16_t bits, int64_t queueBytes) {
   Close();
-  error_.clear();
-  if ((channels != 1 && channels != 2) || rate == 0 || (bits != 8 && bits != 16)) {
-    error_ = "unsupported PCM shape";
-    return false;
-  }
-  snd_lib_error_set_handler(Quiet);
-  snd_pcm_t* pcm = nullptr;
-  int rc = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
-  if (rc < 0) {
-    error_ = snd_strerror(rc);
-    return false;
-  }
-  frameBytes_ = channels * bits / 8u;
-  // Twice the caller's ring, and never under 200 ms, so that a late poll
-  // loses nothing.
-  int64_t queueUs = queueBytes * 1000000 / (int64_t{rate} * frameBytes_);
-  unsigned latency = static_cast<unsigned>(std::clamp<int64_t>(2 * queueUs, 200000, 2000000));
-  rc = snd_pcm_set_params(pcm, bits == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE,
-                          SND_PCM_ACCESS_RW_INTERLEAVED, channels, rate, 1, latency);
-  if (rc < 0) {
-    error_ = snd_strerror(rc);
-    snd_pcm_close(pcm);
-    return false;
-  }
-  pcm_ = pcm;
+  // Never under 200 ms, so that a late poll loses nothing.
+  TPcmOpen opened = OpenDefaultPcm(true, channels, rate, bits, queueBytes, 200000);
+  error_ = opened.error;
+  if (!opened.pcm) return false;
+  frameBytes_ = opened.frameBytes;
+  pcm_ = opened.pcm;
   rate_ = rate;
   captured_ = 0;
   started_ = false;

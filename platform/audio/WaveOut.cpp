@@ -4,44 +4,24 @@
 
 #include <algorithm>
 
+#include "platform/audio/AlsaPcm.h"
+
 namespace os {
 
 namespace {
 
 snd_pcm_t* Pcm(void* p) { return static_cast<snd_pcm_t*>(p); }
 
-// ALSA reports a missing device on stderr by itself; here that is an
-// ordinary failure that the caller handles.
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
-
 }  // namespace
 
 bool WaveOut::Open(uint16_t channels, uint32_t rate, uint16_t bits, int64_t queueBytes) {
   Close();
-  error_.clear();
-  if ((channels != 1 && channels != 2) || rate == 0 || (bits != 8 && bits != 16)) {
-    error_ = "unsupported PCM shape";
-    return false;
-  }
-  snd_lib_error_set_handler(Quiet);
-  snd_pcm_t* pcm = nullptr;
-  int rc = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);
-  if (rc < 0) {
-    error_ = snd_strerror(rc);
-    return false;
-  }
-  frameBytes_ = channels * bits / 8u;
-  // Twice the caller's ring, and never under 100 ms, so that a write of one
-  // block always finds room.
-  int64_t queueUs = queueBytes * 1000000 / (int64_t{rate} * frameBytes_);
-  unsigned latency = static_cast<unsigned>(std::clamp<int64_t>(2 * queueUs, 100000, 2000000));
-  rc = snd_pcm_set_params(pcm, bits == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE,
-                          SND_PCM_ACCESS_RW_INTERLEAVED, channels, rate, 1, latency);
-  if (rc < 0) {
-    error_ = snd_strerror(rc);
-    snd_pcm_close(pcm);
-    return false;
-  }
+  // Never under 100 ms, so that a write of one block always finds room.
+  TPcmOpen opened = OpenDefaultPcm(false, channels, rate, bits, queueBytes, 100000);
+  error_ = opened.error;
+  if (!opened.pcm) return false;
+  snd_pcm_t* pcm = Pcm(opened.pcm);
+  frameBytes_ = opened.frameBytes;
   // Start as soon as the caller's ring has been queued, not when ALSA's
   // larger buffer is full.
   snd_pcm_sw_params_t* sw = nullptr;

@@ -85,11 +85,15 @@ TEST_F(ProgressController, TextsFollowTheRunAndEveryFileIsNamed) {
   ASSERT_TRUE(Begin(c, files));
   TProgressTexts first = c.Texts();
   EXPECT_EQ(first.counter, "File 1 of 2");
-  EXPECT_EQ(first.title, "0% File 1 of 2  - Sonoduct ");
   EXPECT_EQ(first.pauseLabel, "Pause");
-  EXPECT_EQ(first.status.rfind("Written: 0.0", 0), 0u) << first.status;
-  EXPECT_NE(first.status.find("   To go: 0.3"), std::string::npos)
-      << first.status;  // two seconds of CD audio
+  // Nothing mixed even after the texts were taken: they show the start (on
+  // a busy machine the worker may already be further).
+  if (c.Run()->MixedSourceBytes() == 0 && c.Run()->WrittenBytes() == 0) {
+    EXPECT_EQ(first.title, "0% File 1 of 2  - Sonoduct ");
+    EXPECT_EQ(first.status.rfind("Written: 0.0", 0), 0u) << first.status;
+    EXPECT_NE(first.status.find("   To go: 0.3"), std::string::npos)
+        << first.status;  // two seconds of CD audio
+  }
   ASSERT_TRUE(RunToEnd(c));
   uint32_t next = 0;
   EXPECT_EQ(c.Finish(next), 2);
