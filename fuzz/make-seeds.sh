@@ -208,6 +208,18 @@ EOF
       seed "" "$work/$f" "$f" 16384
     done
     ;;
+  cda_parser)
+    # CD track files: track 3 at 2:03.74, 4:10.05 long; one with a chunk
+    # before "fmt "; a WAV for another form.
+    printf "$(le16 1)$(le16 3)$(le32 0x1234abcd)$(le32 9374)$(le32 18755)" >"$work/cda"
+    printf '\x4a\x03\x02\x00\x05\x0a\x04\x00' >>"$work/cda"
+    chunk 'fmt ' "$work/cda" "$work/c-cda"
+    printf 'x' >"$work/junk"
+    chunk JUNK "$work/junk" "$work/c-junk"
+    riff CDDA "$out/track03.cda" "$work/c-cda"
+    riff CDDA "$out/junk-first.cda" "$work/c-junk" "$work/c-cda"
+    quiet_sox -n -r 8000 -c 1 -b 8 -e unsigned "$out/other.wav" synth 0.01 sine 440
+    ;;
   playlist)
     # A control byte chooses the format: 00 M3U, 01 PLS, 02 "pl", 03 ASX,
     # 04 compilation, 05 scanned, 06 scanned 16-bit text, 07 every other path.

@@ -5,7 +5,8 @@
 # twolame and id3v2. New corpus entries and any crash land in
 # build-fuzz/corpus/TARGET and build-fuzz/artifacts/TARGET.
 #   fuzz/run-fuzz.sh TARGET [SECONDS] [JOBS]
-# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree, asf_header or playlist.
+# TARGET: mpeg_codec, wav_load, id3v2, id3v1, mp3_info, reg_tree, asf_header, playlist or
+# cda_parser.
 # SONODUCT_FUZZ_BUILD names another build folder; extra libFuzzer options
 # go into SONODUCT_FUZZ_ARGS (e.g. "-runs=0" to replay the corpus only).
 set -euo pipefail
@@ -17,11 +18,11 @@ case "$target" in
   mpeg_codec) max_len=20000 ;;
   wav_load | mp3_info) max_len=32768 ;;
   id3v2) max_len=8192 ;;
-  id3v1) max_len=512 ;;
+  id3v1 | cda_parser) max_len=512 ;;
   reg_tree) max_len=4096 ;;
   asf_header | playlist) max_len=16384 ;;
   *)
-    sed -n '2,10s/^# \{0,1\}//p' "$0" >&2
+    sed -n '2,11s/^# \{0,1\}//p' "$0" >&2
     exit 2
     ;;
 esac
