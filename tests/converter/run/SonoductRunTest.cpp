@@ -135,7 +135,7 @@ TEST_F(SonoductRun, TargetsNameTheProgramThatWroteThem) {
 TEST_F(SonoductRun, AWavTargetBeyond4GBIsRefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(CConv2WaveFile::DataFits(4.0e9));
   EXPECT_FALSE(CConv2WaveFile::DataFits(4.3e9));
-  if (testsupport::Run("unshare -rm true").exitCode != 0)
+  if (!testsupport::CanMountSmallFolders())
     GTEST_SKIP() << "user namespaces are not available to mount a small folder";
   // Seven hours of silence as 8-bit mono at 1000 Hz, 25 MB, make 4.4 GB of
   // CD-quality WAV. (Written here: sox takes many seconds over it.)
@@ -148,11 +148,9 @@ TEST_F(SonoductRun, AWavTargetBeyond4GBIsRefusedBeforeAnythingIsWritten) {
   ASSERT_TRUE(testsupport::WriteFile(source, wav));
   // In a folder of 512 KB, a refusal that came only with the disk question,
   // or with the write, would show.
-  auto r = testsupport::Run("unshare -rm sh -c \"mkdir -p '" + out_ +
-                                "' && mount -t tmpfs -o size=512k tmpfs '" + out_ + "' && " +
-                                testsupport::BinPath("sonoduct") + " -C '" + source +
-                                "' </dev/null; echo status=\\$?; ls -A '" + out_ + "'\"",
-                            env_);
+  const std::string convert = testsupport::BinPath("sonoduct") + " -C '" + source +
+                              "' </dev/null; echo status=\\$?; ls -A '" + out_ + "'";
+  auto r = testsupport::Run(testsupport::InSmallFolder(out_, 512, convert), env_);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find(source + ": the converted file would be larger than 4 GB"),
             std::string::npos)
@@ -238,17 +236,15 @@ TEST_F(SonoductRun, AJobCountThatIsNoNumberIsRefused) {
 // to start counts what the first will still write, and asks rather than
 // failing halfway.
 TEST_F(SonoductRun, TheDiskSpaceCheckCountsWhatTheOtherFilesWillStillWrite) {
-  if (testsupport::Run("unshare -rm true").exitCode != 0)
+  if (!testsupport::CanMountSmallFolders())
     GTEST_SKIP() << "user namespaces are not available to mount a small folder";
   Set("bWarnAboutIncompleteSongs dword 0");
   Set("NormalizeVolume dword 0");
   Set("bTrimSoundsAutomatically dword 0");
   std::string a = Tone("a.wav", 20), b = Tone("b.wav", 20);  // 3.5 MB each
-  auto r = testsupport::Run("unshare -rm sh -c \"mkdir -p '" + out_ +
-                                "' && mount -t tmpfs -o size=6m tmpfs '" + out_ + "' && " +
-                                testsupport::BinPath("sonoduct") + " -j 2 -C '" + a + "' '" + b +
-                                "' </dev/null; echo status=\\$?\"",
-                            env_);
+  const std::string convert = testsupport::BinPath("sonoduct") + " -j 2 -C '" + a + "' '" + b +
+                              "' </dev/null; echo status=\\$?";
+  auto r = testsupport::Run(testsupport::InSmallFolder(out_, 6144, convert), env_);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Disk Almost Full"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("could not be written completely"), std::string::npos) << r.err;
