@@ -145,4 +145,11 @@ std::string InSmallFolder(const std::string& folder, int kb, const std::string& 
 
 bool CanMountSmallFolders() { return Run("unshare -rm true").exitCode == 0; }
 
+bool UseAlsaConfig(const TempDir& dir, const std::string& text) {
+  static int configs = 0;
+  const std::string path = dir.File("asound-" + std::to_string(++configs) + ".conf");
+  if (!WriteFile(path, text)) return false;
+  return setenv("ALSA_CONFIG_PATH", path.c_str(), 1) == 0;
+}
+
 }  // namespace testsupport

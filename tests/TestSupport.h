@@ -82,6 +82,11 @@ std::string InSmallFolder(const std::string& folder, int kb, const std::string& 
 // Whether this machine grants the user namespaces InSmallFolder needs.
 bool CanMountSmallFolders();
 
+// Points ALSA at a configuration of the test's own: `text` goes to a new file
+// in `dir` that ALSA_CONFIG_PATH names (libasound rereads a changed path at
+// its next open). False when the file can't be written.
+bool UseAlsaConfig(const TempDir& dir, const std::string& text);
+
 // 16-bit little-endian samples of raw bytes.
 std::vector<int16_t> ToSamples(const std::string& bytes);
 

@@ -100,9 +100,7 @@ class Recording : public ::testing::Test {
     unsetenv("ALSA_CONFIG_PATH");
   }
   void UseAlsaConfig(const std::string& text) {
-    std::string path = dir_.File("asound-" + std::to_string(++configs_) + ".conf");
-    ASSERT_TRUE(testsupport::WriteFile(path, text));
-    setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
+    ASSERT_TRUE(testsupport::UseAlsaConfig(dir_, text));
   }
   // The default device captures `input` and writes what is played (or
   // captured) to `output`.
@@ -131,7 +129,6 @@ class Recording : public ::testing::Test {
     return played;
   }
   TempDir dir_;
-  int configs_ = 0;
   _tInitMixer init_{0, 4, 8820, {WAVE_FORMAT_PCM, 2, 44100, 0, 0, 16, 0}};  // 50 ms buffers
 };
 

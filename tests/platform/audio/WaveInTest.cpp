@@ -22,12 +22,9 @@ class WaveStreams : public ::testing::Test {
  protected:
   void TearDown() override { unsetenv("ALSA_CONFIG_PATH"); }
   void UseAlsaConfig(const std::string& text) {
-    std::string path = dir_.File("asound-" + std::to_string(++configs_) + ".conf");
-    ASSERT_TRUE(testsupport::WriteFile(path, text));
-    setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
+    ASSERT_TRUE(testsupport::UseAlsaConfig(dir_, text));
   }
   TempDir dir_;
-  int configs_ = 0;
 };
 
 TEST_F(WaveStreams, CaptureDeliversTheInputInOrderAndNoFasterThanTheClock) {
