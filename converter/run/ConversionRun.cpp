@@ -269,7 +269,6 @@ void CConversionRun::SetNames(TRunWorker& w, const std::string& source, const st
   w.target = target;
   sourceName_ = source;
   targetName_ = target;
-  sourceChanged_ = targetChanged_ = true;
 }
 
 // The worker with the lowest-numbered file, under the run's lock.
@@ -289,14 +288,12 @@ std::vector<TNamedTarget> CConversionRun::TakeNamedTargets() {
 
 std::string CConversionRun::TakeSourceName() {
   std::lock_guard<std::mutex> lock(lock_);
-  sourceChanged_ = false;
   const TRunWorker* first = FirstInProgress();
   return first ? first->source : sourceName_;
 }
 
 std::string CConversionRun::TakeTargetName() {
   std::lock_guard<std::mutex> lock(lock_);
-  targetChanged_ = false;
   const TRunWorker* first = FirstInProgress();
   return first ? first->target : targetName_;
 }

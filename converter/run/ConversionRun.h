@@ -94,8 +94,6 @@ class CConversionRun {
   // Every file whose target was settled since the last call, in order, so
   // that each can be named even when it ends before the window looks.
   std::vector<TNamedTarget> TakeNamedTargets();
-  bool SourceNameChanged() const { return sourceChanged_; }
-  bool TargetNameChanged() const { return targetChanged_; }
   bool FormatToggle();
   std::string FormatDescription() const;
   double SourceFraction() const;
@@ -205,7 +203,6 @@ class CConversionRun {
   std::vector<std::string> writtenTargets_;
   std::vector<TNamedTarget> namedTargets_;
   std::string sourceName_, targetName_, targetDir_, chosenDir_;
-  std::atomic<bool> sourceChanged_{false}, targetChanged_{false};
   bool formatToggle_ = false;
   int64_t lastToggle_ = 0;
 
